@@ -1,0 +1,101 @@
+// Hierarchical key/value store with the Windows registry's rules, kept in one
+// SQLite database file. Callers branch on the Win32 status codes below.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform::registry {
+
+// Win32 error codes returned by every operation.
+using Status = long;
+inline constexpr Status kSuccess = 0;
+inline constexpr Status kNotFound = 2;            // ERROR_FILE_NOT_FOUND
+inline constexpr Status kAccessDenied = 5;        // ERROR_ACCESS_DENIED
+inline constexpr Status kInvalidParameter = 87;   // ERROR_INVALID_PARAMETER
+inline constexpr Status kNoMoreItems = 259;       // ERROR_NO_MORE_ITEMS
+inline constexpr Status kBadDatabase = 1009;      // ERROR_BADDB: damaged or unreadable store
+inline constexpr Status kKeyDeleted = 1018;       // ERROR_KEY_DELETED
+inline constexpr Status kUnsupportedType = 1630;  // ERROR_UNSUPPORTED_TYPE: value has another type
+
+enum class Root { LocalMachine, ClassesRoot };
+
+enum class ValueType : uint32_t { String = 1, Binary = 3, Dword = 4 };  // REG_SZ, REG_BINARY, REG_DWORD
+
+enum class Access { Read, Write };  // Write includes reading ("full access")
+
+struct Value {
+  ValueType type = ValueType::String;
+  std::vector<uint8_t> data;  // REG_SZ: the text without terminator; REG_DWORD: 4 bytes little endian
+
+  static Value String(std::string_view text);
+  static Value Dword(uint32_t number);
+  static Value Binary(std::vector<uint8_t> bytes);
+  std::string AsString() const;
+  uint32_t AsDword() const;
+};
+
+// "HKEY_LOCAL_MACHINE" / "HKLM" / "HKEY_CLASSES_ROOT" / "HKCR" (any case).
+bool ParseRootName(std::string_view name, Root& root);
+const char* RootName(Root root);  // "HKEY_LOCAL_MACHINE" or "HKEY_CLASSES_ROOT"
+
+// Database selection. The file is $OPOS_REGISTRY when set, otherwise DefaultDatabasePath().
+// UseDatabase() switches the whole process to another file (tests use a temporary file).
+std::string DefaultDatabasePath();
+std::string CurrentDatabasePath();
+void UseDatabase(const std::string& path);
+// Human-readable description of the last failure on this thread (empty when none).
+std::string LastErrorMessage();
+
+// An open key. Paths use backslashes; names are matched without regard to case and
+// keep the case they were created with. An empty value name is the default value.
+class Key {
+ public:
+  Key();
+  ~Key();
+  Key(Key&&) noexcept;
+  Key& operator=(Key&&) noexcept;
+  Key(const Key&) = delete;
+  Key& operator=(const Key&) = delete;
+
+  static Status Open(Root root, std::string_view path, Access access, Key& out);
+  static Status Create(Root root, std::string_view path, Key& out);  // creates missing parents
+  Status OpenSubKey(std::string_view path, Access access, Key& out) const;
+  Status CreateSubKey(std::string_view path, Key& out) const;
+
+  bool IsOpen() const;
+  void Close();
+  std::string Path() const;  // full path as written when created, without the root
+  Root GetRoot() const;
+
+  Status QueryValue(std::string_view name, Value& out) const;
+  Status QueryString(std::string_view name, std::string& out) const;  // kUnsupportedType if not REG_SZ
+  Status QueryDword(std::string_view name, uint32_t& out) const;      // kUnsupportedType if not REG_DWORD
+  Status SetValue(std::string_view name, const Value& value);        // kAccessDenied on a read-only key
+  Status SetString(std::string_view name, std::string_view text);
+  Status SetDword(std::string_view name, uint32_t number);
+  Status SetBinary(std::string_view name, const std::vector<uint8_t>& bytes);
+  Status DeleteValue(std::string_view name);
+  // Deletes a direct or deeper subkey that has no subkeys itself (kAccessDenied otherwise).
+  Status DeleteSubKey(std::string_view path);
+
+  // Stable order: by lower-cased name. kNoMoreItems past the end.
+  Status EnumSubKey(uint32_t index, std::string& name) const;
+  Status EnumValue(uint32_t index, std::string& name, Value* value = nullptr) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// REGEDIT4 text. Import merges every key and value of the text into the store; on a
+// syntax error nothing is written and `error` names the line.
+Status ImportRegedit(std::string_view text, std::string* error = nullptr);
+// Exports the key at `path` (for example "HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail") and
+// everything below it; an empty path exports both roots.
+Status ExportRegedit(std::string_view path, std::string& text);
+
+}  // namespace platform::registry

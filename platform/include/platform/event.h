@@ -10,6 +10,7 @@ namespace platform {
 
 inline constexpr uint32_t kInfinite = 0xFFFFFFFFu;
 inline constexpr int kWaitTimeout = 258;  // WAIT_TIMEOUT
+inline constexpr int kWaitFailed = -1;    // WAIT_FAILED: no events, or a null one
 
 class Event {
  public:
@@ -29,7 +30,8 @@ class Event {
   std::shared_ptr<State> state_;
 };
 
-// Each returns 0 (or the index of the signalled event for WaitForAny) or kWaitTimeout.
+// Each returns 0 (or the lowest index of a signalled event for WaitForAny), kWaitTimeout,
+// or kWaitFailed for an empty list or a null event.
 // An auto-reset event is reset by the wait that it satisfies; WaitForAll consumes all of
 // its auto-reset events at once, and only when every event is signalled at the same time.
 int WaitForOne(Event& event, uint32_t timeout_ms);

@@ -3,7 +3,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <initializer_list>
 #include <span>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -25,6 +27,9 @@ inline constexpr HResult kBadParamCount = static_cast<HResult>(0x8002000E);     
 inline constexpr HResult kClassNotAvailable = static_cast<HResult>(0x80040111); // CLASS_E_CLASSNOTAVAILABLE
 inline constexpr HResult kClassNotRegistered = static_cast<HResult>(0x80040154); // REGDB_E_CLASSNOTREG
 inline constexpr HResult kModuleNotFound = static_cast<HResult>(0x8007007E);    // library could not be loaded
+inline constexpr HResult kProcNotFound = static_cast<HResult>(0x8007007F);      // library lacks an export
+inline constexpr HResult kInvalidArg = static_cast<HResult>(0x80070057);        // E_INVALIDARG
+inline constexpr HResult kSelfRegClass = static_cast<HResult>(0x80040201);      // SELFREG_E_CLASS
 
 inline bool Succeeded(HResult hr) { return hr >= 0; }
 
@@ -86,5 +91,18 @@ class DispatchPtr {
  private:
   Dispatch* p_ = nullptr;
 };
+
+// Calls a member by name: GetIDsOfNames, then Invoke. Arguments first to last; by-reference
+// arguments (Variant::IntRef / StringRef) are written back through their targets.
+// kPointer when `object` is null.
+HResult InvokeByName(Dispatch* object, std::string_view name, InvokeKind kind,
+                     std::span<Variant> args, Variant* result = nullptr);
+HResult CallMethod(Dispatch* object, std::string_view name, std::initializer_list<Variant> args,
+                   Variant* result = nullptr);
+HResult GetProperty(Dispatch* object, std::string_view name, Variant& value);
+HResult SetProperty(Dispatch* object, std::string_view name, Variant value);
+
+// Readable name of an HRESULT this layer produces ("DISP_E_UNKNOWNNAME"), or its hex value.
+std::string HResultName(HResult hr);
 
 }  // namespace platform::automation

@@ -1,0 +1,18 @@
+// What a port link needs from the service object that uses it. The printer and the cash
+// drawer service objects implement it; a link holds one reference of each kind.
+#pragma once
+
+namespace service_core {
+
+class PortUser {
+ public:
+  virtual ~PortUser() = default;
+  // The printer lost power: images downloaded to it are gone.
+  virtual void OnPrinterPowerLost() {}
+  // The printer's answer to a completion (process identifier) request arrived.
+  virtual void OnCompletionAnswer() {}
+  // Drawer: the pin-3 level that means "open" (OpenLevel); printers never ask.
+  virtual int DrawerOpenLevel() const { return 1; }
+};
+
+}  // namespace service_core

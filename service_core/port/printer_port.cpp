@@ -1,0 +1,332 @@
+#include "printer_port.h"
+
+#include <algorithm>
+
+#include "open_port_table.h"
+#include "port_name.h"
+#include "status_block.h"
+
+namespace service_core {
+namespace {
+
+constexpr size_t kChunkSize = 64;
+constexpr int kChunkTimeoutMs = 1000;
+constexpr uint8_t kEnableStatusBack[] = {0x1D, 0x61, 0xFF};
+constexpr uint8_t kCombinedStatusQuery[] = {0x10, 0x04, 0x01, 0x10, 0x04, 0x02, 0x10, 0x04, 0x04};
+constexpr uint8_t kPrinterStatusQuery[] = {0x10, 0x04, 0x01};
+constexpr uint8_t kOfflineStatusQuery[] = {0x10, 0x04, 0x02};
+constexpr uint8_t kPaperStatusQuery[] = {0x10, 0x04, 0x04};
+constexpr uint8_t kWakeUp[] = {0x00};
+
+uint64_t Now() { return platform::TickCountMs(); }
+
+}  // namespace
+
+std::mutex& OpenPortTable::Mutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::vector<std::shared_ptr<OpenPortEntry>>& OpenPortTable::Entries() {
+  static std::vector<std::shared_ptr<OpenPortEntry>> entries;
+  return entries;
+}
+
+CPrinterPort::CPrinterPort() = default;
+
+CPrinterPort::~CPrinterPort() { ClosePort(); }
+
+bool CPrinterPort::IsThermal() const { return device_name_.rfind("Thermal", 0) == 0; }
+
+bool CPrinterPort::IsDrawerLink() const { return device_name_.rfind("Standard", 0) == 0; }
+
+std::string CPrinterPort::LastError() const {
+  std::lock_guard lock(OpenPortTable::Mutex());
+  return entry_ ? entry_->device.LastError() : std::string();
+}
+
+int CPrinterPort::OpenPort(const std::string& port_name, int baud_code, int parity_code,
+                           int stop_code) {
+  if (open_) return 1;
+  const ResolvedPort port = ResolvePortName(port_name);
+  const std::string identity = DeviceIdentity(port.path);
+  if (identity.empty()) return 0;
+
+  std::lock_guard lock(OpenPortTable::Mutex());
+  auto& entries = OpenPortTable::Entries();
+  auto found = std::find_if(entries.begin(), entries.end(),
+                            [&](const auto& e) { return e->identity == identity; });
+  if (found != entries.end()) {
+    OpenPortEntry& entry = **found;
+    if ((entry.printer_claimed && !IsDrawerLink()) || (entry.drawer_claimed && IsDrawerLink())) {
+      return 0;
+    }
+    // The printer link learns the drawer object and the other way round.
+    CPrinterPort* owner = entry.owner;
+    if (IsDrawerLink() && !owner->IsDrawerLink()) {
+      printer_ = entry.registered_user;
+      owner->drawer_ = drawer_.load();
+    } else if (!IsDrawerLink() && owner->IsDrawerLink()) {
+      drawer_ = entry.registered_user;
+      owner->printer_ = printer_.load();
+    }
+    ++entry.users;
+    entry.links.push_back(this);
+    entry_ = *found;
+    owner_ = false;
+  } else {
+    if (entries.size() >= kMaxOpenPorts) return 0;
+    auto entry = std::make_shared<OpenPortEntry>();
+    if (!entry->device.Open(port.path, {baud_code, parity_code, stop_code})) return 0;
+    entry->identity = identity;
+    entry->port_number = port.number;
+    entry->users = 1;
+    entry->owner = this;
+    entry->registered_user = IsDrawerLink() ? drawer_.load() : printer_.load();
+    entry->links.push_back(this);
+    entries.push_back(entry);
+    entry_ = entry;
+    owner_ = true;
+  }
+  open_ = true;
+  return 1;
+}
+
+size_t CPrinterPort::Query(const uint8_t* bytes, size_t length, uint32_t wait_ms) {
+  if (!WritePort(bytes, length)) return 0;
+  platform::SleepMs(wait_ms);
+  last_read_count_ = ReadPort(read_buffer_, sizeof read_buffer_);
+  return last_read_count_;
+}
+
+int CPrinterPort::ConnectPrinter(int timeout_ms) {
+  cover_open_ = paper_empty_ = offline_ = connected_ = recent_error_ = false;
+  claim_timeout_ms_ = timeout_ms;
+
+  int result = ProbePrinterStatus();
+  bool repeated = false;
+  uint64_t first_repeat = 0;
+  while (result != kPortReady) {
+    if (!repeated) {
+      repeated = true;
+      first_repeat = Now();
+    } else if (Now() - first_repeat > static_cast<uint64_t>(timeout_ms)) {
+      return result;
+    }
+    result = ProbePrinterStatus();
+  }
+  if (repeated) platform::SleepMs(500);
+
+  connected_ = true;
+  {
+    std::lock_guard lock(OpenPortTable::Mutex());
+    if (IsDrawerLink()) {
+      entry_->drawer_claimed = true;
+      return kPortReady;
+    }
+    entry_->printer_claimed = true;
+  }
+  if (IsThermal()) {
+    Query(kEnableStatusBack, sizeof kEnableStatusBack, 100);
+    const size_t n = last_read_count_;
+    if (n >= 4 && read_buffer_[n - 3] == 0 && read_buffer_[n - 2] == 0 &&
+        read_buffer_[n - 1] == 0) {
+      if (read_buffer_[n - 4] == 0x14) drawer_state_ = 0;
+      if (read_buffer_[n - 4] == 0x10) drawer_state_ = 1;
+    }
+  }
+  monitor_stop_ = false;
+  offline_ = false;
+  monitor_wake_.Reset();
+  monitor_ = std::thread([this] { MonitorLoop(); });
+  return kPortReady;
+}
+
+int CPrinterPort::ProbePrinterStatus() {
+  if (!open_) return kPortNoAnswer;
+  return IsThermal() ? ProbeThermal() : ProbeDotMatrix();
+}
+
+int CPrinterPort::ProbeThermal() {
+  const uint64_t start = Now();
+  while (Query(kCombinedStatusQuery, sizeof kCombinedStatusQuery, 100) <= 2) {
+    if (Now() - start > 1000) return kPortNoAnswer;
+  }
+  const size_t n = last_read_count_;
+  const uint8_t printer = read_buffer_[n - 3];
+  const uint8_t offline = read_buffer_[n - 2];
+  const uint8_t paper = read_buffer_[n - 1];
+  if (printer == 0x16) drawer_state_ = 0;
+  if (printer == 0x12) drawer_state_ = 1;
+  cover_open_ = (offline & 0x04) != 0;
+  paper_empty_ = !cover_open_ && (paper & 0x60) != 0;
+  if (cover_open_) return kPortCoverOpen;
+  if (paper_empty_) return kPortPaperEmpty;
+  return kPortReady;
+}
+
+int CPrinterPort::ProbeDotMatrix() {
+  // Without automatic status back the drawer's level is not known here: assume closed
+  // when a drawer object shares the link, open otherwise.
+  const int assumed_drawer = drawer_ ? 0 : 1;
+  if (WritePort(kWakeUp, sizeof kWakeUp)) Query(kOfflineStatusQuery, sizeof kOfflineStatusQuery, 200);
+  drawer_state_ = assumed_drawer;
+
+  const uint64_t start = Now();
+  for (;;) {
+    if (Now() - start > 1000) return kPortNoAnswer;
+    if (Query(kOfflineStatusQuery, sizeof kOfflineStatusQuery, 200) > 0 &&
+        (read_buffer_[last_read_count_ - 1] & 0x04)) {
+      cover_open_ = true;
+      return kPortCoverOpen;
+    }
+    if (Query(kPaperStatusQuery, sizeof kPaperStatusQuery, 200) > 0) break;
+    platform::SleepMs(180);
+  }
+  cover_open_ = false;
+  paper_empty_ = (read_buffer_[last_read_count_ - 1] & 0x60) != 0;
+  drawer_state_ = assumed_drawer;
+  return paper_empty_ ? kPortPaperEmpty : kPortReady;
+}
+
+int CPrinterPort::GetPrinterStatus() {
+  if (IsDrawerLink()) return DrawerLinkStatus();
+  int condition = kPortReady;
+  if (cover_open_) condition = kPortCoverOpen;
+  else if (paper_empty_) condition = kPortPaperEmpty;
+  else if (offline_) condition = kPortNoAnswer;
+  if (condition != kPortReady) {
+    recent_error_ = true;
+    return condition;
+  }
+  if (recent_error_) {
+    // Give a printer that just recovered a moment before printing to it again.
+    platform::SleepMs(500);
+    recent_error_ = false;
+  }
+  return kPortReady;
+}
+
+int CPrinterPort::DrawerLinkStatus() {
+  const uint64_t start = Now();
+  while (Query(kPrinterStatusQuery, sizeof kPrinterStatusQuery, 10) == 0) {
+    if (Now() - start > 500) return kPortNoAnswer;
+  }
+  PortUser* drawer = drawer_;
+  const int open_level = drawer ? drawer->DrawerOpenLevel() : 1;
+  const uint8_t last = read_buffer_[last_read_count_ - 1];
+  int state = 0;
+  if (last == 0x12 && open_level != 0) state = 1;
+  if (last == 0x16 && open_level == 0) state = 1;
+  drawer_state_ = state;
+  return kPortReady;
+}
+
+int CPrinterPort::WritePort(const uint8_t* bytes, size_t length) {
+  if (!open_ || length == 0 || bytes == nullptr) return 0;
+  std::shared_ptr<OpenPortEntry> entry;
+  {
+    std::lock_guard lock(OpenPortTable::Mutex());
+    entry = entry_;
+  }
+  if (!entry) return 0;
+  std::lock_guard write_lock(entry->write_mutex);
+  for (size_t done = 0; done < length; done += kChunkSize) {
+    const size_t chunk = std::min(kChunkSize, length - done);
+    if (!entry->device.Write(bytes + done, chunk, kChunkTimeoutMs)) return 0;
+  }
+  return 1;
+}
+
+size_t CPrinterPort::ReadPort(uint8_t* buffer, size_t max) {
+  if (!open_) return 0;
+  std::shared_ptr<OpenPortEntry> entry;
+  {
+    std::lock_guard lock(OpenPortTable::Mutex());
+    entry = entry_;
+  }
+  if (!entry) return 0;
+  const size_t waiting = entry->device.BytesWaiting();
+  if (waiting == 0) return 0;
+  return entry->device.Read(buffer, std::min(max, waiting));
+}
+
+void CPrinterPort::MonitorLoop() {
+  uint8_t buffer[256];
+  while (!monitor_stop_) {
+    platform::WaitForOne(monitor_wake_, fast_poll_ ? 50 : 500);
+    if (monitor_stop_) break;
+    if (offline_) {
+      WritePort(kEnableStatusBack, sizeof kEnableStatusBack);
+      platform::SleepMs(100);
+    }
+    const size_t n = ReadPort(buffer, sizeof buffer);
+
+    std::shared_ptr<OpenPortEntry> entry;
+    {
+      std::lock_guard lock(OpenPortTable::Mutex());
+      entry = entry_;
+    }
+    if (entry && !entry->device.Modem().cts) {
+      if (PortUser* printer = printer_) printer->OnPrinterPowerLost();
+      power_lost_ = true;
+      offline_ = true;
+    }
+
+    const StatusReading reading =
+        ParseMonitorRead(std::span<const uint8_t>(buffer, n), drawer_state_, IsThermal());
+    if (PortUser* printer = printer_; reading.completion_answer && printer) {
+      printer->OnCompletionAnswer();
+    }
+    if (reading.condition) {
+      cover_open_ = reading.condition->cover_open;
+      paper_empty_ = reading.condition->paper_empty;
+      offline_ = reading.condition->offline;
+    }
+    if (reading.drawer_state) drawer_state_ = *reading.drawer_state;
+  }
+}
+
+void CPrinterPort::StopMonitor() {
+  if (!monitor_.joinable()) return;
+  monitor_stop_ = true;
+  monitor_wake_.Set();
+  monitor_.join();
+}
+
+void CPrinterPort::ClosePort() {
+  if (!open_) return;
+  if (!IsDrawerLink()) StopMonitor();
+
+  std::lock_guard lock(OpenPortTable::Mutex());
+  OpenPortEntry& entry = *entry_;
+  --entry.users;
+  if (IsDrawerLink()) {
+    if (connected_) entry.drawer_claimed = false;
+  } else {
+    if (connected_) entry.printer_claimed = false;
+  }
+  // Remaining links forget the service object that goes away with this link.
+  for (CPrinterPort* other : entry.links) {
+    if (other == this) continue;
+    if (IsDrawerLink() && other->drawer_ == drawer_.load()) other->drawer_ = nullptr;
+    if (!IsDrawerLink() && other->printer_ == printer_.load()) other->printer_ = nullptr;
+  }
+  std::erase(entry.links, this);
+  if (owner_ && !entry.links.empty()) {
+    CPrinterPort* next = entry.links.front();
+    next->owner_ = true;
+    entry.owner = next;
+    entry.registered_user = next->IsDrawerLink() ? next->drawer_.load() : next->printer_.load();
+  }
+  if (entry.users <= 0) {
+    entry.device.Close();
+    std::erase(OpenPortTable::Entries(), entry_);
+  }
+  entry_.reset();
+  printer_ = drawer_ = nullptr;
+  owner_ = false;
+  open_ = connected_ = false;
+}
+
+}  // namespace service_core

@@ -1,0 +1,60 @@
+// A serial device file driven through termios: the operating-system side of the serial
+// link. Every call returns a plain result and keeps errno's text for whoever asks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace service_core {
+
+struct ModemStatus {
+  bool cts = true, dsr = true, dcd = true, ri = false;
+};
+
+struct LineSettings {
+  int baud_code = 6;    // 3 = 1200 ... 10 = 115200
+  int parity_code = 0;  // 0 none, 1 even, 2 odd
+  int stop_code = 1;    // 1 or 2 stop bits
+};
+
+class SerialDevice {
+ public:
+  SerialDevice() = default;
+  ~SerialDevice();
+  SerialDevice(const SerialDevice&) = delete;
+  SerialDevice& operator=(const SerialDevice&) = delete;
+
+  // Opens `path` exclusively (no other process may use it while we hold it) and applies
+  // the settings: 8 data bits, raw, no flow control, DTR and RTS on. Invalid codes fail.
+  bool Open(const std::string& path, const LineSettings& settings);
+  void Close();
+  bool IsOpen() const { return fd_ >= 0; }
+
+  // Writes everything, waiting at most `timeout_ms` for the device to take each part and
+  // for it to leave the output queue. Discards both queues and fails on a time-out.
+  bool Write(const uint8_t* data, size_t length, int timeout_ms);
+  size_t BytesWaiting() const;
+  // Reads what is waiting, up to `max`; never blocks.
+  size_t Read(uint8_t* buffer, size_t max);
+  void Purge();
+
+  // The modem lines. A device without them (a pseudo-terminal) reports them from the side
+  // file "<path>.lines" when one exists, otherwise as on.
+  ModemStatus Modem() const;
+
+  const std::string& Path() const { return path_; }
+  const std::string& LastError() const { return last_error_; }
+
+  static bool BaudFromCode(int code, unsigned& speed);
+
+ private:
+  bool Configure(const LineSettings& settings);
+  bool Fail(const std::string& what);
+
+  int fd_ = -1;
+  std::string path_;
+  std::string last_error_;
+};
+
+}  // namespace service_core

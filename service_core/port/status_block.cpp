@@ -1,0 +1,59 @@
+#include "status_block.h"
+
+namespace service_core {
+namespace {
+
+// A ready block is 0x10/0x14 00 00 (00|0F); its 0x04 bit is the drawer's pin-3 level,
+// reported as drawer state 0 when set and 1 when clear.
+bool IsReadyBlock(std::span<const uint8_t> b) {
+  return (b[0] == 0x10 || b[0] == 0x14) && b[1] == 0 && b[2] == 0 && (b[3] == 0 || b[3] == 0x0F);
+}
+
+int DrawerStateOf(uint8_t first) { return first == 0x14 ? 0 : 1; }
+
+}  // namespace
+
+StatusReading ParseMonitorRead(std::span<const uint8_t> bytes, int current_drawer_state,
+                               bool thermal) {
+  StatusReading reading;
+  const size_t n = bytes.size();
+
+  // The completion answer is 37 22 d1 d2 d3 d4 00 with d4 = 'F' ('FFFF' was requested);
+  // it may lead the read or sit at its end.
+  if ((n >= 11 && bytes[0] == 0x37 && bytes[5] == 0x46) ||
+      (n >= 7 && bytes[n - 7] == 0x37 && bytes[n - 2] == 0x46)) {
+    reading.completion_answer = true;
+  }
+
+  if (n >= 4) {
+    std::span<const uint8_t> last = bytes.subspan(n - 4);
+    const bool zero_middle = last[1] == 0 && last[2] == 0 && (last[3] == 0 || last[3] == 0x0F);
+    if (zero_middle && (last[0] == 0x14 || last[0] == 0x10)) {
+      reading.condition = PrinterCondition{};
+      const int state = DrawerStateOf(last[0]);
+      if (state == current_drawer_state) {
+        // Look back block by block for the other state: a drawer opened and closed
+        // between two rounds must still be seen.
+        for (size_t end = n - 4; end >= 4; end -= 4) {
+          std::span<const uint8_t> earlier = bytes.subspan(end - 4, 4);
+          if (IsReadyBlock(earlier) && DrawerStateOf(earlier[0]) != state) {
+            reading.brief_drawer_state = DrawerStateOf(earlier[0]);
+            break;
+          }
+        }
+      }
+      reading.drawer_state = state;
+    } else if (zero_middle && (last[0] == 0x38 || last[0] == 0x3C)) {
+      reading.condition = PrinterCondition{.cover_open = true, .paper_empty = false, .offline = true};
+    } else if (last[2] == 0x0F && (last[0] == 0x18 || last[0] == 0x1C)) {
+      reading.condition = PrinterCondition{.cover_open = false, .paper_empty = true, .offline = true};
+    }
+  }
+
+  if (!thermal && n >= 1 && n < 4 && (bytes[n - 1] == 0x20 || bytes[n - 1] == 0x0D)) {
+    reading.completion_answer = true;
+  }
+  return reading;
+}
+
+}  // namespace service_core

@@ -1,0 +1,96 @@
+#include "status_block.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace service_core {
+namespace {
+
+StatusReading Parse(std::vector<uint8_t> bytes, int drawer = 0, bool thermal = true) {
+  return ParseMonitorRead(bytes, drawer, thermal);
+}
+
+TEST(MonitorRead, ReadyBlocksClearConditionsAndGiveDrawerState) {
+  auto closed = Parse({0x14, 0, 0, 0}, 1);
+  ASSERT_TRUE(closed.condition);
+  EXPECT_FALSE(closed.condition->cover_open || closed.condition->paper_empty ||
+               closed.condition->offline);
+  EXPECT_EQ(closed.drawer_state, 0);
+
+  auto open = Parse({0x10, 0, 0, 0x0F}, 0);
+  EXPECT_EQ(open.drawer_state, 1);
+}
+
+TEST(MonitorRead, CoverOpenAndPaperEndBlocksOverSerial) {
+  for (uint8_t first : {0x38, 0x3C}) {
+    auto r = Parse({first, 0, 0, 0x0F});
+    ASSERT_TRUE(r.condition) << int(first);
+    EXPECT_TRUE(r.condition->cover_open);
+    EXPECT_TRUE(r.condition->offline);
+    EXPECT_FALSE(r.drawer_state);
+  }
+  for (uint8_t first : {0x18, 0x1C}) {
+    auto r = Parse({first, 0, 0x0F, 0});
+    ASSERT_TRUE(r.condition) << int(first);
+    EXPECT_TRUE(r.condition->paper_empty);
+    EXPECT_FALSE(r.condition->cover_open);
+  }
+}
+
+TEST(MonitorRead, OnlyTheNewestBlockDecidesButABriefDrawerChangeIsReported) {
+  // Opened and closed again between two rounds: reported, and the drawer ends closed.
+  auto r = Parse({0x10, 0, 0, 0, 0x14, 0, 0, 0}, 0);
+  EXPECT_EQ(r.drawer_state, 0);
+  EXPECT_EQ(r.brief_drawer_state, 1);
+
+  // A cover opened after a ready block leaves the printer offline.
+  auto cover = Parse({0x14, 0, 0, 0, 0x3C, 0, 0, 0x0F});
+  ASSERT_TRUE(cover.condition);
+  EXPECT_TRUE(cover.condition->cover_open);
+}
+
+TEST(MonitorRead, CompletionAnswerFoundAtEitherEnd) {
+  const std::vector<uint8_t> answer = {0x37, 0x22, 0x46, 0x46, 0x46, 0x46, 0x00};
+  EXPECT_TRUE(Parse(answer).completion_answer);
+
+  std::vector<uint8_t> leading = answer;
+  leading.insert(leading.end(), {0x14, 0, 0, 0});
+  auto r = Parse(leading);
+  EXPECT_TRUE(r.completion_answer);
+  EXPECT_EQ(r.drawer_state, 0);
+
+  std::vector<uint8_t> trailing = {0x14, 0, 0, 0};
+  trailing.insert(trailing.end(), answer.begin(), answer.end());
+  EXPECT_TRUE(Parse(trailing).completion_answer);
+
+  // Another process identifier is not ours.
+  EXPECT_FALSE(Parse({0x37, 0x22, 0x41, 0x41, 0x41, 0x41, 0x00}).completion_answer);
+}
+
+TEST(MonitorRead, DotMatrixShortAnswerCompletes) {
+  EXPECT_TRUE(Parse({0x20}, 0, false).completion_answer);
+  EXPECT_TRUE(Parse({0x00, 0x0D}, 0, false).completion_answer);
+  EXPECT_FALSE(Parse({0x20}, 0, true).completion_answer);
+}
+
+TEST(MonitorRead, PartialOrGarbageBytesInventNoState) {
+  EXPECT_FALSE(Parse({}).condition);
+  EXPECT_FALSE(Parse({0x14, 0, 0}).condition);       // a block split across two reads
+  EXPECT_FALSE(Parse({0x14, 0x01, 0, 0}).condition);  // not a status block
+  EXPECT_FALSE(Parse({0xFF, 0xFF, 0xFF, 0xFF}).condition);
+
+  std::mt19937 rng(7);
+  for (int i = 0; i < 20000; ++i) {
+    std::vector<uint8_t> bytes(rng() % 300);
+    for (auto& b : bytes) b = static_cast<uint8_t>(rng());
+    auto r = Parse(bytes, static_cast<int>(rng() % 2), rng() % 2);
+    if (r.drawer_state) {
+      EXPECT_TRUE(*r.drawer_state == 0 || *r.drawer_state == 1);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace service_core

@@ -58,6 +58,9 @@ struct Image {
   Alignment alignment = Alignment::Left;
   uint8_t color = 0;
   std::string source;            // "ESC *", "GS /", "FS p 1", ...: for the transcript
+  // Paper advance after the image: -1 advances by the image's printed height (GS /, FS p,
+  // GS v 0); an ESC * band sits on a print line and advances by that line's feed instead.
+  int advance_dots = -1;
 };
 
 // GS k with the settings of GS w / GS h / GS H / GS f in force.

@@ -15,7 +15,9 @@ using Status = long;
 inline constexpr Status kSuccess = 0;
 inline constexpr Status kNotFound = 2;            // ERROR_FILE_NOT_FOUND
 inline constexpr Status kAccessDenied = 5;        // ERROR_ACCESS_DENIED
+inline constexpr Status kInvalidHandle = 6;       // ERROR_INVALID_HANDLE: the Key is not open
 inline constexpr Status kInvalidParameter = 87;   // ERROR_INVALID_PARAMETER
+inline constexpr Status kBusy = 170;              // ERROR_BUSY: locked by another writer too long
 inline constexpr Status kNoMoreItems = 259;       // ERROR_NO_MORE_ITEMS
 inline constexpr Status kBadDatabase = 1009;      // ERROR_BADDB: damaged or unreadable store
 inline constexpr Status kKeyDeleted = 1018;       // ERROR_KEY_DELETED
@@ -42,16 +44,23 @@ struct Value {
 bool ParseRootName(std::string_view name, Root& root);
 const char* RootName(Root root);  // "HKEY_LOCAL_MACHINE" or "HKEY_CLASSES_ROOT"
 
-// Database selection. The file is $OPOS_REGISTRY when set, otherwise DefaultDatabasePath().
-// UseDatabase() switches the whole process to another file (tests use a temporary file).
+// Database selection. The file is $OPOS_REGISTRY when set, otherwise DefaultDatabasePath()
+// (${XDG_DATA_HOME:-$HOME/.local/share}/opos/registry.sqlite, its folder created on use).
+// UseDatabase() switches the whole process to another file (tests use a temporary file);
+// UseDatabase("") returns to the environment's choice. Keys opened before a switch give
+// kKeyDeleted afterwards. A file that is damaged, not a database, not a registry database
+// or a directory gives kBadDatabase from every call, with the reason in LastErrorMessage().
 std::string DefaultDatabasePath();
 std::string CurrentDatabasePath();
 void UseDatabase(const std::string& path);
 // Human-readable description of the last failure on this thread (empty when none).
 std::string LastErrorMessage();
 
-// An open key. Paths use backslashes; names are matched without regard to case and
-// keep the case they were created with. An empty value name is the default value.
+// An open key. Paths use backslashes ("" is the key itself); names are matched without
+// regard to ASCII case and keep the case they were created with. Key names are 1 to 255
+// characters without control characters. An empty value name is the default value.
+// Every call on a handle whose key was deleted (by anyone) gives kKeyDeleted; calls on
+// a Key that is not open give kInvalidHandle. A Key may be used from several threads.
 class Key {
  public:
   Key();
@@ -62,9 +71,10 @@ class Key {
   Key& operator=(const Key&) = delete;
 
   static Status Open(Root root, std::string_view path, Access access, Key& out);
-  static Status Create(Root root, std::string_view path, Key& out);  // creates missing parents
+  // Opens or creates the key with full access, creating missing parents.
+  static Status Create(Root root, std::string_view path, Key& out);
   Status OpenSubKey(std::string_view path, Access access, Key& out) const;
-  Status CreateSubKey(std::string_view path, Key& out) const;
+  Status CreateSubKey(std::string_view path, Key& out) const;  // kAccessDenied if read-only
 
   bool IsOpen() const;
   void Close();
@@ -74,25 +84,33 @@ class Key {
   Status QueryValue(std::string_view name, Value& out) const;
   Status QueryString(std::string_view name, std::string& out) const;  // kUnsupportedType if not REG_SZ
   Status QueryDword(std::string_view name, uint32_t& out) const;      // kUnsupportedType if not REG_DWORD
-  Status SetValue(std::string_view name, const Value& value);        // kAccessDenied on a read-only key
+  // kAccessDenied on a read-only key; kInvalidParameter for REG_DWORD data not 4 bytes.
+  Status SetValue(std::string_view name, const Value& value);
   Status SetString(std::string_view name, std::string_view text);
   Status SetDword(std::string_view name, uint32_t number);
   Status SetBinary(std::string_view name, const std::vector<uint8_t>& bytes);
   Status DeleteValue(std::string_view name);
   // Deletes a direct or deeper subkey that has no subkeys itself (kAccessDenied otherwise).
   Status DeleteSubKey(std::string_view path);
+  // Deletes the subkey at `path` with everything below it; an empty path empties this key
+  // (all subkeys and values) and keeps it.
+  Status DeleteTree(std::string_view path);
 
-  // Stable order: by lower-cased name. kNoMoreItems past the end.
+  // Subkeys in the order of their lower-cased names, values in the order they were first
+  // created (setting an existing value keeps its place). kNoMoreItems past the end.
   Status EnumSubKey(uint32_t index, std::string& name) const;
   Status EnumValue(uint32_t index, std::string& name, Value* value = nullptr) const;
+  Status QueryInfo(uint32_t* subkeys, uint32_t* values) const;  // either may be null
+
+  struct Impl;  // opaque
 
  private:
-  struct Impl;
   std::unique_ptr<Impl> impl_;
 };
 
-// REGEDIT4 text. Import merges every key and value of the text into the store; on a
-// syntax error nothing is written and `error` names the line.
+// REGEDIT4 text. Import merges every key and value of the text into the store in one
+// transaction; on a syntax error (kInvalidParameter) nothing is written and `error`
+// (and LastErrorMessage()) names the line. "[-KEY]" deletes a key tree, "Name"=- a value.
 Status ImportRegedit(std::string_view text, std::string* error = nullptr);
 // Exports the key at `path` (for example "HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail") and
 // everything below it; an empty path exports both roots.

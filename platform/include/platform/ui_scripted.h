@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -23,8 +24,10 @@ class ScriptedProvider : public Provider {
   };
 
   // Queue the answer for the next message box (kIdOk...) or dialog (kDialogStart presses
-  // Start once and then Close; kDialogClose closes at once). Without a queued answer a
-  // message box takes its first button and a dialog closes.
+  // Start once and then Close; kDialogClose closes at once). Answers are taken in order by
+  // message boxes and dialogs alike; the dialog takes its answer before Start runs, so a
+  // message box shown by Start takes the one queued after it. Without a queued answer a
+  // message box takes its default button (see DefaultButton) and a dialog closes.
   void Press(int button);
 
   int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
@@ -32,7 +35,10 @@ class ScriptedProvider : public Provider {
   void Beep(unsigned frequency_hz, unsigned duration_ms) override;
 
   // Called (outside the lock) after each call is recorded; the device tester prints here.
+  // Set it before the provider is in use.
   std::function<void(const Call&)> on_call;
+  // Whether Beep takes its duration (at most kMaxBeepMs) as the host speaker does.
+  bool beep_takes_duration = true;
 
   std::vector<Call> Calls() const;
   void ClearCalls();

@@ -50,6 +50,7 @@ std::string HResultName(HResult hr) {
     case kPointer: return "E_POINTER";
     case kFail: return "E_FAIL";
     case kInvalidArg: return "E_INVALIDARG";
+    case kOutOfMemory: return "E_OUTOFMEMORY";
     case kMemberNotFound: return "DISP_E_MEMBERNOTFOUND";
     case kTypeMismatch: return "DISP_E_TYPEMISMATCH";
     case kUnknownName: return "DISP_E_UNKNOWNNAME";

@@ -29,6 +29,7 @@ inline constexpr HResult kClassNotRegistered = static_cast<HResult>(0x80040154);
 inline constexpr HResult kModuleNotFound = static_cast<HResult>(0x8007007E);    // library could not be loaded
 inline constexpr HResult kProcNotFound = static_cast<HResult>(0x8007007F);      // library lacks an export
 inline constexpr HResult kInvalidArg = static_cast<HResult>(0x80070057);        // E_INVALIDARG
+inline constexpr HResult kOutOfMemory = static_cast<HResult>(0x8007000E);      // E_OUTOFMEMORY
 inline constexpr HResult kSelfRegClass = static_cast<HResult>(0x80040201);      // SELFREG_E_CLASS
 
 inline bool Succeeded(HResult hr) { return hr >= 0; }

@@ -1,0 +1,45 @@
+#include "temp_registry.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "platform/registry.h"
+
+namespace automation_test {
+
+namespace reg = platform::registry;
+
+TempRegistry::TempRegistry() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "automation-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  dir_ = pattern;
+  database_ = dir_ + "/registry.db";
+  reg::UseDatabase(database_);
+}
+
+TempRegistry::~TempRegistry() {
+  std::error_code ignored;
+  std::filesystem::remove_all(dir_, ignored);
+}
+
+std::string ClassesRootDefault(const std::string& path) {
+  reg::Key key;
+  std::string value;
+  if (reg::Key::Open(reg::Root::ClassesRoot, path, reg::Access::Read, key) != reg::kSuccess ||
+      key.QueryString("", value) != reg::kSuccess) {
+    return "<missing>";
+  }
+  return value;
+}
+
+void WriteClassesRootDefault(const std::string& path, const std::string& value) {
+  reg::Key key;
+  if (reg::Key::Create(reg::Root::ClassesRoot, path, key) != reg::kSuccess ||
+      key.SetString("", value) != reg::kSuccess) {
+    throw std::runtime_error("cannot write HKCR\\" + path);
+  }
+}
+
+}  // namespace automation_test

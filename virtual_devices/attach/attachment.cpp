@@ -1,0 +1,173 @@
+#include "virtual_devices/attachment.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <sstream>
+#include <stdexcept>
+
+#include "fd_util.h"
+
+namespace vdev {
+namespace {
+constexpr int kMaxSlowMs = 10000;
+}  // namespace
+
+std::vector<std::string> SplitWords(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<std::string> words;
+  for (std::string w; in >> w;) words.push_back(w);
+  return words;
+}
+
+Attachment::Attachment(DeviceModel& model) : model_(model) {
+  wake_fd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (wake_fd_ < 0) throw std::runtime_error(ErrnoText("eventfd"));
+}
+
+Attachment::~Attachment() {
+  // Subclasses stop their thread in their own destructor; this is the last line of defence.
+  StopIoThread();
+  ::close(wake_fd_);
+}
+
+bool Attachment::Command(const std::string& line, std::string& reply) {
+  reply.clear();
+  const auto words = SplitWords(line);
+  if (words.empty()) {
+    reply = "empty command";
+    return false;
+  }
+  bool ok = false;
+  if (TransportCommand(words, ok, reply)) return ok;
+  if (words[0] == "slow") {
+    int ms = -1;
+    if (words.size() == 2) {
+      try {
+        size_t used = 0;
+        ms = std::stoi(words[1], &used);
+        if (used != words[1].size()) ms = -1;
+      } catch (const std::exception&) {
+        ms = -1;
+      }
+    }
+    if (ms < 0 || ms > kMaxSlowMs) {
+      reply = "usage: slow N (milliseconds per byte, 0 to " + std::to_string(kMaxSlowMs) + ")";
+      return false;
+    }
+    slow_ms_ = ms;
+    {
+      std::lock_guard lock(mutex_);
+    }
+    changed_.notify_all();  // a pause in progress takes the new setting
+    return true;
+  }
+  return model_.Command(line, reply);
+}
+
+bool Attachment::TransportCommand(const std::vector<std::string>&, bool&, std::string&) {
+  return false;
+}
+
+void Attachment::StartIoThread() {
+  stopping_ = false;
+  DrainWake();
+  {
+    std::lock_guard lock(mutex_);
+    running_ = true;
+  }
+  io_thread_ = std::thread([this] {
+    {
+      std::lock_guard lock(mutex_);
+      io_thread_id_ = std::this_thread::get_id();
+    }
+    IoLoop();
+    {
+      std::lock_guard lock(mutex_);
+      running_ = false;
+    }
+    RunPendingRequests();
+  });
+}
+
+void Attachment::StopIoThread() {
+  if (io_thread_.joinable()) {
+    stopping_ = true;
+    Wake();
+    io_thread_.join();
+  }
+}
+
+void Attachment::Wake() {
+  const uint64_t one = 1;
+  [[maybe_unused]] const ssize_t n = ::write(wake_fd_, &one, sizeof one);
+  {
+    std::lock_guard lock(mutex_);
+  }
+  changed_.notify_all();
+}
+
+void Attachment::DrainWake() {
+  uint64_t value;
+  [[maybe_unused]] const ssize_t n = ::read(wake_fd_, &value, sizeof value);
+}
+
+void Attachment::RunOnIoThread(const std::function<void()>& fn) {
+  std::unique_lock lock(mutex_);
+  if (!running_ || std::this_thread::get_id() == io_thread_id_) {
+    lock.unlock();
+    fn();
+    return;
+  }
+  auto request = std::make_shared<Request>();
+  request->fn = fn;
+  requests_.push_back(request);
+  lock.unlock();
+  Wake();
+  lock.lock();
+  changed_.wait(lock, [&] { return request->done; });
+}
+
+void Attachment::RunPendingRequests() {
+  std::unique_lock lock(mutex_);
+  while (!requests_.empty()) {
+    auto request = requests_.front();
+    requests_.pop_front();
+    lock.unlock();
+    request->fn();
+    lock.lock();
+    request->done = true;
+    changed_.notify_all();
+  }
+}
+
+void Attachment::Deliver(std::span<const uint8_t> bytes) {
+  using Clock = std::chrono::steady_clock;
+  size_t pos = 0;
+  while (pos < bytes.size() && !Stopping()) {
+    if (slow_ms_ == 0) {
+      model_.Receive(bytes.subspan(pos));
+      return;
+    }
+    const auto until = Clock::now() + std::chrono::milliseconds(slow_ms_.load());
+    std::unique_lock lock(mutex_);
+    while (!Stopping() && slow_ms_ != 0) {
+      changed_.wait_until(lock, until,
+                          [&] { return Stopping() || slow_ms_ == 0 || !requests_.empty(); });
+      if (!requests_.empty()) {
+        lock.unlock();
+        RunPendingRequests();
+        lock.lock();
+        continue;
+      }
+      if (Clock::now() >= until) break;
+    }
+    lock.unlock();
+    if (Stopping()) return;
+    model_.Receive(bytes.subspan(pos, 1));
+    ++pos;
+  }
+}
+
+}  // namespace vdev

@@ -1,0 +1,121 @@
+#include "virtual_devices/usb_attachment.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "test_support.h"
+#include "virtual_devices/virtual_display.h"
+
+namespace vdev {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WaitFor;
+using testing::WriteBytes;
+
+std::string Trimmed(const fs::path& path) {
+  std::string s = ReadFile(path);
+  while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
+  return s;
+}
+
+// Finds the printer node the way a USB link does: every usbmisc lp entry whose USB device
+// (the parent of its interface) carries the vendor and product numbers.
+std::string FindPrinterNode(const fs::path& sysfs, const fs::path& dev, const std::string& vendor,
+                            const std::string& product) {
+  const fs::path classes = sysfs / "class" / "usbmisc";
+  if (!fs::exists(classes)) return "";
+  for (const auto& entry : fs::directory_iterator(classes)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("lp", 0) != 0) continue;
+    const fs::path usb_device = fs::canonical(entry.path() / "device").parent_path();
+    if (Trimmed(usb_device / "idVendor") == vendor && Trimmed(usb_device / "idProduct") == product)
+      return (dev / "usb" / name).string();
+  }
+  return "";
+}
+
+std::string Received(const VirtualDisplay& display) {
+  const auto capture = display.Capture();
+  return std::string(capture.begin(), capture.end());
+}
+
+TEST(UsbAttachmentTest, PrinterIsFoundByVendorAndProductAndCarriesBytes) {
+  TempDir root;
+  VirtualDisplay printer, other_device;
+  UsbOptions options;
+  options.root = root.Path().string();
+  UsbAttachment usb(printer, options);
+  UsbOptions other_options = options;
+  other_options.index = 1;
+  other_options.vendor = 0x04b8;
+  UsbAttachment other(other_device, other_options);
+  std::string error;
+  ASSERT_TRUE(other.Start(error)) << error;
+  ASSERT_TRUE(usb.Start(error)) << error;
+  EXPECT_NE(usb.Where().find("OPOS_USB_SYSFS_ROOT=" + usb.SysfsRoot()), std::string::npos);
+
+  const std::string node = FindPrinterNode(usb.SysfsRoot(), usb.DevRoot(), "0525", "a700");
+  ASSERT_EQ(node, usb.NodePath());
+  EXPECT_EQ(Trimmed(fs::path(usb.DeviceDirectory()) / "manufacturer"), "Tandor");
+  EXPECT_EQ(Trimmed(fs::path(usb.DeviceDirectory()) / "1-1:1.0" / "bInterfaceClass"), "07");
+  EXPECT_EQ(FindPrinterNode(usb.SysfsRoot(), usb.DevRoot(), "0525", "ffff"), "");
+
+  const int fd = ::open(node.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  ASSERT_TRUE(WriteBytes(fd, "\x1B@ticket"));
+  EXPECT_TRUE(WaitFor([&] { return Received(printer) == "\x1B@ticket"; }));
+  EXPECT_EQ(Received(other_device), "");
+  ::close(fd);
+}
+
+TEST(UsbAttachmentTest, UnplugBreaksTheOpenNodeAndReplugBringsANewOne) {
+  TempDir root;
+  VirtualDisplay printer;
+  UsbOptions options;
+  options.root = root.Path().string();
+  UsbAttachment usb(printer, options);
+  std::string error, reply;
+  ASSERT_TRUE(usb.Start(error)) << error;
+  const int fd = ::open(usb.NodePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+
+  ASSERT_TRUE(usb.Command("disconnect", reply)) << reply;
+  EXPECT_FALSE(usb.Plugged());
+  EXPECT_FALSE(fs::exists(fs::symlink_status(usb.NodePath())));
+  EXPECT_EQ(FindPrinterNode(usb.SysfsRoot(), usb.DevRoot(), "0525", "a700"), "");
+  EXPECT_LT(::write(fd, "x", 1), 0);  // the host's descriptor fails like an unplugged device
+  ::close(fd);
+
+  ASSERT_TRUE(usb.Command("connect", reply)) << reply;
+  const std::string node = FindPrinterNode(usb.SysfsRoot(), usb.DevRoot(), "0525", "a700");
+  ASSERT_EQ(node, usb.NodePath());
+  const int again = ::open(node.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(again, 0);
+  ASSERT_TRUE(WriteBytes(again, "back"));
+  EXPECT_TRUE(WaitFor([&] { return Received(printer) == "back"; }));
+  EXPECT_FALSE(usb.Command("refuse on", reply));
+  ASSERT_TRUE(usb.Command("slow 1", reply)) << reply;
+  EXPECT_FALSE(usb.Command("slow x", reply));
+  ::close(again);
+
+  usb.Stop();
+  EXPECT_FALSE(fs::exists(usb.DeviceDirectory()));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(usb.NodePath())));
+}
+
+TEST(UsbAttachmentTest, MissingRootIsReported) {
+  VirtualDisplay printer;
+  UsbAttachment usb(printer, UsbOptions{});
+  std::string error;
+  EXPECT_FALSE(usb.Start(error));
+  EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
+}  // namespace vdev

@@ -1,0 +1,89 @@
+// An attachment carries bytes between a host and a device model over some transport
+// (pseudo-terminal, TCP, fake USB printer). It owns its I/O thread, answers the model's
+// output to the host, and takes the commands that concern the connection itself.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "virtual_devices/device_model.h"
+
+namespace vdev {
+
+class Attachment {
+ public:
+  explicit Attachment(DeviceModel& model);
+  virtual ~Attachment();
+  Attachment(const Attachment&) = delete;
+  Attachment& operator=(const Attachment&) = delete;
+
+  // Opens the transport and starts the I/O thread; false with a message on failure.
+  virtual bool Start(std::string& error) = 0;
+  // Stops the thread and closes the transport; safe to call twice, never hangs.
+  virtual void Stop() = 0;
+  // Where a host finds the device, for the programs' ready line: "tcp 127.0.0.1:9100", ...
+  virtual std::string Where() const = 0;
+
+  // One command line from a person or a test. The transport's own commands and "slow N" (N ms
+  // pause before each byte from the host reaches the model, 0 for full speed) are handled
+  // here; everything else goes to the model. False with a message when refused or unknown.
+  // Not to be called while Start or Stop runs on another thread.
+  bool Command(const std::string& line, std::string& reply);
+
+  int SlowMs() const { return slow_ms_.load(); }
+  DeviceModel& Model() { return model_; }
+
+ protected:
+  // The transport's commands ("disconnect", "refuse on", ...): true when `words` named one
+  // of them, with the outcome in `ok` and `reply`.
+  virtual bool TransportCommand(const std::vector<std::string>& words, bool& ok,
+                                std::string& reply);
+
+  void StartIoThread();
+  void StopIoThread();  // the I/O thread sees Stopping() and returns; then it is joined
+  virtual void IoLoop() = 0;
+  bool Stopping() const { return stopping_.load(); }
+  int WakeFd() const { return wake_fd_; }
+  void DrainWake();
+
+  // Runs `fn` on the I/O thread (which owns the descriptors) and waits for it; runs it here
+  // when the thread is not running.
+  void RunOnIoThread(const std::function<void()>& fn);
+  void RunPendingRequests();  // called by the I/O thread whenever it wakes
+
+  // Passes bytes from the host to the model, pausing before each byte while slowed down.
+  void Deliver(std::span<const uint8_t> bytes);
+
+  DeviceModel& model_;
+
+ private:
+  struct Request {
+    std::function<void()> fn;
+    bool done = false;
+  };
+  void Wake();
+
+  int wake_fd_ = -1;
+  std::thread io_thread_;
+  std::thread::id io_thread_id_;
+  bool running_ = false;  // guarded by mutex_: requests may be queued for the thread
+  std::atomic<bool> stopping_{false};
+  std::atomic<int> slow_ms_{0};
+  std::mutex mutex_;  // guards requests_ and running_; the condition wakes pauses and request waiters
+  std::condition_variable changed_;
+  std::deque<std::shared_ptr<Request>> requests_;
+};
+
+// Splits a command line into words separated by blanks.
+std::vector<std::string> SplitWords(const std::string& line);
+
+}  // namespace vdev

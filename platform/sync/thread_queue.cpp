@@ -46,7 +46,10 @@ bool ThreadQueue::Post(const std::shared_ptr<WindowTarget>& window, uint16_t com
 }
 
 void ThreadQueue::RemoveWindow(WindowTarget& window, bool wait_for_handlers) {
-  std::vector<QueuedMessage> dropped;  // released after the lock
+  // Released after the lock. The handler goes with the window (not with the last message
+  // that points at it): its code may live in a library that is unloaded after the window.
+  std::vector<QueuedMessage> dropped;
+  std::function<bool(uint16_t, void*)> handler;
   std::unique_lock lock(mutex_);
   window.destroyed = true;
   for (auto it = messages_.begin(); it != messages_.end();) {
@@ -59,6 +62,8 @@ void ThreadQueue::RemoveWindow(WindowTarget& window, bool wait_for_handlers) {
   }
   SyncFdLocked();
   if (wait_for_handlers) handler_finished_.wait(lock, [&] { return window.running == 0; });
+  // A handler that destroys its own window keeps running; FinishDispatch lets it go.
+  if (window.running == 0) handler.swap(window.handler);
 }
 
 QueuedMessage ThreadQueue::PopFrontLocked() {
@@ -87,8 +92,11 @@ std::optional<QueuedMessage> ThreadQueue::TakeUntil(std::optional<Clock::time_po
 }
 
 void ThreadQueue::FinishDispatch(WindowTarget& window) {
+  std::function<bool(uint16_t, void*)> handler;  // released after the lock
   std::lock_guard lock(mutex_);
-  if (--window.running == 0) handler_finished_.notify_all();
+  if (--window.running > 0) return;
+  if (window.destroyed) handler.swap(window.handler);
+  handler_finished_.notify_all();
 }
 
 uint64_t ThreadQueue::LastSequence() {

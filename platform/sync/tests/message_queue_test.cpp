@@ -208,6 +208,25 @@ TEST(MessageQueueTest, DestroyingAWindowDropsOnlyItsCommands) {
   EXPECT_FALSE(Readable(QueueFd()));
 }
 
+TEST(MessageQueueTest, AHandlerMayDestroyItsOwnWindow) {
+  std::unique_ptr<HiddenWindow> window;
+  auto token = std::make_shared<int>(0);
+  std::weak_ptr<int> watch = token;
+  std::vector<int> ran;
+  window = std::make_unique<HiddenWindow>("w", 1, [&, token](uint16_t id, void*) {
+    ran.push_back(id);
+    if (id == 1) window.reset();
+    return true;
+  });
+  token.reset();
+  window->PostCommand(1, nullptr);
+  window->PostCommand(2, nullptr);
+  EXPECT_EQ(PumpPendingMessages(), 1);
+  EXPECT_EQ(ran, std::vector<int>{1});
+  EXPECT_TRUE(watch.expired());  // the handler and what it holds are gone with the window
+  EXPECT_FALSE(Readable(QueueFd()));
+}
+
 TEST(MessageQueueTest, PostingAfterTheOwnerThreadEndedFails) {
   std::unique_ptr<HiddenWindow> window;
   std::atomic<bool> ran{false};

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "callback_sink.h"
+#include "deferred_release.h"
 #include "control_objects/device_lookup.h"
 #include "control_objects/opos_codes.h"
 #include "platform/object_factory.h"
@@ -30,23 +31,15 @@ std::string Lower(std::string_view name) {
 
 }  // namespace
 
-// Keeps the control object alive while a callback runs, and finishes a Close that the
-// application made from inside the callback once the service object has returned.
+// Keeps the control object alive while a callback runs. Its last reference may go at the
+// end of the callback; the close that follows is then deferred like any other.
 class ControlObject::CallbackScope {
  public:
-  explicit CallbackScope(ControlObject& owner) : owner_(owner) {
-    owner_.AddRef();
-    ++owner_.callback_depth_;
-  }
-  ~CallbackScope() {
-    if (--owner_.callback_depth_ == 0 && owner_.deferred_release_) {
-      owner_.deferred_release_.Reset();
-      automation::FreeUnusedLibraries();
-    }
-    owner_.Release();
-  }
+  explicit CallbackScope(ControlObject& owner) : owner_(owner) { owner_.AddRef(); }
+  ~CallbackScope() { owner_.Release(); }
 
  private:
+  CallbackDepth depth_;
   ControlObject& owner_;
 };
 
@@ -109,9 +102,10 @@ int32_t ControlObject::Close() {
 
 void ControlObject::ReleaseService() {
   service_ids_.clear();
-  if (callback_depth_ > 0) {
-    // The service object is still running the callback that asked for the close.
-    deferred_release_ = std::move(service_);
+  if (InsideCallback()) {
+    // The service object is still running the callback that asked for the close, and may
+    // still call the sink before it returns.
+    ReleaseAfterCallback({std::move(service_), DispatchPtr(sink_.get())});
     service_.Reset();
     return;
   }

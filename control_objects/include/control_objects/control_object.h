@@ -138,12 +138,10 @@ class ControlObject : public platform::automation::RefCounted {
 
   const DeviceTable& table_;
   DispatchPtr service_;
-  DispatchPtr deferred_release_;  // a service object closed from inside one of its callbacks
   ObjectRef<CallbackSink> sink_;
   std::unordered_map<std::string, DispId> service_ids_;  // lower-case name -> id
   int32_t closed_result_ = 0;  // ResultCode while no service object is open
   int32_t open_result_ = 0;
-  int callback_depth_ = 0;
 };
 
 }  // namespace opos::control

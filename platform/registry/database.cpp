@@ -91,6 +91,9 @@ void Database::OpenFile(const std::string& path) {
   sqlite3_extended_result_codes(connection_, 1);
   sqlite3_busy_timeout(connection_, kBusyTimeoutMs);
   try {
+    // Look before switching to write-ahead logging: that switch rewrites the file header,
+    // and a file that is not ours must be left exactly as it was.
+    RefuseForeignFile();
     {
       Statement mode = Prepare("PRAGMA journal_mode=WAL");
       if (!mode.Step() || mode.Text(0) != "wal") {
@@ -109,32 +112,40 @@ void Database::OpenFile(const std::string& path) {
   }
 }
 
-void Database::CheckOrCreateSchema() {
-  Transaction tx(*this, Transaction::kWrite);
+bool Database::HasNoTables() {
   Statement tables = Prepare("SELECT count(*) FROM sqlite_master");
   tables.Step();
-  if (tables.Int(0) == 0) {
+  return tables.Int(0) == 0;
+}
+
+void Database::RefuseForeignFile() {
+  Transaction tx(*this, Transaction::kRead);
+  if (HasNoTables()) return;
+  bool has_meta = false;
+  {
+    Statement exists = Prepare("SELECT 1 FROM sqlite_master WHERE type='table' AND name='meta'");
+    has_meta = exists.Step();
+  }
+  std::string format, version;
+  if (has_meta) {
+    Statement meta = Prepare("SELECT name, value FROM meta WHERE name IN ('format','version')");
+    while (meta.Step()) (meta.Text(0) == "format" ? format : version) = meta.Text(1);
+  }
+  if (format != kFormatName) {
+    Fail(kBadDatabase, "file " + Path() + " is an SQLite database but not a registry database");
+  }
+  if (version != kFormatVersion) {
+    Fail(kBadDatabase, "registry database " + Path() + " has unknown format version " + version);
+  }
+  tx.Commit();
+}
+
+void Database::CheckOrCreateSchema() {
+  Transaction tx(*this, Transaction::kWrite);
+  if (HasNoTables()) {
     Execute(kSchema);
     Statement meta = Prepare("INSERT INTO meta(name, value) VALUES('format', ?), ('version', ?)");
     meta.Bind(1, kFormatName).Bind(2, kFormatVersion).Run();
-  } else {
-    bool has_meta = false;
-    {
-      Statement exists =
-          Prepare("SELECT 1 FROM sqlite_master WHERE type='table' AND name='meta'");
-      has_meta = exists.Step();
-    }
-    std::string format, version;
-    if (has_meta) {
-      Statement meta = Prepare("SELECT name, value FROM meta WHERE name IN ('format','version')");
-      while (meta.Step()) (meta.Text(0) == "format" ? format : version) = meta.Text(1);
-    }
-    if (format != kFormatName) {
-      Fail(kBadDatabase, "file " + Path() + " is an SQLite database but not a registry database");
-    }
-    if (version != kFormatVersion) {
-      Fail(kBadDatabase, "registry database " + Path() + " has unknown format version " + version);
-    }
   }
   tx.Commit();
 }
@@ -177,6 +188,9 @@ void Database::FailWithSqlite(int rc, std::string_view what) {
   int primary = rc & 0xff;
   if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
     Fail(kBusy, "registry database " + Path() + " stayed locked by another user: " + detail);
+  }
+  if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB) {
+    Fail(kBadDatabase, "registry database " + Path() + " is damaged or not a database: " + detail);
   }
   Fail(kBadDatabase,
        "registry database " + Path() + " failed (" + std::string(what) + "): " + detail);

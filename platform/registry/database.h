@@ -50,6 +50,8 @@ class Database {
  private:
   Database() = default;
   void OpenFile(const std::string& path);
+  bool HasNoTables();
+  void RefuseForeignFile();
   void CheckOrCreateSchema();
   void CloseConnection();
   void AbandonConnection();

@@ -109,7 +109,8 @@ FontLoad ParsePcf(std::span<const uint8_t> data, const std::string& name) {
   const int descent = in.S32(accel.offset + 16, BigEndian(accel_format));
   int cell_width = 0;
   for (const Metrics& m : glyph_metrics) cell_width = std::max(cell_width, m.right);
-  if (!in.ok() || ascent < 0 || descent < 0 || ascent + descent <= 0 ||
+  if (!in.ok() || ascent < 0 || descent < 0 || ascent > kMaxCell || descent > kMaxCell ||
+      ascent + descent <= 0 ||
       ascent + descent > kMaxCell || cell_width <= 0 || cell_width > kMaxCell)
     return Fail(name, "bad font metrics");
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "render_test_support.h"
 
@@ -254,6 +255,40 @@ TEST(ReceiptFilesTest, EndlessFeedsAreSplitIntoBoundedImages) {
   EXPECT_GE(renderer.ReceiptCount(), 1);
   for (const RenderedReceipt& receipt : renderer.Receipts())
     EXPECT_LE(receipt.image.height(), ReceiptRenderer::kMaxReceiptDots + 100);
+}
+
+}  // namespace
+}  // namespace vdev
+
+namespace vdev {
+namespace {
+
+// The printer model prints from its own thread while a test or a program reads results.
+TEST(ReceiptRendererThreadsTest, PrintingAndReadingAtOnceStaysConsistent) {
+  RendererOptions options;
+  options.receipts_kept = 4;
+  ReceiptRenderer renderer(options);
+  std::thread printer([&] {
+    for (int i = 0; i < 40; ++i) {
+      renderer.Print(test::Line("line " + std::to_string(i)));
+      renderer.Print(Cut{});
+    }
+  });
+  int last_count = 0;
+  while (last_count < 40) {
+    const int count = renderer.ReceiptCount();
+    EXPECT_GE(count, last_count);
+    const auto receipts = renderer.Receipts();
+    EXPECT_LE(receipts.size(), 4u);
+    for (const RenderedReceipt& receipt : receipts) EXPECT_GT(receipt.image.CountInk(Ink::Black), 0);
+    renderer.Transcript();
+    last_count = count;
+  }
+  printer.join();
+  const auto kept = renderer.Receipts();
+  ASSERT_EQ(kept.size(), 4u);
+  EXPECT_EQ(kept.back().number, 40);
+  EXPECT_EQ(kept.back().transcript, "line 39\n----- cut -----\n");
 }
 
 }  // namespace

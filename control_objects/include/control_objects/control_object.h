@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 
@@ -41,6 +42,10 @@ class ObjectRef {
     if (p_) p_->AddRef();
   }
   ObjectRef(ObjectRef&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+  template <class U, class = std::enable_if_t<std::is_base_of_v<T, U>>>
+  ObjectRef(const ObjectRef<U>& o) : p_(o.get()) {  // NOLINT: upcast like a raw pointer
+    if (p_) p_->AddRef();
+  }
   ObjectRef& operator=(ObjectRef o) noexcept {
     std::swap(p_, o.p_);
     return *this;
@@ -143,5 +148,9 @@ class ControlObject : public platform::automation::RefCounted {
   int32_t closed_result_ = 0;  // ResultCode while no service object is open
   int32_t open_result_ = 0;
 };
+
+// A control object for "POSPrinter", "CashDrawer" or "LineDisplay" (any letter case); empty
+// for another class.
+ObjectRef<ControlObject> CreateControlObject(std::string_view class_name);
 
 }  // namespace opos::control

@@ -24,13 +24,21 @@ bool ParseOnOff(const std::string& word, bool& on) {
 
 VirtualDisplay::VirtualDisplay()
     : screen_(std::make_unique<DisplayScreen>()),
-      parser_(std::make_unique<DisplayParser>(*screen_)) {}
+      parser_(std::make_unique<DisplayParser>(*screen_)),
+      last_text_(screen_->RenderText()) {}
 
 VirtualDisplay::~VirtualDisplay() = default;
 
 void VirtualDisplay::Receive(std::span<const uint8_t> bytes) {
   if (bytes.empty()) return;
-  std::lock_guard lock(mutex_);
+  {
+    std::lock_guard lock(mutex_);
+    if (!Apply(bytes)) return;
+  }
+  NotifyScreen();
+}
+
+bool VirtualDisplay::Apply(std::span<const uint8_t> bytes) {
   capture_.insert(capture_.end(), bytes.begin(), bytes.end());
   if (capture_.size() > kCaptureLimit) {
     capture_.erase(capture_.begin(),
@@ -43,10 +51,24 @@ void VirtualDisplay::Receive(std::span<const uint8_t> bytes) {
   if (!powered_) {
     AppendLog(FormatLogLine(bytes, "power off: " + std::to_string(bytes.size()) +
                                        " byte(s) lost"));
-    return;
+    return false;
   }
   parser_->Feed(bytes, [this](const std::string& line) { AppendLog(line); });
-  WriteTextFile();
+  return UpdateScreenText();
+}
+
+void VirtualDisplay::SetScreenChanged(std::function<void()> callback) {
+  std::lock_guard lock(mutex_);
+  screen_changed_ = std::move(callback);
+}
+
+void VirtualDisplay::NotifyScreen() {
+  std::function<void()> callback;
+  {
+    std::lock_guard lock(mutex_);
+    callback = screen_changed_;
+  }
+  if (callback) callback();
 }
 
 void VirtualDisplay::SetAnswerSink(AnswerSink) {}
@@ -93,10 +115,11 @@ bool VirtualDisplay::Command(const std::string& line, std::string& reply) {
         screen_->Initialise();
         parser_->Reset();
         AppendLog(on ? "power on" : "power off");
-        WriteTextFile();
+        UpdateScreenText();
       }
     }
     NotifyLines(before);
+    if (verb == "power") NotifyScreen();
     return true;
   }
   if (verb == "show" && arg.empty()) {
@@ -135,28 +158,20 @@ bool VirtualDisplay::SetLogFile(const std::string& path, std::string& error) {
 
 bool VirtualDisplay::SetTextFile(const std::string& path, std::string& error) {
   std::lock_guard lock(mutex_);
+  if (!path.empty() && !WriteFileAtomically(path, last_text_, error)) return false;
   text_path_ = path;
-  last_text_.clear();
-  if (path.empty()) return true;
-  const std::string text = powered_ ? screen_->RenderText() : "(power off)\n";
-  if (!WriteFileAtomically(path, text, error)) {
-    text_path_.clear();
-    return false;
-  }
-  last_text_ = text;
   return true;
 }
 
-void VirtualDisplay::WriteTextFile() {
-  if (text_path_.empty()) return;
+bool VirtualDisplay::UpdateScreenText() {
   const std::string text = powered_ ? screen_->RenderText() : "(power off)\n";
-  if (text == last_text_) return;
+  if (text == last_text_) return false;
+  last_text_ = text;
   std::string error;
-  if (WriteFileAtomically(text_path_, text, error)) {
-    last_text_ = text;
-  } else {
+  if (!text_path_.empty() && !WriteFileAtomically(text_path_, text, error)) {
     AppendLog("cannot write the screen text: " + error);
   }
+  return true;
 }
 
 void VirtualDisplay::AppendLog(const std::string& line) {

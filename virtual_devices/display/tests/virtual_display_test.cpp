@@ -163,15 +163,20 @@ TEST(VirtualDisplayTest, OutputFilesFollowTheScreen) {
   ASSERT_TRUE(display.SetLogFile(dir / "log.txt", error)) << error;
   ASSERT_TRUE(display.SetTextFile(dir / "screen.txt", error)) << error;
   EXPECT_FALSE(display.SetLogFile(dir / "missing" / "log.txt", error));
+  int changes = 0;
+  display.SetScreenChanged([&] { ++changes; });
   Send(display, Bytes({0x0C, 'H', 'I'}));
+  Send(display, Bytes({0x1B, 0x3D, 0x02}));  // nothing visible changes
+  EXPECT_EQ(changes, 1);
   auto read = [](const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
   };
-  EXPECT_EQ(read(dir / "capture.bin"), std::string("\x0CHI"));
-  EXPECT_EQ(read(dir / "log.txt"), "0C  FF clear\n48 49  text \"HI\"\n");
+  EXPECT_EQ(read(dir / "capture.bin"), std::string("\x0CHI\x1B=\x02"));
+  EXPECT_EQ(read(dir / "log.txt"),
+            "0C  FF clear\n48 49  text \"HI\"\n1B 3D 02  ESC = select peripheral: display selected\n");
   EXPECT_NE(read(dir / "screen.txt").find("|HI                  |"), std::string::npos);
   std::filesystem::remove_all(dir);
 }

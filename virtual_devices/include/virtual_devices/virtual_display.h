@@ -40,6 +40,8 @@ class VirtualDisplay : public DeviceModel {
   bool SetCaptureFile(const std::string& path, std::string& error);
   bool SetLogFile(const std::string& path, std::string& error);
   bool SetTextFile(const std::string& path, std::string& error);
+  // Called (outside the display's lock) after the screen or its status line changed.
+  void SetScreenChanged(std::function<void()> callback);
 
   std::array<std::string, kRows> Screen() const;  // raw character codes, 20 per row
   std::string RenderText() const;                 // the screen in a frame, with a status line
@@ -56,8 +58,10 @@ class VirtualDisplay : public DeviceModel {
   std::vector<std::string> DecodedLog() const;  // the most recent 10000 lines
 
  private:
+  bool Apply(std::span<const uint8_t> bytes);  // under the lock; true when the screen changed
   void AppendLog(const std::string& line);
-  void WriteTextFile();
+  bool UpdateScreenText();  // true when the rendered screen changed
+  void NotifyScreen();
   void NotifyLines(ModemLines before);
 
   mutable std::mutex mutex_;
@@ -72,8 +76,9 @@ class VirtualDisplay : public DeviceModel {
     void operator()(std::FILE* f) const { std::fclose(f); }
   };
   std::unique_ptr<std::FILE, FileCloser> capture_file_, log_file_;
+  std::function<void()> screen_changed_;
   std::string text_path_;
-  std::string last_text_;
+  std::string last_text_;  // the screen as last rendered
 };
 
 }  // namespace vdev

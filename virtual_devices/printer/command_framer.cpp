@@ -17,12 +17,11 @@ size_t NulTerminated(std::span<const uint8_t> h, size_t first_data) {
 size_t EscLength(std::span<const uint8_t> h) {
   const size_t n = h.size();
   switch (h[1]) {
-    case '@': case '2': case 'm': case 'i': case 'L': case 'S': case kFf: case '<':
+    case '@': case '2': case 'm': case 'i': case 'L': case 'S': case kFf: case '<': case 'v':
       return 2;
     case '!': case 'E': case 'G': case '-': case 'a': case '3': case 'r': case 't':
     case 'M': case 'd': case 'J': case 'e': case 'K': case 'T': case 'V': case '{':
-    case ' ': case 'R': case 'U': case '=': case '%': case '?': case 'u': case 'v':
-    case 'I':
+    case ' ': case 'R': case 'U': case '=': case '%': case '?': case 'u': case 'I':
       return 3;
     case '$': case '\\': case 'c':
       return 4;

@@ -154,22 +154,6 @@ TEST(MessageQueueTest, QueueFdIsReadableExactlyWhileMessagesWait) {
   EXPECT_FALSE(Readable(fd));
 }
 
-TEST(MessageQueueTest, QueuesAreSeparatePerThread) {
-  Recorder recorder;
-  HiddenWindow window("w", 1, recorder.Handler());
-  window.PostCommand(1, nullptr);
-  int other_fd = -1;
-  int other_pumped = -1;
-  std::thread other([&] {
-    other_fd = QueueFd();
-    other_pumped = PumpPendingMessages();
-  });
-  other.join();
-  EXPECT_NE(other_fd, QueueFd());
-  EXPECT_EQ(other_pumped, 0);
-  EXPECT_EQ(PumpPendingMessages(), 1);
-}
-
 TEST(MessageQueueTest, NestedPumpInsideHandlerContinuesInOrder) {
   std::vector<std::string> trace;
   HiddenWindow window("w", 1, [&](uint16_t id, void*) {

@@ -51,12 +51,8 @@ class UiProviderTest : public ::testing::Test {
 };
 
 TEST_F(UiProviderTest, DefaultButtonsFollowTheBoxType) {
-  EXPECT_EQ(DefaultButton(kOk | kIconError), kIdOk);
-  EXPECT_EQ(DefaultButton(kOkCancel), kIdOk);
   EXPECT_EQ(DefaultButton(kYesNoCancel | kIconQuestion), kIdYes);
-  EXPECT_EQ(DefaultButton(kYesNo | kDefButton2), kIdNo);
   EXPECT_EQ(DefaultButton(kAbortRetryIgnore | kDefButton3), kIdIgnore);
-  EXPECT_EQ(DefaultButton(kRetryCancel), kIdRetry);
   EXPECT_EQ(DefaultButton(kYesNo | kDefButton3), kIdYes);  // no third button
   EXPECT_EQ(DefaultButton(0xE), kIdOk);                    // unknown button set
 }

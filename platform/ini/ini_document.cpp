@@ -56,6 +56,7 @@ IniDocument::IniDocument(std::string_view text) {
 }
 
 std::optional<IniDocument::Span> IniDocument::FindSection(std::string_view section) const {
+  section = TrimBlanks(section);
   for (size_t i = 0; i < lines_.size(); ++i) {
     std::optional<std::string_view> name = SectionName(lines_[i]);
     if (!name || !SameName(*name, section)) continue;
@@ -67,6 +68,7 @@ std::optional<IniDocument::Span> IniDocument::FindSection(std::string_view secti
 }
 
 std::optional<size_t> IniDocument::FindKey(const Span& span, std::string_view key) const {
+  key = TrimBlanks(key);
   for (size_t i = span.header + 1; i < span.end; ++i) {
     std::string_view line = lines_[i];
     if (IsComment(line)) continue;

@@ -1,5 +1,6 @@
 #include "database.h"
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -45,7 +46,14 @@ void Fail(Status status, std::string message) { throw Failure{status, std::move(
 void SetLastErrorMessage(std::string message) { last_error_message = std::move(message); }
 
 Database& Database::Instance() {
-  static Database* instance = new Database();  // never destroyed: keys may outlive statics
+  // Never destroyed: keys may outlive other statics. The lock is held across fork() so a
+  // child never inherits it locked by a thread that does not exist in the child.
+  static Database* instance = [] {
+    auto* db = new Database();
+    pthread_atfork([] { Instance().mutex_.lock(); }, [] { Instance().mutex_.unlock(); },
+                   [] { Instance().mutex_.unlock(); });
+    return db;
+  }();
   return *instance;
 }
 

@@ -116,7 +116,7 @@ Status Key::Create(Root root, std::string_view path, Key& out) {
     if (!IsValidRoot(root)) Fail(kInvalidParameter, "unknown registry root");
     auto names = detail::SplitPath(path);
     Transaction tx(db, Transaction::kWrite);
-    impl->id = detail::CreatePath(db, detail::RootId(root), names, impl->path);
+    impl->id = detail::CreatePath(db, detail::RootId(root), 0, names, impl->path);
     tx.Commit();
     impl->generation = db.Generation();
   });
@@ -152,7 +152,8 @@ Status Key::CreateSubKey(std::string_view path, Key& out) const {
     auto names = detail::SplitPath(path);
     Transaction tx(db, Transaction::kWrite);
     std::string found;
-    impl->id = detail::CreatePath(db, LiveId(db, impl_.get()), names, found);
+    impl->id =
+        detail::CreatePath(db, LiveId(db, impl_.get()), detail::Depth(impl_->path), names, found);
     tx.Commit();
     impl->path = Join(impl_->path, found);
     impl->generation = db.Generation();

@@ -1,5 +1,7 @@
 #include "key_tree.h"
 
+#include <algorithm>
+
 namespace platform::registry::detail {
 
 int64_t RootId(Root root) { return root == Root::LocalMachine ? 1 : 2; }
@@ -94,8 +96,15 @@ int64_t OpenPath(Database& db, int64_t parent, const std::vector<std::string_vie
   return id;
 }
 
-int64_t CreatePath(Database& db, int64_t parent, const std::vector<std::string_view>& names,
-                   std::string& path) {
+size_t Depth(const std::string& path) {
+  return path.empty() ? 0 : 1 + static_cast<size_t>(std::count(path.begin(), path.end(), '\\'));
+}
+
+int64_t CreatePath(Database& db, int64_t parent, size_t parent_depth,
+                   const std::vector<std::string_view>& names, std::string& path) {
+  if (parent_depth + names.size() > kMaxKeyDepth) {
+    Fail(kInvalidParameter, "keys can be nested at most 512 levels deep");
+  }
   int64_t id = parent;
   for (std::string_view name : names) {
     std::optional<KeyRow> child = FindChild(db, id, name);

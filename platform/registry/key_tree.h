@@ -16,6 +16,7 @@ namespace platform::registry::detail {
 
 inline constexpr size_t kMaxKeyNameLength = 255;
 inline constexpr size_t kMaxValueNameLength = 16383;
+inline constexpr size_t kMaxKeyDepth = 512;  // levels below a root, as on Windows
 
 int64_t RootId(Root root);
 // Names compare by their ASCII lower-case form; other bytes compare exactly.
@@ -38,8 +39,10 @@ std::optional<KeyRow> FindChild(Database& db, int64_t parent, std::string_view n
 // OpenPath throws kNotFound for a missing key; CreatePath creates the missing ones.
 int64_t OpenPath(Database& db, int64_t parent, const std::vector<std::string_view>& names,
                  std::string& path);
-int64_t CreatePath(Database& db, int64_t parent, const std::vector<std::string_view>& names,
-                   std::string& path);
+// `parent_depth` is the number of levels of `parent` below its root.
+int64_t CreatePath(Database& db, int64_t parent, size_t parent_depth,
+                   const std::vector<std::string_view>& names, std::string& path);
+size_t Depth(const std::string& path);  // levels of a stored path below its root
 
 bool HasSubKeys(Database& db, int64_t id);
 void DeleteKey(Database& db, int64_t id);   // the key and its values; no subkeys allowed

@@ -92,6 +92,9 @@ class Parser {
     } catch (const detail::Failure& failure) {
       Error(index_, failure.message);
     }
+    if (change.path.size() > detail::kMaxKeyDepth) {
+      Error(index_, "keys can be nested at most 512 levels deep");
+    }
     if (change.kind == Change::kDeleteTree && change.path.empty()) {
       Error(index_, "a root key cannot be deleted");
     }
@@ -237,7 +240,7 @@ void Apply(Database& db, const std::vector<Change>& changes) {
     std::string found;
     switch (change.kind) {
       case Change::kOpenKey:
-        current = detail::CreatePath(db, detail::RootId(change.root), names, found);
+        current = detail::CreatePath(db, detail::RootId(change.root), 0, names, found);
         break;
       case Change::kDeleteTree: {
         int64_t id = detail::RootId(change.root);

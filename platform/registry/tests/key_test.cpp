@@ -61,6 +61,18 @@ TEST_F(KeyTest, InvalidPathsAreRefused) {
   EXPECT_FALSE(LastErrorMessage().empty());
   EXPECT_EQ(Key::Create(Root::LocalMachine, std::string(255, 'k') + "\\", key), kSuccess);
   EXPECT_EQ(Key::Open(static_cast<Root>(7), "", Access::Read, key), kInvalidParameter);
+
+  // Nesting is limited like Windows' 512 levels, also when reached step by step.
+  std::string deep = "d";
+  for (int level = 2; level <= 512; ++level) deep += "\\d";
+  Key deepest, child;
+  ASSERT_EQ(Key::Create(Root::LocalMachine, deep, deepest), kSuccess);
+  EXPECT_EQ(Key::Create(Root::LocalMachine, deep + "\\d", child), kInvalidParameter);
+  EXPECT_EQ(deepest.CreateSubKey("d", child), kInvalidParameter);
+  EXPECT_EQ(ImportRegedit("REGEDIT4\n[HKLM\\" + deep + "\\d]\n"), kInvalidParameter);
+  Key top;
+  ASSERT_EQ(Key::Open(Root::LocalMachine, "", Access::Write, top), kSuccess);
+  EXPECT_EQ(top.DeleteTree("d"), kSuccess);
 }
 
 TEST_F(KeyTest, ValuesOfEachTypeReadBackAndTypeMismatchIsReported) {

@@ -37,7 +37,8 @@ int UpcCheckDigit(const std::string& eleven) {
 // suppression rules; empty when the number has no UPC-E form.
 std::string SuppressZeros(const std::string& upc_a) {
   const std::string m = upc_a.substr(1, 5), p = upc_a.substr(6, 5);
-  if ((m.substr(2) == "000" || m.substr(2) == "100" || m.substr(2) == "200") && p.substr(0, 2) == "00")
+  if ((m.substr(2) == "000" || m.substr(2) == "100" || m.substr(2) == "200") &&
+      p.substr(0, 2) == "00")
     return m.substr(0, 2) + p.substr(2) + m[2];
   if (m.substr(3) == "00" && p.substr(0, 3) == "000") return m.substr(0, 3) + p.substr(3) + "3";
   if (m[4] == '0' && p.substr(0, 4) == "0000") return m.substr(0, 4) + p[4] + "4";
@@ -94,7 +95,8 @@ ZintInput Code128Input(const std::string& data) {
     const char effective = shifted ? (set == 'A' ? 'B' : 'A') : set;
     shifted = false;
     if ((effective == 'A' && c > 0x5F) || (effective == 'B' && (c < 0x20 || c > 0x7F))) {
-      in.error = std::string("CODE128 code set ") + effective + " has no character " + std::to_string(c);
+      in.error =
+          std::string("CODE128 code set ") + effective + " has no character " + std::to_string(c);
       return in;
     }
     in.text += static_cast<char>(c);
@@ -144,14 +146,16 @@ ZintInput ToZint(uint8_t system, const std::string& data) {
       if (in.text.size() >= 2 && in.text.front() == '*' && in.text.back() == '*')
         in.text = in.text.substr(1, in.text.size() - 2);  // start and stop sent with the data
       const bool valid = std::all_of(in.text.begin(), in.text.end(), [](unsigned char c) {
-        return std::isdigit(c) || (c >= 'A' && c <= 'Z') || std::string(" $%+-./").find(c) != std::string::npos;
+        return std::isdigit(c) || (c >= 'A' && c <= 'Z') ||
+               std::string(" $%+-./").find(c) != std::string::npos;
       });
       if (!valid || in.text.empty()) in.error = "CODE39 takes 0-9, A-Z and space $ % + - . /";
       break;
     }
     case kItf:
       in.symbology = BARCODE_C25INTER;
-      if (!AllDigits(data) || data.empty() || data.size() % 2 != 0) in.error = "ITF takes an even number of digits";
+      if (!AllDigits(data) || data.empty() || data.size() % 2 != 0)
+        in.error = "ITF takes an even number of digits";
       break;
     case kCodabar:
       in.symbology = BARCODE_CODABAR;
@@ -160,7 +164,8 @@ ZintInput ToZint(uint8_t system, const std::string& data) {
       break;
     case kCode93:
       in.symbology = BARCODE_CODE93;
-      if (in.text.empty() || std::any_of(in.text.begin(), in.text.end(), [](unsigned char c) { return c > 0x7F; }))
+      if (in.text.empty() ||
+          std::any_of(in.text.begin(), in.text.end(), [](unsigned char c) { return c > 0x7F; }))
         in.error = "CODE93 takes 1 or more characters 0 to 127";
       break;
     case kCode128:
@@ -179,15 +184,24 @@ struct SymbolDeleter {
 
 std::string BarcodeSystemName(uint8_t system) {
   switch (Normalise(system)) {
-    case kUpcA: return "UPC-A";
-    case kUpcE: return "UPC-E";
-    case kEan13: return "EAN13";
-    case kEan8: return "EAN8";
-    case kCode39: return "CODE39";
-    case kItf: return "ITF";
-    case kCodabar: return "CODABAR";
-    case kCode93: return "CODE93";
-    case kCode128: return "CODE128";
+    case kUpcA:
+      return "UPC-A";
+    case kUpcE:
+      return "UPC-E";
+    case kEan13:
+      return "EAN13";
+    case kEan8:
+      return "EAN8";
+    case kCode39:
+      return "CODE39";
+    case kItf:
+      return "ITF";
+    case kCodabar:
+      return "CODABAR";
+    case kCode93:
+      return "CODE93";
+    case kCode128:
+      return "CODE128";
   }
   return "system " + std::to_string(system);
 }
@@ -212,13 +226,15 @@ BarcodeSymbol EncodeBarcode(uint8_t system, const std::string& data) {
   symbol->whitespace_width = 0;
   symbol->border_width = 0;
   const int status = ZBarcode_Encode_and_Buffer(
-      symbol.get(), reinterpret_cast<const unsigned char*>(in.text.data()), static_cast<int>(in.text.size()), 0);
+      symbol.get(), reinterpret_cast<const unsigned char*>(in.text.data()),
+      static_cast<int>(in.text.size()), 0);
   if (status >= ZINT_ERROR || symbol->bitmap == nullptr || symbol->bitmap_height <= 0) {
     result.error = symbol->errtxt[0] != '\0' ? symbol->errtxt : "barcode could not be encoded";
     return result;
   }
   // The top row of zint's picture crosses every bar, guard bars included.
-  for (int x = 0; x < symbol->bitmap_width; ++x) result.modules.push_back(symbol->bitmap[x * 3] < 128);
+  for (int x = 0; x < symbol->bitmap_width; ++x)
+    result.modules.push_back(symbol->bitmap[x * 3] < 128);
   const auto first = std::find(result.modules.begin(), result.modules.end(), true);
   const auto last = std::find(result.modules.rbegin(), result.modules.rend(), true).base();
   if (first >= last) {

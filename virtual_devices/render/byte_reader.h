@@ -32,8 +32,12 @@ class ByteReader {
     }
     return v;
   }
-  int32_t S32(size_t offset, bool big_endian) { return static_cast<int32_t>(U32(offset, big_endian)); }
-  int16_t S16(size_t offset, bool big_endian) { return static_cast<int16_t>(U16(offset, big_endian)); }
+  int32_t S32(size_t offset, bool big_endian) {
+    return static_cast<int32_t>(U32(offset, big_endian));
+  }
+  int16_t S16(size_t offset, bool big_endian) {
+    return static_cast<int16_t>(U16(offset, big_endian));
+  }
 
  private:
   uint8_t Fail() {

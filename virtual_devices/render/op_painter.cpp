@@ -13,7 +13,9 @@ constexpr int kMaxPageNesting = 4;
 constexpr int kAutoPageLength = 2048;  // rotated page whose length the area does not give
 constexpr int kHriGap = 2;
 
-uint8_t Clamp8(int value, int low, int high) { return static_cast<uint8_t>(std::clamp(value, low, high)); }
+uint8_t Clamp8(int value, int low, int high) {
+  return static_cast<uint8_t>(std::clamp(value, low, high));
+}
 
 // Printers accept both 0/1/2 and the digits '0'/'1'/'2' for these parameters.
 uint8_t DigitOrValue(uint8_t n) { return n >= '0' && n <= '9' ? n - '0' : n; }
@@ -46,9 +48,12 @@ Ink OpPainter::InkFor(uint8_t color) const {
 int AlignedX(Alignment alignment, int x0, int line_width, int width) {
   const int room = std::max(line_width - width, 0);
   switch (DigitOrValue(static_cast<uint8_t>(alignment))) {
-    case 1: return x0 + room / 2;
-    case 2: return x0 + room;
-    default: return x0;
+    case 1:
+      return x0 + room / 2;
+    case 2:
+      return x0 + room;
+    default:
+      return x0;
   }
 }
 
@@ -58,11 +63,15 @@ int OpPainter::Paint(const PrintOp& op, Raster& paper, int x0, int line_width, i
 
 int OpPainter::PaintAt(const PrintOp& op, Raster& paper, int x0, int line_width, int y,
                        int depth) const {
-  if (const auto* line = std::get_if<TextLine>(&op)) return PaintText(*line, paper, x0, line_width, y);
+  if (const auto* line = std::get_if<TextLine>(&op))
+    return PaintText(*line, paper, x0, line_width, y);
   if (const auto* feed = std::get_if<Feed>(&op)) return y + std::clamp(feed->dots, 0, kMaxFeedDots);
-  if (const auto* image = std::get_if<Image>(&op)) return PaintImage(*image, paper, x0, line_width, y);
-  if (const auto* code = std::get_if<Barcode>(&op)) return PaintBarcode(*code, paper, x0, line_width, y);
-  if (const auto* page = std::get_if<PageBlock>(&op)) return PaintPage(*page, paper, x0, line_width, y, depth);
+  if (const auto* image = std::get_if<Image>(&op))
+    return PaintImage(*image, paper, x0, line_width, y);
+  if (const auto* code = std::get_if<Barcode>(&op))
+    return PaintBarcode(*code, paper, x0, line_width, y);
+  if (const auto* page = std::get_if<PageBlock>(&op))
+    return PaintPage(*page, paper, x0, line_width, y, depth);
   return y;
 }
 
@@ -166,7 +175,8 @@ int OpPainter::PaintBarcode(const Barcode& barcode, Raster& paper, int x0, int l
   if (hri & 1) y = draw_hri(y);
   paper.EnsureHeight(y + bar_height);
   for (size_t i = 0; i < symbol.modules.size(); ++i)
-    if (symbol.modules[i]) paper.FillRect(left + static_cast<int>(i) * module, y, module, bar_height, Ink::Black);
+    if (symbol.modules[i])
+      paper.FillRect(left + static_cast<int>(i) * module, y, module, bar_height, Ink::Black);
   y += bar_height;
   if (hri & 2) y = draw_hri(y + kHriGap) - kHriGap;
   return y;

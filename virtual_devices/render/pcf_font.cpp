@@ -55,7 +55,8 @@ bool ReadMetrics(ByteReader& in, const Table& t, std::vector<Metrics>& out) {
   } else {
     const uint32_t count = in.U32(at, be);
     at += 4;
-    if (!in.ok() || count > kMaxGlyphs || !in.Has(at, static_cast<size_t>(count) * 12)) return false;
+    if (!in.ok() || count > kMaxGlyphs || !in.Has(at, static_cast<size_t>(count) * 12))
+      return false;
     out.resize(count);
     for (uint32_t i = 0; i < count; ++i, at += 12) {
       out[i] = {in.S16(at, be), in.S16(at + 2, be), in.S16(at + 6, be), in.S16(at + 8, be)};
@@ -110,17 +111,19 @@ FontLoad ParsePcf(std::span<const uint8_t> data, const std::string& name) {
   int cell_width = 0;
   for (const Metrics& m : glyph_metrics) cell_width = std::max(cell_width, m.right);
   if (!in.ok() || ascent < 0 || descent < 0 || ascent > kMaxCell || descent > kMaxCell ||
-      ascent + descent <= 0 ||
-      ascent + descent > kMaxCell || cell_width <= 0 || cell_width > kMaxCell)
+      ascent + descent <= 0 || ascent + descent > kMaxCell || cell_width <= 0 ||
+      cell_width > kMaxCell)
     return Fail(name, "bad font metrics");
 
   const uint32_t bm_format = in.U32(bitmaps.offset, false);
   const bool bm_be = BigEndian(bm_format);
   const uint32_t glyphs = in.U32(bitmaps.offset + 4, bm_be);
-  if (!in.ok() || glyphs != glyph_metrics.size()) return Fail(name, "bitmap count differs from metrics");
+  if (!in.ok() || glyphs != glyph_metrics.size())
+    return Fail(name, "bitmap count differs from metrics");
   const size_t offsets_at = bitmaps.offset + 8;
   const size_t data_at = offsets_at + static_cast<size_t>(glyphs) * 4 + 16;
-  const uint32_t data_size = in.U32(offsets_at + static_cast<size_t>(glyphs) * 4 + 4 * (bm_format & 3), bm_be);
+  const uint32_t data_size =
+      in.U32(offsets_at + static_cast<size_t>(glyphs) * 4 + 4 * (bm_format & 3), bm_be);
   if (!in.ok() || !in.Has(data_at, data_size)) return Fail(name, "file truncated in the bitmaps");
   const auto bitmap_data = data.subspan(data_at, data_size);
 
@@ -131,7 +134,8 @@ FontLoad ParsePcf(std::span<const uint8_t> data, const std::string& name) {
     const int w = m.right - m.left, h = m.ascent + m.descent;
     const uint32_t start = in.U32(offsets_at + static_cast<size_t>(g) * 4, bm_be);
     const size_t row_bytes = (static_cast<size_t>(std::max(w, 0)) + 7) / 8;
-    const size_t stride = (row_bytes + RowPad(bm_format) - 1) / RowPad(bm_format) * RowPad(bm_format);
+    const size_t stride =
+        (row_bytes + RowPad(bm_format) - 1) / RowPad(bm_format) * RowPad(bm_format);
     cell.assign(static_cast<size_t>(cell_width) * (ascent + descent), 0);
     if (w > 0 && h > 0 && w <= kMaxCell && h <= kMaxCell && start <= data_size &&
         static_cast<size_t>(h) * stride <= data_size - start) {
@@ -150,13 +154,16 @@ FontLoad ParsePcf(std::span<const uint8_t> data, const std::string& name) {
 
   const uint32_t enc_format = in.U32(encodings.offset, false);
   const bool enc_be = BigEndian(enc_format);
-  const uint32_t min2 = in.U16(encodings.offset + 4, enc_be), max2 = in.U16(encodings.offset + 6, enc_be);
-  const uint32_t min1 = in.U16(encodings.offset + 8, enc_be), max1 = in.U16(encodings.offset + 10, enc_be);
+  const uint32_t min2 = in.U16(encodings.offset + 4, enc_be),
+                 max2 = in.U16(encodings.offset + 6, enc_be);
+  const uint32_t min1 = in.U16(encodings.offset + 8, enc_be),
+                 max1 = in.U16(encodings.offset + 10, enc_be);
   if (!in.ok() || min2 > max2 || min1 > max1 || max2 > 255 || max1 > 255)
     return Fail(name, "bad encoding table");
   const size_t per_row = max2 - min2 + 1;
   const size_t indexes_at = encodings.offset + 14;
-  if (!in.Has(indexes_at, per_row * (max1 - min1 + 1) * 2)) return Fail(name, "file truncated in the encodings");
+  if (!in.Has(indexes_at, per_row * (max1 - min1 + 1) * 2))
+    return Fail(name, "file truncated in the encodings");
   for (uint32_t b1 = min1; b1 <= max1; ++b1) {
     for (uint32_t b2 = min2; b2 <= max2; ++b2) {
       const uint32_t glyph = in.U16(indexes_at + ((b1 - min1) * per_row + (b2 - min2)) * 2, enc_be);

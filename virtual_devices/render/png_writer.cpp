@@ -22,7 +22,8 @@ void IgnoreWarning(png_structp, png_const_charp) {}
 // reports errors by longjmp.
 bool Encode(FILE* file, const Raster& raster, bool with_red, std::string& error,
             std::vector<png_bytep>& rows) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, RaiseError, IgnoreWarning);
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, RaiseError, IgnoreWarning);
   if (png == nullptr) {
     error = "out of memory";
     return false;

@@ -20,7 +20,11 @@ FontLoad Fail(const std::string& name, const std::string& why) {
 // One UTF-8 sequence; returns its length or 0 when it is malformed.
 size_t DecodeUtf8(std::span<const uint8_t> s, size_t at, char32_t& out) {
   const uint8_t lead = s[at];
-  size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+  size_t length = lead < 0x80         ? 1
+                  : (lead >> 5) == 6  ? 2
+                  : (lead >> 4) == 14 ? 3
+                  : (lead >> 3) == 30 ? 4
+                                      : 0;
   if (length == 0 || at + length > s.size()) return 0;
   char32_t cp = length == 1 ? lead : lead & (0x7F >> length);
   for (size_t i = 1; i < length; ++i) {
@@ -68,7 +72,8 @@ FontLoad ParsePsf2(std::span<const uint8_t> data, const std::string& name) {
   if (!in.ok()) return Fail(name, "file too short for a PSF2 header");
   if (magic != kPsf2Magic) return Fail(name, "not a PSF2 font");
   if (width == 0 || height == 0 || width > kMaxCell || height > kMaxCell)
-    return Fail(name, "unsupported glyph size " + std::to_string(width) + "x" + std::to_string(height));
+    return Fail(name,
+                "unsupported glyph size " + std::to_string(width) + "x" + std::to_string(height));
   const uint32_t row_bytes = (width + 7) / 8;
   if (glyph_bytes < row_bytes * height) return Fail(name, "glyph size does not match its cell");
   if (glyphs == 0 || glyphs > kMaxGlyphs) return Fail(name, "bad glyph count");

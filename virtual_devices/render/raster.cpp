@@ -4,8 +4,7 @@
 
 namespace vdev {
 
-Raster::Raster(int width, int height)
-    : width_(std::max(width, 0)), height_(std::max(height, 0)) {
+Raster::Raster(int width, int height) : width_(std::max(width, 0)), height_(std::max(height, 0)) {
   dots_.assign(static_cast<size_t>(width_) * height_, 0);
 }
 

@@ -88,7 +88,8 @@ void ReceiptRenderer::CloseReceipt(const Cut* cut) {
 
   RenderedReceipt receipt{next_number_++, std::move(page_), page_text_, {}};
   if (!options_.png_directory.empty()) {
-    const std::string path = (std::filesystem::path(options_.png_directory) / PngName(receipt.number)).string();
+    const std::string path =
+        (std::filesystem::path(options_.png_directory) / PngName(receipt.number)).string();
     const std::string error = WritePng(receipt.image, path);
     if (error.empty())
       receipt.png_path = path;

@@ -48,8 +48,10 @@ void DescribeImage(const Image& image, std::string& out) {
 
 void DescribeBarcode(const Barcode& barcode, int line_width, std::string& out) {
   static const char* const kHri[] = {"", " hri above", " hri below", " hri above and below"};
-  const uint8_t position = barcode.hri_position >= '0' ? barcode.hri_position - '0' : barcode.hri_position;
-  out += "[barcode " + BarcodeSystemName(barcode.system) + " " + Quoted(barcode.data) + kHri[position & 3];
+  const uint8_t position =
+      barcode.hri_position >= '0' ? barcode.hri_position - '0' : barcode.hri_position;
+  out += "[barcode " + BarcodeSystemName(barcode.system) + " " + Quoted(barcode.data) +
+         kHri[position & 3];
   const BarcodeSymbol symbol = EncodeBarcode(barcode.system, barcode.data);
   if (!symbol.error.empty()) {
     out += " not printed: " + symbol.error;

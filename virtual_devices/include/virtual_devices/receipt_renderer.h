@@ -19,11 +19,11 @@ struct RendererOptions {
   std::string png_directory;    // empty: no PNG files; created when missing
   std::string transcript_path;  // empty: no transcript file; appended to
   FontPaths fonts;
-  size_t receipts_kept = 32;    // closed receipts kept in memory, newest first to stay
+  size_t receipts_kept = 32;  // closed receipts kept in memory, newest first to stay
 };
 
 struct RenderedReceipt {
-  int number = 0;          // 1, 2, ... in this renderer's file numbering
+  int number = 0;  // 1, 2, ... in this renderer's file numbering
   Raster image;
   std::string transcript;  // this receipt's part of the transcript
   std::string png_path;    // empty when no file was written

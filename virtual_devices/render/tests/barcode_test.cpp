@@ -82,17 +82,17 @@ TEST_F(BarcodeScanTest, UpcENumbersGivenInUpcAFormAreCompressed) {
 }
 
 TEST(BarcodeSymbolTest, PrinterDataRulesAreEnforced) {
-  EXPECT_NE(EncodeBarcode(73, "12345").error, "");        // no code set selector
-  EXPECT_NE(EncodeBarcode(73, "{C\x64").error, "");      // 100 is not a pair of digits
-  EXPECT_NE(EncodeBarcode(73, "{Aabc").error, "");       // lower case is not in code set A
-  EXPECT_EQ(EncodeBarcode(73, "{B{{x").hri, "{x");       // "{{" is a literal brace
+  EXPECT_NE(EncodeBarcode(73, "12345").error, "");   // no code set selector
+  EXPECT_NE(EncodeBarcode(73, "{C\x64").error, "");  // 100 is not a pair of digits
+  EXPECT_NE(EncodeBarcode(73, "{Aabc").error, "");   // lower case is not in code set A
+  EXPECT_EQ(EncodeBarcode(73, "{B{{x").hri, "{x");   // "{{" is a literal brace
   EXPECT_NE(EncodeBarcode(67, "40063813339X").error, "");
   EXPECT_NE(EncodeBarcode(67, "4006381333932").error, "");  // wrong check digit
   EXPECT_NE(EncodeBarcode(70, "123").error, "");            // ITF needs pairs
   EXPECT_NE(EncodeBarcode(66, "11200000345").error, "");    // UPC-E needs number system 0
   EXPECT_NE(EncodeBarcode(66, "01234567890").error, "");    // no UPC-E form
   EXPECT_NE(EncodeBarcode(99, "1").error, "");
-  EXPECT_EQ(EncodeBarcode(4, "AB").error, "");              // GS k m in the 0..6 form
+  EXPECT_EQ(EncodeBarcode(4, "AB").error, "");  // GS k m in the 0..6 form
   EXPECT_EQ(BarcodeSystemName(4), "CODE39");
 }
 

@@ -50,7 +50,7 @@ TEST(ReceiptFontsTest, LoadsTerminusAndMiscFixedAtPrinterSizes) {
     EXPECT_GT(InkCount(*font, U'A'), 10) << font->name();
     EXPECT_FALSE(SameGlyph(*font, U'A', U'B')) << font->name();
     // Code page bytes reach the accented glyphs through the fonts' Unicode tables.
-    EXPECT_TRUE(font->Has(CodePageToUnicode(kCodePagePc437, 0x81))) << font->name();  // ü
+    EXPECT_TRUE(font->Has(CodePageToUnicode(kCodePagePc437, 0x81))) << font->name();    // ü
     EXPECT_TRUE(font->Has(CodePageToUnicode(kCodePageWpc1252, 0xFC))) << font->name();  // ü
     EXPECT_TRUE(SameGlyph(*font, CodePageToUnicode(kCodePagePc437, 0x81),
                           CodePageToUnicode(kCodePageWpc1252, 0xFC)));
@@ -109,7 +109,8 @@ TEST(FontParserTest, CorruptHeadersAreRefused) {
   std::mt19937 random(7);
   for (int round = 0; round < 200; ++round) {
     auto damaged = pcf;
-    for (int i = 0; i < 50; ++i) damaged[8 + random() % (damaged.size() - 8)] = static_cast<uint8_t>(random());
+    for (int i = 0; i < 50; ++i)
+      damaged[8 + random() % (damaged.size() - 8)] = static_cast<uint8_t>(random());
     const FontLoad load = ParsePcf(damaged, "x");
     EXPECT_TRUE(load.font || !load.error.empty());
   }

@@ -21,7 +21,9 @@ class TempDir {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
-  std::string operator/(const std::string& name) const { return (std::filesystem::path(path_) / name).string(); }
+  std::string operator/(const std::string& name) const {
+    return (std::filesystem::path(path_) / name).string();
+  }
   const std::string& path() const { return path_; }
 
  private:

@@ -1,5 +1,3 @@
-#include "virtual_devices/receipt_renderer.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +6,7 @@
 #include <thread>
 
 #include "render_test_support.h"
+#include "virtual_devices/receipt_renderer.h"
 
 namespace vdev {
 namespace {
@@ -56,7 +55,8 @@ TEST(TextRenderingTest, AttributesChangeTheInkAsOnPaper) {
   EXPECT_EQ(reversed.At(cell.x, cell.y), Ink::Black);
   int white_inside = 0;
   for (int y = cell.y; y < cell.y + cell.height; ++y)
-    for (int x = cell.x; x < cell.x + cell.width; ++x) white_inside += reversed.At(x, y) == Ink::White;
+    for (int x = cell.x; x < cell.x + cell.width; ++x)
+      white_inside += reversed.At(x, y) == Ink::White;
   EXPECT_GT(white_inside, 10);
   EXPECT_LT(white_inside, 12 * 24 / 2);
 
@@ -99,8 +99,10 @@ TEST(TextRenderingTest, LineAdvanceIsSpacingOrTallestCharacter) {
   const Raster page = Render({tall, second});
   const int blank_above_h = Render({Line("H")}).InkBox().y - ReceiptRenderer::kTopMargin;
   const int first_line_end = ReceiptRenderer::kTopMargin + 48;
-  const Raster::Box tall_char = page.InkBox(0, 0, ReceiptRenderer::kSideMargin + 12, first_line_end);
-  const Raster::Box small_char = page.InkBox(ReceiptRenderer::kSideMargin + 12, 0, 12, first_line_end);
+  const Raster::Box tall_char =
+      page.InkBox(0, 0, ReceiptRenderer::kSideMargin + 12, first_line_end);
+  const Raster::Box small_char =
+      page.InkBox(ReceiptRenderer::kSideMargin + 12, 0, 12, first_line_end);
   EXPECT_EQ(tall_char.height, 2 * small_char.height);
   const int line_top = tall_char.y - 2 * blank_above_h;
   EXPECT_EQ(line_top, ReceiptRenderer::kTopMargin);
@@ -157,7 +159,8 @@ TEST(PageModeTest, QuarterTurnsLayTheBlockSideways) {
   const Raster left = Render({block});
   const Raster::Box all = left.InkBox();
   const Raster::Box top_quarter = left.InkBox(0, all.y, left.width(), all.height / 4);
-  const Raster::Box bottom_quarter = left.InkBox(0, all.y + 3 * all.height / 4, left.width(), all.height);
+  const Raster::Box bottom_quarter =
+      left.InkBox(0, all.y + 3 * all.height / 4, left.width(), all.height);
   EXPECT_GT(bottom_quarter.width, top_quarter.width);  // "I" is taller than the dots are wide
 }
 
@@ -170,7 +173,7 @@ TEST(PageModeTest, AreaSizeFromTheDriverSetsTheRotatedLength) {
   const Raster page = Render({block});
   EXPECT_GE(page.height(), 720);
   const Raster::Box ink = page.InkBox();
-  EXPECT_LT(ink.y, 40);  // turned right, the text starts at the top
+  EXPECT_LT(ink.y, 40);                                  // turned right, the text starts at the top
   EXPECT_GT(ink.x, ReceiptRenderer::kSideMargin + 400);  // and its first line at the right
 }
 
@@ -280,7 +283,8 @@ TEST(ReceiptRendererThreadsTest, PrintingAndReadingAtOnceStaysConsistent) {
     EXPECT_GE(count, last_count);
     const auto receipts = renderer.Receipts();
     EXPECT_LE(receipts.size(), 4u);
-    for (const RenderedReceipt& receipt : receipts) EXPECT_GT(receipt.image.CountInk(Ink::Black), 0);
+    for (const RenderedReceipt& receipt : receipts)
+      EXPECT_GT(receipt.image.CountInk(Ink::Black), 0);
     renderer.Transcript();
     last_count = count;
   }

@@ -142,6 +142,9 @@ TEST_F(InprocServer, LibraryIsUnloadedOnlyAfterItsLastObject) {
   DispatchPtr calc, echo;
   ASSERT_EQ(CreateObject("OposTest.Calculator", calc), kOk) << LastCreateError();
   ASSERT_EQ(CreateObject("OposTest.Echo", echo), kOk);
+  Variant live;
+  ASSERT_EQ(GetProperty(calc.get(), "Live", live), kOk);
+  EXPECT_EQ(live.ToInt32(), 1);
   FreeUnusedLibraries();
   EXPECT_TRUE(ServerLoaded());
   calc.Reset();

@@ -33,7 +33,8 @@ const DispatchTable<CCalculator>& CCalculator::AutomationTable() {
           .Method("CallBack", &CCalculator::CallBack)
           .Method("Throw", &CCalculator::Throw)
           .Property("Last", &CCalculator::GetLast, &CCalculator::SetLast)
-          .Property("Label", &CCalculator::GetLabel, &CCalculator::SetLabel);
+          .Property("Label", &CCalculator::GetLabel, &CCalculator::SetLabel)
+          .Property("Live", &CCalculator::GetLive, nullptr);
   return table;
 }
 

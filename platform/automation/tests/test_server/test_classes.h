@@ -12,9 +12,19 @@ using platform::automation::Dispatch;
 using platform::automation::DispatchPtr;
 using platform::automation::DispatchTable;
 
+// A static inside an inline function: g++ would make it a process-unique symbol that pins
+// the library in memory unless the library is built with -fno-gnu-unique.
+inline int32_t& LiveCalculators() {
+  static int32_t count = 0;
+  return count;
+}
+
 class CCalculator : public AutomationObject<CCalculator> {
  public:
   static const DispatchTable<CCalculator>& AutomationTable();
+  CCalculator() { ++LiveCalculators(); }
+  ~CCalculator() override { --LiveCalculators(); }
+  int32_t GetLive() const { return LiveCalculators(); }
 
   int32_t Add(int32_t a, int32_t b) { return last_ = a + b; }
   std::string Concat(const std::string& a, const std::string& b) { return a + b; }

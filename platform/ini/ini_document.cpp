@@ -85,7 +85,8 @@ std::optional<std::string_view> IniDocument::Find(std::string_view section,
   if (!index) return std::nullopt;
   std::string_view line = lines_[*index];
   size_t equals = line.find('=');
-  return equals == std::string_view::npos ? std::string_view() : TrimBlanks(line.substr(equals + 1));
+  return equals == std::string_view::npos ? std::string_view()
+                                          : TrimBlanks(line.substr(equals + 1));
 }
 
 void IniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {

@@ -52,7 +52,7 @@ int ParseLeadingInt(std::string_view text) {
   int64_t magnitude = 0;
   for (; i < text.size(); ++i) {
     char c = text[i];
-    int digit = c >= '0' && c <= '9'                ? c - '0'
+    int digit = c >= '0' && c <= '9'                 ? c - '0'
                 : base == 16 && c >= 'a' && c <= 'f' ? c - 'a' + 10
                 : base == 16 && c >= 'A' && c <= 'F' ? c - 'A' + 10
                                                      : -1;
@@ -74,7 +74,8 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
     if (value) return Limit(Unquote(*value));
   }
   size_t end = default_value.find_last_not_of(" \t");
-  return Limit(end == std::string_view::npos ? std::string_view() : default_value.substr(0, end + 1));
+  return Limit(end == std::string_view::npos ? std::string_view()
+                                             : default_value.substr(0, end + 1));
 }
 
 int GetPrivateProfileInt(std::string_view section, std::string_view key, int default_value,

@@ -86,9 +86,9 @@ void Database::OpenFile(const std::string& path) {
     Fail(kBadDatabase, "registry database " + path + " is a directory, not a database file");
   }
   sqlite3* handle = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &handle,
-                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                           nullptr);
+  int rc =
+      sqlite3_open_v2(path.c_str(), &handle,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     std::string why = handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc);
     sqlite3_close(handle);

@@ -18,7 +18,9 @@ Value Value::Dword(uint32_t number) {
                 static_cast<uint8_t>(number >> 16), static_cast<uint8_t>(number >> 24)}};
 }
 
-Value Value::Binary(std::vector<uint8_t> bytes) { return Value{ValueType::Binary, std::move(bytes)}; }
+Value Value::Binary(std::vector<uint8_t> bytes) {
+  return Value{ValueType::Binary, std::move(bytes)};
+}
 
 std::string Value::AsString() const {
   size_t size = data.size();

@@ -167,8 +167,8 @@ std::optional<std::string> SubKeyAt(Database& db, int64_t key, uint32_t index) {
 }
 
 bool ValueAt(Database& db, int64_t key, uint32_t index, std::string& name, Value* value) {
-  Statement stmt = db.Prepare(
-      "SELECT name, type, data FROM vals WHERE key_id = ? ORDER BY id LIMIT 1 OFFSET ?");
+  Statement stmt =
+      db.Prepare("SELECT name, type, data FROM vals WHERE key_id = ? ORDER BY id LIMIT 1 OFFSET ?");
   if (!stmt.Bind(1, key).Bind(2, static_cast<int64_t>(index)).Step()) return false;
   name = stmt.Text(0);
   if (value != nullptr) {

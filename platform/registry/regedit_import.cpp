@@ -28,7 +28,8 @@ std::string_view Trim(std::string_view text) {
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && detail::LowerAscii(text.substr(0, prefix.size())) == prefix;
+  return text.size() >= prefix.size() &&
+         detail::LowerAscii(text.substr(0, prefix.size())) == prefix;
 }
 
 int HexDigit(char c) {
@@ -214,8 +215,8 @@ class Parser {
     size_t start = 0;
     while (true) {
       size_t comma = text.find(',', start);
-      std::string_view item = Trim(text.substr(start, comma == std::string_view::npos ? comma
-                                                                                     : comma - start));
+      std::string_view item =
+          Trim(text.substr(start, comma == std::string_view::npos ? comma : comma - start));
       int high = item.size() == 2 ? HexDigit(item[0]) : (item.size() == 1 ? 0 : -1);
       int low = item.empty() ? -1 : HexDigit(item.back());
       if (high < 0 || low < 0) Error(index_, "\"" + std::string(item) + "\" is not a hex byte");

@@ -25,13 +25,18 @@ inline constexpr Status kUnsupportedType = 1630;  // ERROR_UNSUPPORTED_TYPE: val
 
 enum class Root { LocalMachine, ClassesRoot };
 
-enum class ValueType : uint32_t { String = 1, Binary = 3, Dword = 4 };  // REG_SZ, REG_BINARY, REG_DWORD
+enum class ValueType : uint32_t {
+  String = 1,
+  Binary = 3,
+  Dword = 4
+};  // REG_SZ, REG_BINARY, REG_DWORD
 
 enum class Access { Read, Write };  // Write includes reading ("full access")
 
 struct Value {
   ValueType type = ValueType::String;
-  std::vector<uint8_t> data;  // REG_SZ: the text without terminator; REG_DWORD: 4 bytes little endian
+  std::vector<uint8_t>
+      data;  // REG_SZ: the text without terminator; REG_DWORD: 4 bytes little endian
 
   static Value String(std::string_view text);
   static Value Dword(uint32_t number);
@@ -82,8 +87,10 @@ class Key {
   Root GetRoot() const;
 
   Status QueryValue(std::string_view name, Value& out) const;
-  Status QueryString(std::string_view name, std::string& out) const;  // kUnsupportedType if not REG_SZ
-  Status QueryDword(std::string_view name, uint32_t& out) const;      // kUnsupportedType if not REG_DWORD
+  Status QueryString(std::string_view name,
+                     std::string& out) const;  // kUnsupportedType if not REG_SZ
+  Status QueryDword(std::string_view name,
+                    uint32_t& out) const;  // kUnsupportedType if not REG_DWORD
   // kAccessDenied on a read-only key; kInvalidParameter for REG_DWORD data not 4 bytes.
   Status SetValue(std::string_view name, const Value& value);
   Status SetString(std::string_view name, std::string_view text);

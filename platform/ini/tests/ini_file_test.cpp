@@ -59,7 +59,8 @@ TEST_F(IniFileTest, ReadsValuesWithProfileRules) {
       "[ smain ]\n"
       "Extra=from a duplicate section\n"
       "[Other]\n"
-      "Long=" + std::string(300, 'x') + "\n");
+      "Long=" +
+      std::string(300, 'x') + "\n");
 
   EXPECT_EQ(Get("smain", "DEVICENAME"), "ThermalS");
   EXPECT_EQ(Get("SMAIN", "Port"), "\"COM2\" ; kept: only whole lines are comments");
@@ -132,7 +133,9 @@ TEST_F(IniFileTest, WritingKeepsEverythingElseAndTheLineEndings) {
   EXPECT_EQ(Get("new", "KEY"), "value with  spaces");
 
   EXPECT_TRUE(DeletePrivateProfileSection("logo", path_));
-  EXPECT_EQ(ReadFile(), "; Flashwise settings\r\n[Other]\r\nKeep=yes\r\n\r\n[New]\r\nKey=value with  spaces\r\n");
+  EXPECT_EQ(
+      ReadFile(),
+      "; Flashwise settings\r\n[Other]\r\nKeep=yes\r\n\r\n[New]\r\nKey=value with  spaces\r\n");
 }
 
 TEST_F(IniFileTest, WritingCreatesAFileAndDeletingFromNothingCreatesNone) {
@@ -181,7 +184,8 @@ TEST_F(IniFileTest, ConcurrentWritersLoseNothingAndReadersNeverSeeAPartialFile) 
   if (child == 0) {
     bool ok = true;
     for (int i = 0; i < kKeys; ++i) {
-      ok = WritePrivateProfileString("Child", "K" + std::to_string(i), std::to_string(i), path_) && ok;
+      ok = WritePrivateProfileString("Child", "K" + std::to_string(i), std::to_string(i), path_) &&
+           ok;
     }
     _exit(ok ? 0 : 1);
   }

@@ -42,7 +42,8 @@ std::string ValidRegistryBytes(const std::string& dir) {
   UseDatabase(path);
   Key key;
   EXPECT_EQ(Key::Create(Root::LocalMachine, "Data", key), kSuccess);
-  for (int i = 0; i < 200; ++i) EXPECT_EQ(key.SetString("V" + std::to_string(i), std::string(100, 'x')), kSuccess);
+  for (int i = 0; i < 200; ++i)
+    EXPECT_EQ(key.SetString("V" + std::to_string(i), std::string(100, 'x')), kSuccess);
   UseDatabase("");  // closing the last connection folds the log into the file
   return ReadBytes(path);
 }

@@ -30,15 +30,15 @@ std::vector<std::string> ValueNames(const Key& key, Status* end = nullptr) {
 
 TEST_F(KeyTest, CreateMakesMissingParentsAndOpenFindsThemInAnyCase) {
   Key created;
-  ASSERT_EQ(Key::Create(Root::LocalMachine, "SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter",
-                        created),
-            kSuccess);
+  ASSERT_EQ(
+      Key::Create(Root::LocalMachine, "SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter", created),
+      kSuccess);
   EXPECT_EQ(created.Path(), "SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter");
 
   Key opened;
-  ASSERT_EQ(Key::Open(Root::LocalMachine, "Software\\oleforretail\\SERVICEOPOS", Access::Read,
-                      opened),
-            kSuccess);
+  ASSERT_EQ(
+      Key::Open(Root::LocalMachine, "Software\\oleforretail\\SERVICEOPOS", Access::Read, opened),
+      kSuccess);
   EXPECT_EQ(opened.Path(), "SOFTWARE\\OLEforRetail\\ServiceOPOS");  // written case kept
   // Creating again in another case opens the same key and does not rename it.
   Key again;

@@ -11,8 +11,8 @@ using RegeditTest = RegistryTest;
 
 void FillSample() {
   Key dev, clsid, empty;
-  ASSERT_EQ(Key::Create(Root::LocalMachine, "SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter\\ThermalS",
-                        dev),
+  ASSERT_EQ(Key::Create(Root::LocalMachine,
+                        "SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter\\ThermalS", dev),
             kSuccess);
   ASSERT_EQ(dev.SetString("", "RecPrinter.POSPrinter.SO"), kSuccess);
   ASSERT_EQ(dev.SetDword("Baudrate", 10), kSuccess);
@@ -24,8 +24,8 @@ void FillSample() {
   ASSERT_EQ(dev.SetBinary("Logo", logo), kSuccess);
   ASSERT_EQ(dev.SetBinary("Nothing", {}), kSuccess);
   ASSERT_EQ(dev.SetDword("Max", 0xffffffffu), kSuccess);
-  ASSERT_EQ(Key::Create(Root::LocalMachine, "SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter\\alpha",
-                        empty),
+  ASSERT_EQ(Key::Create(Root::LocalMachine,
+                        "SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter\\alpha", empty),
             kSuccess);
   ASSERT_EQ(Key::Create(Root::ClassesRoot, "CLSID\\{ABC}\\InprocServer32", clsid), kSuccess);
   ASSERT_EQ(clsid.SetString("", "/usr/lib/libx.so"), kSuccess);
@@ -34,9 +34,10 @@ void FillSample() {
 TEST_F(RegeditTest, ExportIsExactAndRoundTripsThroughAnotherStore) {
   FillSample();
   std::string text;
-  ASSERT_EQ(ExportRegedit("HKEY_LOCAL_MACHINE\\software\\OLEforRetail\\ServiceOPOS\\POSPrinter\\thermals",
-                          text),
-            kSuccess);
+  ASSERT_EQ(
+      ExportRegedit("HKEY_LOCAL_MACHINE\\software\\OLEforRetail\\ServiceOPOS\\POSPrinter\\thermals",
+                    text),
+      kSuccess);
   EXPECT_EQ(text.substr(0, text.find("\"Logo\"")),
             "REGEDIT4\n\n"
             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter\\ThermalS]\n"
@@ -46,14 +47,16 @@ TEST_F(RegeditTest, ExportIsExactAndRoundTripsThroughAnotherStore) {
             "\"Multi\\\"Line\"=hex(1):6f,6e,65,0d,0a,74,77,6f\n"
             "\"Tab\"=\"a\tb\"\n");
   EXPECT_NE(text.find("\"Nothing\"=hex:\n\"Max\"=dword:ffffffff\n"), std::string::npos);
-  for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+  for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+       start = end + 1) {
     EXPECT_LE(end - start, 80u) << "long line at " << start;
   }
 
   std::string everything;
   ASSERT_EQ(ExportRegedit("", everything), kSuccess);
-  EXPECT_NE(everything.find("[HKEY_CLASSES_ROOT\\CLSID\\{ABC}\\InprocServer32]\n@=\"/usr/lib/libx.so\""),
-            std::string::npos);
+  EXPECT_NE(
+      everything.find("[HKEY_CLASSES_ROOT\\CLSID\\{ABC}\\InprocServer32]\n@=\"/usr/lib/libx.so\""),
+      std::string::npos);
   // Subkeys come sorted by lower-cased name: "alpha" before "ThermalS".
   EXPECT_LT(everything.find("POSPrinter\\alpha]"), everything.find("POSPrinter\\ThermalS]"));
 
@@ -65,9 +68,10 @@ TEST_F(RegeditTest, ExportIsExactAndRoundTripsThroughAnotherStore) {
   EXPECT_EQ(again, everything);
 
   Key dev;
-  ASSERT_EQ(Key::Open(Root::LocalMachine, "SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter\\ThermalS",
-                      Access::Read, dev),
-            kSuccess);
+  ASSERT_EQ(
+      Key::Open(Root::LocalMachine, "SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter\\ThermalS",
+                Access::Read, dev),
+      kSuccess);
   std::string value;
   ASSERT_EQ(dev.QueryString("multi\"line", value), kSuccess);
   EXPECT_EQ(value, "one\r\ntwo");
@@ -120,7 +124,8 @@ TEST_F(RegeditTest, ImportAcceptsWindowsTextAndAppliesDeletions) {
   EXPECT_EQ(number, 16u);
   Key gone, display;
   EXPECT_EQ(Key::Open(Root::LocalMachine, "SOFTWARE\\Old", Access::Read, gone), kNotFound);
-  ASSERT_EQ(Key::Open(Root::ClassesRoot, "display.linedisplay.so2", Access::Read, display), kSuccess);
+  ASSERT_EQ(Key::Open(Root::ClassesRoot, "display.linedisplay.so2", Access::Read, display),
+            kSuccess);
   EXPECT_EQ(display.QueryString("", value), kSuccess);
   EXPECT_EQ(value, "");
 }

@@ -1,13 +1,13 @@
 // Events with the kernel's wait rules: a Set satisfies the waits that it can, in the order
 // they began, before anything else can reset the event. All events share one lock, which
 // makes a wait on several events (in particular wait-for-all) a single atomic decision.
+#include "platform/event.h"
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <vector>
-
-#include "platform/event.h"
 
 namespace platform {
 

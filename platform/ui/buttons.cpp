@@ -8,12 +8,18 @@ namespace {
 
 std::vector<int> ButtonsOf(unsigned flags) {
   switch (flags & kButtonMask) {
-    case kOkCancel: return {kIdOk, kIdCancel};
-    case kAbortRetryIgnore: return {kIdAbort, kIdRetry, kIdIgnore};
-    case kYesNoCancel: return {kIdYes, kIdNo, kIdCancel};
-    case kYesNo: return {kIdYes, kIdNo};
-    case kRetryCancel: return {kIdRetry, kIdCancel};
-    default: return {kIdOk};
+    case kOkCancel:
+      return {kIdOk, kIdCancel};
+    case kAbortRetryIgnore:
+      return {kIdAbort, kIdRetry, kIdIgnore};
+    case kYesNoCancel:
+      return {kIdYes, kIdNo, kIdCancel};
+    case kYesNo:
+      return {kIdYes, kIdNo};
+    case kRetryCancel:
+      return {kIdRetry, kIdCancel};
+    default:
+      return {kIdOk};
   }
 }
 
@@ -28,16 +34,26 @@ int DefaultButton(unsigned flags) {
 
 const char* ButtonName(int button) {
   switch (button) {
-    case kIdOk: return "OK";
-    case kIdCancel: return "Cancel";
-    case kIdAbort: return "Abort";
-    case kIdRetry: return "Retry";
-    case kIdIgnore: return "Ignore";
-    case kIdYes: return "Yes";
-    case kIdNo: return "No";
-    case kDialogStart: return "Start";
-    case kDialogClose: return "Close";
-    default: return "?";
+    case kIdOk:
+      return "OK";
+    case kIdCancel:
+      return "Cancel";
+    case kIdAbort:
+      return "Abort";
+    case kIdRetry:
+      return "Retry";
+    case kIdIgnore:
+      return "Ignore";
+    case kIdYes:
+      return "Yes";
+    case kIdNo:
+      return "No";
+    case kDialogStart:
+      return "Start";
+    case kDialogClose:
+      return "Close";
+    default:
+      return "?";
   }
 }
 

@@ -16,7 +16,7 @@ inline constexpr unsigned kAbortRetryIgnore = 0x2;  // MB_ABORTRETRYIGNORE
 inline constexpr unsigned kYesNoCancel = 0x3;       // MB_YESNOCANCEL
 inline constexpr unsigned kYesNo = 0x4;             // MB_YESNO
 inline constexpr unsigned kRetryCancel = 0x5;       // MB_RETRYCANCEL
-inline constexpr unsigned kIconError = 0x10;   // MB_ICONHAND
+inline constexpr unsigned kIconError = 0x10;        // MB_ICONHAND
 inline constexpr unsigned kIconQuestion = 0x20;
 inline constexpr unsigned kIconWarning = 0x30;
 inline constexpr unsigned kIconInformation = 0x40;
@@ -38,8 +38,8 @@ const char* ButtonName(int button);
 // The modal dialog of an interactive check: a text with Start and Close buttons. Start
 // runs `on_start` (which may show message boxes); the dialog stays until Close.
 struct HealthCheckDialog {
-  std::string caption;                  // "CheckHealth"
-  std::string text;                     // the static text
+  std::string caption;  // "CheckHealth"
+  std::string text;     // the static text
   std::function<void()> on_start;
 };
 inline constexpr int kDialogStart = 1000, kDialogClose = 1001;  // button identifiers

@@ -20,7 +20,7 @@ class ScriptedProvider : public Provider {
     std::string text;
     unsigned flags = 0;  // message box flags, or beep frequency
     unsigned duration_ms = 0;
-    int answer = 0;      // button pressed
+    int answer = 0;  // button pressed
   };
 
   // Queue the answer for the next message box (kIdOk...) or dialog (kDialogStart presses

@@ -1,10 +1,10 @@
+#include "platform/event.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 #include <vector>
-
-#include "platform/event.h"
 
 namespace platform {
 namespace {

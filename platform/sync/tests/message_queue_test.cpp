@@ -1,3 +1,5 @@
+#include "platform/message_queue.h"
+
 #include <gtest/gtest.h>
 #include <poll.h>
 
@@ -9,7 +11,6 @@
 #include <vector>
 
 #include "platform/event.h"
-#include "platform/message_queue.h"
 
 namespace platform {
 namespace {

@@ -1,3 +1,5 @@
+#include "platform/ui_provider.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -11,7 +13,6 @@
 #include <vector>
 
 #include "platform/event.h"
-#include "platform/ui_provider.h"
 #include "platform/ui_scripted.h"
 
 namespace platform::ui {
@@ -94,14 +95,12 @@ TEST_F(UiProviderTest, ScriptedDialogStartRunsOnceAndItsMessageBoxTakesTheNextAn
   Install(scripted);
   int started = 0;
   int box_answer = 0;
-  HealthCheckDialog dialog{"CheckHealth",
-                           "Please Push the [Start] button to start the CheckHealth Method.",
-                           [&] {
-                             ++started;
-                             box_answer =
-                                 Current().MessageBox("POSPrinter can't use.\nResultCode : 114",
-                                                      "CheckHealth", kOk);
-                           }};
+  HealthCheckDialog dialog{
+      "CheckHealth", "Please Push the [Start] button to start the CheckHealth Method.", [&] {
+        ++started;
+        box_answer =
+            Current().MessageBox("POSPrinter can't use.\nResultCode : 114", "CheckHealth", kOk);
+      }};
   scripted->Press(kDialogStart);
   scripted->Press(kIdOk);
   Current().RunHealthCheckDialog(dialog);

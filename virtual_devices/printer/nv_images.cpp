@@ -65,6 +65,9 @@ Image ImageFromColumns(const uint8_t* data, int columns, int bytes_per_column) {
   return image;
 }
 
-std::map<int, Image> PresetNvImages() { return {{1, Logo()}, {2, TestPattern()}}; }
+std::map<int, Image> PresetNvImages() {
+  static const std::map<int, Image> presets = {{1, Logo()}, {2, TestPattern()}};
+  return presets;
+}
 
 }  // namespace vdev::printer

@@ -92,6 +92,7 @@ void Database::OpenFile(const std::string& path) {
   if (rc != SQLITE_OK) {
     std::string why = handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc);
     sqlite3_close(handle);
+    if (path == DefaultDatabasePath()) why += " (set OPOS_REGISTRY to use another file)";
     Fail(kBadDatabase, "cannot open registry database " + path + ": " + why);
   }
   connection_ = handle;
@@ -270,19 +271,9 @@ void Transaction::Commit() {
 
 namespace platform::registry {
 
-std::string DefaultDatabasePath() {
-  std::string base;
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  const char* home = std::getenv("HOME");
-  if (xdg != nullptr && xdg[0] == '/') {
-    base = xdg;
-  } else if (home != nullptr && home[0] == '/') {
-    base = std::string(home) + "/.local/share";
-  } else {
-    base = "/tmp";
-  }
-  return base + "/opos/registry.sqlite";
-}
+// One store per machine, like the registry it stands in for: the setup utility and every
+// POS application on the till see the same device entries.
+std::string DefaultDatabasePath() { return "/var/lib/opos/registry.sqlite"; }
 
 std::string CurrentDatabasePath() {
   auto& db = detail::Database::Instance();

@@ -50,7 +50,7 @@ bool ParseRootName(std::string_view name, Root& root);
 const char* RootName(Root root);  // "HKEY_LOCAL_MACHINE" or "HKEY_CLASSES_ROOT"
 
 // Database selection. The file is $OPOS_REGISTRY when set, otherwise DefaultDatabasePath()
-// (${XDG_DATA_HOME:-$HOME/.local/share}/opos/registry.sqlite, its folder created on use).
+// (/var/lib/opos/registry.sqlite, its folder created on use).
 // UseDatabase() switches the whole process to another file (tests use a temporary file);
 // UseDatabase("") returns to the environment's choice. Keys opened before a switch give
 // kKeyDeleted afterwards. A file that is damaged, not a database, not a registry database

@@ -116,8 +116,7 @@ int main(int argc, char** argv) {
   if (!script.empty() && script != "-") {
     fd = open(script.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-      std::fprintf(stderr, "opostest: cannot open %s: %s\n", script.c_str(),
-                   std::strerror(errno));
+      std::fprintf(stderr, "opostest: cannot open %s: %s\n", script.c_str(), std::strerror(errno));
       return 2;
     }
   }

@@ -29,11 +29,21 @@ bool ReadString(std::string_view line, size_t& pos, std::string& out, std::strin
     if (pos >= line.size()) break;
     char e = line[pos++];
     switch (e) {
-      case '\\': out += '\\'; break;
-      case '"': out += '"'; break;
-      case 'n': out += '\n'; break;
-      case 'r': out += '\r'; break;
-      case 't': out += '\t'; break;
+      case '\\':
+        out += '\\';
+        break;
+      case '"':
+        out += '"';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case 't':
+        out += '\t';
+        break;
       case 'x': {
         int high = pos < line.size() ? HexDigit(line[pos]) : -1;
         int low = pos + 1 < line.size() ? HexDigit(line[pos + 1]) : -1;

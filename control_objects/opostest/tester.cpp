@@ -25,8 +25,8 @@ struct ButtonName {
   const char* name;
   int code;
 };
-constexpr ButtonName kButtons[] = {{"OK", ui::kIdOk},         {"Cancel", ui::kIdCancel},
-                                   {"Yes", ui::kIdYes},       {"No", ui::kIdNo},
+constexpr ButtonName kButtons[] = {{"OK", ui::kIdOk},           {"Cancel", ui::kIdCancel},
+                                   {"Yes", ui::kIdYes},         {"No", ui::kIdNo},
                                    {"Start", ui::kDialogStart}, {"Close", ui::kDialogClose}};
 
 std::string NameOfButton(int code) {
@@ -122,8 +122,7 @@ std::string Tester::Open(const std::vector<Token>& tokens) {
   if (it == devices_.end()) {
     auto object = opos::control::CreateControlObject(tokens[2].text);
     if (!object)
-      return "unknown device class " + tokens[2].text +
-             " (POSPrinter, CashDrawer or LineDisplay)";
+      return "unknown device class " + tokens[2].text + " (POSPrinter, CashDrawer or LineDisplay)";
     auto device = std::make_unique<Device>();
     device->alias = alias;
     device->object = std::move(object);
@@ -192,8 +191,12 @@ std::string Tester::CallMethod(Device& device, const std::vector<Token>& tokens)
              ") of " + std::string(method->name) + " must be " +
              (wants_string ? "a quoted string" : "an integer");
     switch (type) {
-      case ParamType::Long: args.emplace_back(token.number); break;
-      case ParamType::String: args.emplace_back(token.text); break;
+      case ParamType::Long:
+        args.emplace_back(token.number);
+        break;
+      case ParamType::String:
+        args.emplace_back(token.text);
+        break;
       case ParamType::LongRef:
         numbers[i] = token.number;
         args.push_back(Variant::IntRef(&numbers[i]));
@@ -221,8 +224,7 @@ std::string Tester::CallMethod(Device& device, const std::vector<Token>& tokens)
 }
 
 std::string Tester::GetProperty(Device& device, const std::vector<Token>& tokens) {
-  if (tokens.size() != 3 || tokens[2].kind == Token::String)
-    return "usage: ALIAS get PROPERTY";
+  if (tokens.size() != 3 || tokens[2].kind == Token::String) return "usage: ALIAS get PROPERTY";
   ControlObject& object = *device.object;
   const Token& which = tokens[2];
   if (which.kind == Token::Integer) {

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "callback_sink.h"
-#include "deferred_release.h"
 #include "control_objects/device_lookup.h"
 #include "control_objects/opos_codes.h"
+#include "deferred_release.h"
 #include "platform/object_factory.h"
 
 namespace opos::control {
@@ -60,8 +60,7 @@ int32_t ControlObject::Open(const std::string& device_name) {
   };
 
   DeviceEntry entry;
-  if (FindDeviceEntry(table_.class_name, device_name, entry) != kSuccess)
-    return finish(kNoExist);
+  if (FindDeviceEntry(table_.class_name, device_name, entry) != kSuccess) return finish(kNoExist);
   if (entry.prog_id.empty()) return finish(kNoService);
 
   DispatchPtr service;
@@ -129,8 +128,7 @@ HResult ControlObject::InvokeService(std::string_view so_name, std::span<Variant
   return keep->Invoke(it->second, InvokeKind::Method, args, result);
 }
 
-HResult ControlObject::CallMethod(std::string_view name, std::span<Variant> args,
-                                  int32_t& result) {
+HResult ControlObject::CallMethod(std::string_view name, std::span<Variant> args, int32_t& result) {
   const MethodInfo* method = table_.FindMethod(name);
   if (!method) return kUnknownName;
   return ForwardMethod(*method, args, result);
@@ -263,7 +261,8 @@ Variant ControlObject::ReadProperty(const PropertyInfo& property) {
   if (property.index == 0) {
     if (EqualsIgnoreCase(property.name, "ControlObjectDescription"))
       return Variant("OPOS " + std::string(table_.class_name) + " Control Object");
-    if (EqualsIgnoreCase(property.name, "ControlObjectVersion")) return Variant(kControlObjectVersion);
+    if (EqualsIgnoreCase(property.name, "ControlObjectVersion"))
+      return Variant(kControlObjectVersion);
     return Variant(open_result_);
   }
   switch (property.kind) {
@@ -351,8 +350,7 @@ void ControlObject::RaiseOutputComplete(int32_t output_id) {
   if (on_output_complete) on_output_complete(output_id);
 }
 
-void ControlObject::RaiseError(int32_t result, int32_t extended, int32_t locus,
-                               int32_t& response) {
+void ControlObject::RaiseError(int32_t result, int32_t extended, int32_t locus, int32_t& response) {
   CallbackScope scope(*this);
   if (on_error) on_error(result, extended, locus, response);
 }

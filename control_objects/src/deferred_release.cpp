@@ -43,11 +43,11 @@ void ReleaseAfterCallback(std::vector<platform::automation::DispatchPtr> objects
   Reaper& reaper = ThreadReaper();
   for (auto& object : objects) reaper.pending.push_back(std::move(object));
   if (!reaper.window) {
-    reaper.window = std::make_unique<platform::HiddenWindow>(
-        "ControlObjectReaper", 0, [&reaper](uint16_t, void*) {
-          reaper.ReleaseAll();
-          return true;
-        });
+    reaper.window = std::make_unique<platform::HiddenWindow>("ControlObjectReaper", 0,
+                                                             [&reaper](uint16_t, void*) {
+                                                               reaper.ReleaseAll();
+                                                               return true;
+                                                             });
   }
   reaper.window->PostCommand(1, nullptr);
 }

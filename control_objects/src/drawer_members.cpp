@@ -15,7 +15,9 @@ const PropertyInfo kDrawerProperties[] = {
 
 const MethodInfo kDrawerMethods[] = {
     {"OpenDrawer", "OpenDrawer", 60, {}},
-    {"WaitForDrawerClose", "WaitForDrawerClose", 61,
+    {"WaitForDrawerClose",
+     "WaitForDrawerClose",
+     61,
      {{"BeepTimeout", P::Long},
       {"BeepFrequency", P::Long},
       {"BeepDuration", P::Long},

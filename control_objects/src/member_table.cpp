@@ -49,8 +49,7 @@ const MethodInfo* DeviceTable::FindMethod(std::string_view name) const {
 }
 
 const MethodInfo* DeviceTable::FindMethodByDispId(int32_t dispid) const {
-  return FindIn(common_methods, methods,
-                [&](const MethodInfo& m) { return m.dispid == dispid; });
+  return FindIn(common_methods, methods, [&](const MethodInfo& m) { return m.dispid == dispid; });
 }
 
 const DeviceTable* FindDeviceTable(std::string_view class_name) {

@@ -28,11 +28,9 @@ int32_t ConfiguredOpenResult(const std::string& device_class, const std::string&
   const std::string class_key = "Software\\OLEforRetail\\ServiceOPOS\\" + device_class;
   std::string key_name = device_name;
   reg::Key key;
-  if (reg::Key::Open(reg::Root::LocalMachine, class_key, reg::Access::Read, key) ==
-      reg::kSuccess) {
+  if (reg::Key::Open(reg::Root::LocalMachine, class_key, reg::Access::Read, key) == reg::kSuccess) {
     std::string target;
-    if (key.QueryString(device_name, target) == reg::kSuccess && !target.empty())
-      key_name = target;
+    if (key.QueryString(device_name, target) == reg::kSuccess && !target.empty()) key_name = target;
   }
   reg::Key device;
   if (reg::Key::Open(reg::Root::LocalMachine, class_key + "\\" + key_name, reg::Access::Read,
@@ -47,28 +45,27 @@ int32_t ConfiguredOpenResult(const std::string& device_class, const std::string&
 
 const DispatchTable<TestServiceObject>& TestServiceObject::AutomationTable() {
   using T = TestServiceObject;
-  static const DispatchTable<T> table =
-      DispatchTable<T>()
-          .Method("COFreezeEvents", &T::COFreezeEvents)
-          .Method("GetPropertyNumber", &T::GetPropertyNumber)
-          .Method("SetPropertyNumber", &T::SetPropertyNumber)
-          .Method("GetPropertyString", &T::GetPropertyString)
-          .Method("SetPropertyString", &T::SetPropertyString)
-          .Method("OpenService", &T::OpenService)
-          .Method("CheckHealth", &T::CheckHealth)
-          .Method("ClaimDevice", &T::ClaimDevice)
-          .Method("ClearOutput", &T::ClearOutput)
-          .Method("CloseService", &T::CloseService)
-          .Method("DirectIO", &T::DirectIO)
-          .Method("ReleaseDevice", &T::ReleaseDevice)
-          .Method("PrintNormal", &T::PrintNormal)
-          .Method("OpenDrawer", &T::OpenDrawer)
-          .Method("WaitForDrawerClose", &T::WaitForDrawerClose)
-          .Method("DisplayText", &T::DisplayText)
-          .Method("ClearText", &T::ClearText)
-          .Method("Claim", &T::ClaimDevice)
-          .Method("Release", &T::ReleaseDevice)
-          .Method("Close", &T::CloseService);
+  static const DispatchTable<T> table = DispatchTable<T>()
+                                            .Method("COFreezeEvents", &T::COFreezeEvents)
+                                            .Method("GetPropertyNumber", &T::GetPropertyNumber)
+                                            .Method("SetPropertyNumber", &T::SetPropertyNumber)
+                                            .Method("GetPropertyString", &T::GetPropertyString)
+                                            .Method("SetPropertyString", &T::SetPropertyString)
+                                            .Method("OpenService", &T::OpenService)
+                                            .Method("CheckHealth", &T::CheckHealth)
+                                            .Method("ClaimDevice", &T::ClaimDevice)
+                                            .Method("ClearOutput", &T::ClearOutput)
+                                            .Method("CloseService", &T::CloseService)
+                                            .Method("DirectIO", &T::DirectIO)
+                                            .Method("ReleaseDevice", &T::ReleaseDevice)
+                                            .Method("PrintNormal", &T::PrintNormal)
+                                            .Method("OpenDrawer", &T::OpenDrawer)
+                                            .Method("WaitForDrawerClose", &T::WaitForDrawerClose)
+                                            .Method("DisplayText", &T::DisplayText)
+                                            .Method("ClearText", &T::ClearText)
+                                            .Method("Claim", &T::ClaimDevice)
+                                            .Method("Release", &T::ReleaseDevice)
+                                            .Method("Close", &T::CloseService);
   return table;
 }
 
@@ -142,11 +139,16 @@ int32_t TestServiceObject::COFreezeEvents(int32_t) { return kSuccess; }
 
 int32_t TestServiceObject::GetPropertyNumber(int32_t index) {
   switch (index) {
-    case kIndexClaimed: return claimed_ ? 1 : 0;
-    case kIndexResultCode: return result_code_;
-    case kIndexExtended: return 0;
-    case kIndexVersion: return 1003001;
-    case kIndexState: return state_;
+    case kIndexClaimed:
+      return claimed_ ? 1 : 0;
+    case kIndexResultCode:
+      return result_code_;
+    case kIndexExtended:
+      return 0;
+    case kIndexVersion:
+      return 1003001;
+    case kIndexState:
+      return state_;
     default: {
       auto it = numbers_.find(index);
       return it == numbers_.end() ? 0 : it->second;
@@ -177,10 +179,14 @@ void TestServiceObject::SetPropertyNumber(int32_t index, int32_t value) {
 
 std::string TestServiceObject::GetPropertyString(int32_t index) {
   switch (index) {
-    case 1000002: return "Test device";
-    case 1000003: return device_name_property_;
-    case 1000004: return "Test service object";
-    default: return "";
+    case 1000002:
+      return "Test device";
+    case 1000003:
+      return device_name_property_;
+    case 1000004:
+      return "Test service object";
+    default:
+      return "";
   }
 }
 
@@ -221,8 +227,7 @@ int32_t TestServiceObject::WaitForDrawerClose(int32_t, int32_t frequency, int32_
                                               int32_t) {
   if (int32_t rc = CheckEnabled(); rc != kSuccess) return Finish(rc);
   if (numbers_[kIndexDrawerOpened] != 0) {
-    platform::ui::Current().Beep(static_cast<unsigned>(frequency),
-                                 static_cast<unsigned>(duration));
+    platform::ui::Current().Beep(static_cast<unsigned>(frequency), static_cast<unsigned>(duration));
     numbers_[kIndexDrawerOpened] = 0;
     QueueEvent({EventKind::StatusUpdate, 0});  // drawer closed
   }

@@ -29,8 +29,8 @@
 namespace opos_test_so {
 
 using platform::automation::Dispatch;
-using platform::automation::DispId;
 using platform::automation::DispatchTable;
+using platform::automation::DispId;
 
 class TestServiceObject : public platform::automation::AutomationObject<TestServiceObject> {
  public:

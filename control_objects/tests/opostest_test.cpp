@@ -1,11 +1,10 @@
 // Runs the opostest program on scripts against the test service object and compares its
 // output lines exactly.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
@@ -211,8 +210,9 @@ TEST_F(OposTestProgram, EventsPrintWhileWaitingForInput) {
       seen.append(buffer, got);
     }
   }
-  EXPECT_NE(seen.find("p DirectIO -> 0 rc=0 ext=0 pData=24 pString=\"\"\nevent p StatusUpdate 24\n"),
-            std::string::npos)
+  EXPECT_NE(
+      seen.find("p DirectIO -> 0 rc=0 ext=0 pData=24 pString=\"\"\nevent p StatusUpdate 24\n"),
+      std::string::npos)
       << seen;
   std::string rest;
   EXPECT_EQ(Finish(child, rest), 0);

@@ -21,8 +21,7 @@ class TempRegistry {
   // Adds HKLM\SOFTWARE\OLEforRetail\ServiceOPOS\<class>\<key> with `prog_id` as its default
   // value (none when empty).
   void AddDevice(std::string_view device_class, std::string_view key, std::string_view prog_id);
-  void AddLogicalName(std::string_view device_class, std::string_view name,
-                      std::string_view key);
+  void AddLogicalName(std::string_view device_class, std::string_view name, std::string_view key);
   void SetDeviceDword(std::string_view device_class, std::string_view key,
                       std::string_view value_name, uint32_t value);
 

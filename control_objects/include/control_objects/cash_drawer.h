@@ -12,8 +12,7 @@ class CashDrawer : public ControlObject {
   int32_t OpenDrawer() { return CallLong("OpenDrawer", {}); }
   int32_t WaitForDrawerClose(int32_t beep_timeout, int32_t frequency, int32_t duration,
                              int32_t delay) {
-    Variant args[] = {Variant(beep_timeout), Variant(frequency), Variant(duration),
-                      Variant(delay)};
+    Variant args[] = {Variant(beep_timeout), Variant(frequency), Variant(duration), Variant(delay)};
     return CallLong("WaitForDrawerClose", args);
   }
   bool DrawerOpened() { return GetPropertyNumber(1001) != 0; }

@@ -19,9 +19,9 @@
 
 namespace opos::control {
 
-using platform::automation::DispId;
 using platform::automation::Dispatch;
 using platform::automation::DispatchPtr;
+using platform::automation::DispId;
 using platform::automation::HResult;
 using platform::automation::InvokeKind;
 using platform::automation::Variant;
@@ -70,8 +70,7 @@ class ControlObject : public platform::automation::RefCounted {
   // proposal).
   std::function<void(int32_t data)> on_status_update;
   std::function<void(int32_t output_id)> on_output_complete;
-  std::function<void(int32_t result, int32_t extended, int32_t locus, int32_t& response)>
-      on_error;
+  std::function<void(int32_t result, int32_t extended, int32_t locus, int32_t& response)> on_error;
   std::function<void(int32_t number, int32_t& data, std::string& text)> on_direct_io;
 
   const DeviceTable& Table() const { return table_; }

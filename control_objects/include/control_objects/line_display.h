@@ -9,9 +9,7 @@ namespace opos::control {
 
 class LineDisplay : public ControlObject {
  public:
-  static ObjectRef<LineDisplay> Create() {
-    return ObjectRef<LineDisplay>::Adopt(new LineDisplay);
-  }
+  static ObjectRef<LineDisplay> Create() { return ObjectRef<LineDisplay>::Adopt(new LineDisplay); }
 
   int32_t DisplayText(const std::string& data, int32_t attribute) {
     Variant args[] = {Variant(data), Variant(attribute)};

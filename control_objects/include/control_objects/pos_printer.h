@@ -16,14 +16,15 @@ class POSPrinter : public ControlObject {
   int32_t PrintNormal(int32_t station, const std::string& data) {
     return Call("PrintNormal", {Variant(station), Variant(data)});
   }
-  int32_t PrintBarCode(int32_t station, const std::string& data, int32_t symbology,
-                       int32_t height, int32_t width, int32_t alignment, int32_t text_position) {
-    return Call("PrintBarCode", {Variant(station), Variant(data), Variant(symbology),
-                                 Variant(height), Variant(width), Variant(alignment),
-                                 Variant(text_position)});
+  int32_t PrintBarCode(int32_t station, const std::string& data, int32_t symbology, int32_t height,
+                       int32_t width, int32_t alignment, int32_t text_position) {
+    return Call("PrintBarCode",
+                {Variant(station), Variant(data), Variant(symbology), Variant(height),
+                 Variant(width), Variant(alignment), Variant(text_position)});
   }
   int32_t PrintBitmap(int32_t station, const std::string& file, int32_t width, int32_t alignment) {
-    return Call("PrintBitmap", {Variant(station), Variant(file), Variant(width), Variant(alignment)});
+    return Call("PrintBitmap",
+                {Variant(station), Variant(file), Variant(width), Variant(alignment)});
   }
   int32_t SetBitmap(int32_t number, int32_t station, const std::string& file, int32_t width,
                     int32_t alignment) {

@@ -20,17 +20,16 @@ class CheckingSink : public vdev::PrintSink {
  private:
   static void Check(const vdev::PrintOp& op) {
     if (auto* image = std::get_if<vdev::Image>(&op)) {
-      if (image->pixels.size() != size_t(image->width) * size_t(image->height))
-        __builtin_trap();
+      if (image->pixels.size() != size_t(image->width) * size_t(image->height)) __builtin_trap();
     } else if (auto* page = std::get_if<vdev::PageBlock>(&op)) {
       for (const vdev::PrintOp& inner : page->contents) Check(inner);
     }
   }
 };
 
-const char* const kStates[] = {"cover open", "cover close", "paper out", "paper in",
-                               "offline", "online", "drawer open", "drawer close",
-                               "power off", "power on", "answers off", "answers on",
+const char* const kStates[] = {"cover open",     "cover close",  "paper out",   "paper in",
+                               "offline",        "online",       "drawer open", "drawer close",
+                               "power off",      "power on",     "answers off", "answers on",
                                "pin3 high-open", "pin3 low-open"};
 
 }  // namespace

@@ -17,13 +17,44 @@ size_t NulTerminated(std::span<const uint8_t> h, size_t first_data) {
 size_t EscLength(std::span<const uint8_t> h) {
   const size_t n = h.size();
   switch (h[1]) {
-    case '@': case '2': case 'm': case 'i': case 'L': case 'S': case kFf: case '<': case 'v':
+    case '@':
+    case '2':
+    case 'm':
+    case 'i':
+    case 'L':
+    case 'S':
+    case kFf:
+    case '<':
+    case 'v':
       return 2;
-    case '!': case 'E': case 'G': case '-': case 'a': case '3': case 'r': case 't':
-    case 'M': case 'd': case 'J': case 'e': case 'K': case 'T': case 'V': case '{':
-    case ' ': case 'R': case 'U': case '=': case '%': case '?': case 'u': case 'I':
+    case '!':
+    case 'E':
+    case 'G':
+    case '-':
+    case 'a':
+    case '3':
+    case 'r':
+    case 't':
+    case 'M':
+    case 'd':
+    case 'J':
+    case 'e':
+    case 'K':
+    case 'T':
+    case 'V':
+    case '{':
+    case ' ':
+    case 'R':
+    case 'U':
+    case '=':
+    case '%':
+    case '?':
+    case 'u':
+    case 'I':
       return 3;
-    case '$': case '\\': case 'c':
+    case '$':
+    case '\\':
+    case 'c':
       return 4;
     case 'p':
       return 5;
@@ -57,12 +88,29 @@ size_t EscLength(std::span<const uint8_t> h) {
 size_t GsLength(std::span<const uint8_t> h) {
   const size_t n = h.size();
   switch (h[1]) {
-    case ':': case 'c':
+    case ':':
+    case 'c':
       return 2;
-    case '!': case 'B': case '/': case 'w': case 'h': case 'H': case 'f': case 'a':
-    case 'I': case 'r': case 'E': case 'b': case 'T': case 'j':
+    case '!':
+    case 'B':
+    case '/':
+    case 'w':
+    case 'h':
+    case 'H':
+    case 'f':
+    case 'a':
+    case 'I':
+    case 'r':
+    case 'E':
+    case 'b':
+    case 'T':
+    case 'j':
       return 3;
-    case 'L': case 'W': case 'P': case '$': case '\\':
+    case 'L':
+    case 'W':
+    case 'P':
+    case '$':
+    case '\\':
       return 4;
     case '^':
       return 5;
@@ -79,7 +127,12 @@ size_t GsLength(std::span<const uint8_t> h) {
     case 'V':
       if (n < 3) return 3;
       switch (h[2]) {
-        case 65: case 66: case 97: case 98: case 103: case 104:
+        case 65:
+        case 66:
+        case 97:
+        case 98:
+        case 103:
+        case 104:
           return 4;
         default:
           return 3;
@@ -96,8 +149,8 @@ size_t GsLength(std::span<const uint8_t> h) {
       if (n < 3) return 3;
       if (h[2] != 'L') return 3;
       if (n < 7) return 7;
-      const size_t p = size_t{h[3]} | (size_t{h[4]} << 8) | (size_t{h[5]} << 16) |
-                       (size_t{h[6]} << 24);
+      const size_t p =
+          size_t{h[3]} | (size_t{h[4]} << 8) | (size_t{h[5]} << 16) | (size_t{h[6]} << 24);
       return p > kMaxGs8LData ? 7 : 7 + p;
     }
     default:
@@ -108,11 +161,16 @@ size_t GsLength(std::span<const uint8_t> h) {
 size_t FsLength(std::span<const uint8_t> h) {
   const size_t n = h.size();
   switch (h[1]) {
-    case '&': case '.':
+    case '&':
+    case '.':
       return 2;
-    case '!': case '-': case 'C': case 'W':
+    case '!':
+    case '-':
+    case 'C':
+    case 'W':
       return 3;
-    case 'p': case 'S':
+    case 'p':
+    case 'S':
       return 4;
     case 'q': {  // FS q n [xL xH yL yH d1...dk] for each of n images
       if (n < 3) return 3;
@@ -133,14 +191,19 @@ size_t FsLength(std::span<const uint8_t> h) {
 size_t DleLength(std::span<const uint8_t> h) {
   const size_t n = h.size();
   switch (h[1]) {
-    case kEot: case kEnq:
+    case kEot:
+    case kEnq:
       return 3;
     case kDc4:
       if (n < 3) return 3;
       switch (h[2]) {
-        case 1: case 2: return 5;
-        case 8: return 10;
-        default: return 3;
+        case 1:
+        case 2:
+          return 5;
+        case 8:
+          return 10;
+        default:
+          return 3;
       }
     default:
       return 2;
@@ -162,10 +225,14 @@ size_t CommandLength(std::span<const uint8_t> head) {
   if (first != kEsc && first != kGs && first != kFs && first != kDle) return 1;
   if (head.size() < 2) return 2;
   switch (first) {
-    case kEsc: return EscLength(head);
-    case kGs: return GsLength(head);
-    case kFs: return FsLength(head);
-    default: return DleLength(head);
+    case kEsc:
+      return EscLength(head);
+    case kGs:
+      return GsLength(head);
+    case kFs:
+      return FsLength(head);
+    default:
+      return DleLength(head);
   }
 }
 

@@ -81,22 +81,33 @@ constexpr Name kNames[] = {
 
 const char* PrefixName(uint8_t prefix) {
   switch (prefix) {
-    case kEsc: return "ESC";
-    case kGs: return "GS";
-    case kFs: return "FS";
-    default: return "DLE";
+    case kEsc:
+      return "ESC";
+    case kGs:
+      return "GS";
+    case kFs:
+      return "FS";
+    default:
+      return "DLE";
   }
 }
 
 std::string ControlName(uint8_t byte) {
   switch (byte) {
-    case kLf: return "LF  print and line feed";
-    case kCr: return "CR  carriage return";
-    case kHt: return "HT  horizontal tab";
-    case kFf: return "FF  print page and return to standard mode";
-    case kCan: return "CAN  cancel page data";
-    case kNul: return "NUL  wake-up";
-    default: return "?  unknown control byte, skipped";
+    case kLf:
+      return "LF  print and line feed";
+    case kCr:
+      return "CR  carriage return";
+    case kHt:
+      return "HT  horizontal tab";
+    case kFf:
+      return "FF  print page and return to standard mode";
+    case kCan:
+      return "CAN  cancel page data";
+    case kNul:
+      return "NUL  wake-up";
+    default:
+      return "?  unknown control byte, skipped";
   }
 }
 
@@ -144,7 +155,8 @@ std::string DescribeCommand(const RawCommand& c) {
     line += "  ";
     line += name.what;
     const size_t header = 2 + size_t(name.shown);
-    if (c.bytes.size() > header) line += " (" + std::to_string(c.bytes.size() - header) + " data bytes)";
+    if (c.bytes.size() > header)
+      line += " (" + std::to_string(c.bytes.size() - header) + " data bytes)";
     return line;
   }
   char code[8];

@@ -46,11 +46,16 @@ std::string PrintEngine::Execute(const RawCommand& c) {
     return "";
   }
   switch (c.At(0)) {
-    case kEsc: return ExecuteEsc(c);
-    case kGs: return ExecuteGs(c);
-    case kFs: return ExecuteFs(c);
-    case kDle: return kUnknown;
-    default: return ExecuteControl(c.At(0));
+    case kEsc:
+      return ExecuteEsc(c);
+    case kGs:
+      return ExecuteGs(c);
+    case kFs:
+      return ExecuteFs(c);
+    case kDle:
+      return kUnknown;
+    default:
+      return ExecuteControl(c.At(0));
   }
 }
 
@@ -147,11 +152,32 @@ std::string PrintEngine::ExecuteEsc(const RawCommand& c) {
     }
     case '*':
       return BitImageBand(c);
-    case 'L': case 'S': case 'T': case 'W': case kFf:
+    case 'L':
+    case 'S':
+    case 'T':
+    case 'W':
+    case kFf:
       return PageModeCommand(c);
-    case 'e': case 'K': case 'V': case '{': case ' ': case 'R': case 'U': case '%':
-    case '?': case '&': case 'D': case '$': case '\\': case 'c': case '<': case 'I':
-    case '=': case 'u': case 'v': case 'p':
+    case 'e':
+    case 'K':
+    case 'V':
+    case '{':
+    case ' ':
+    case 'R':
+    case 'U':
+    case '%':
+    case '?':
+    case '&':
+    case 'D':
+    case '$':
+    case '\\':
+    case 'c':
+    case '<':
+    case 'I':
+    case '=':
+    case 'u':
+    case 'v':
+    case 'p':
       return kNoEffect;
     default:
       return kUnknown;
@@ -202,14 +228,39 @@ std::string PrintEngine::ExecuteGs(const RawCommand& c) {
     }
     case 'V':
       switch (n) {
-        case 0: case 48: return Cut(false, 0);
-        case 1: case 49: return Cut(true, 0);
-        case 65: case 97: case 103: return Cut(false, c.At(3));
-        case 66: case 98: case 104: return Cut(true, c.At(3));
-        default: return kBadParameter;
+        case 0:
+        case 48:
+          return Cut(false, 0);
+        case 1:
+        case 49:
+          return Cut(true, 0);
+        case 65:
+        case 97:
+        case 103:
+          return Cut(false, c.At(3));
+        case 66:
+        case 98:
+        case 104:
+          return Cut(true, c.At(3));
+        default:
+          return kBadParameter;
       }
-    case 'L': case 'W': case 'P': case '$': case '\\': case 'T': case '^': case ':':
-    case 'E': case 'b': case 'c': case 'j': case '8': case '(': case 'a': case 'I':
+    case 'L':
+    case 'W':
+    case 'P':
+    case '$':
+    case '\\':
+    case 'T':
+    case '^':
+    case ':':
+    case 'E':
+    case 'b':
+    case 'c':
+    case 'j':
+    case '8':
+    case '(':
+    case 'a':
+    case 'I':
     case 'r':
       return kNoEffect;
     default:
@@ -227,7 +278,13 @@ std::string PrintEngine::ExecuteFs(const RawCommand& c) {
     }
     case 'q':
       return DefineNvImages(c);
-    case '&': case '.': case '!': case '-': case 'C': case 'W': case 'S':
+    case '&':
+    case '.':
+    case '!':
+    case '-':
+    case 'C':
+    case 'W':
+    case 'S':
       return kNoEffect;
     default:
       return kUnknown;
@@ -237,8 +294,13 @@ std::string PrintEngine::ExecuteFs(const RawCommand& c) {
 int PrintEngine::CharWidth() const { return (style_.font == 0 ? 12 : 9) * style_.width; }
 
 int PrintEngine::LineWidth() const {
-  if (page_mode_ && page_.width > 0) return page_.width;
-  return geometry_.dots_per_line;
+  if (!page_mode_) return geometry_.dots_per_line;
+  // Turned a quarter, lines run along the area's height; before ESC W sets one, the
+  // device's default page length applies.
+  constexpr int kDefaultPageLength = 1662;
+  if (page_.direction == 1 || page_.direction == 3)
+    return page_.height > 0 ? page_.height : kDefaultPageLength;
+  return page_.width > 0 ? page_.width : geometry_.dots_per_line;
 }
 
 void PrintEngine::AddText(const std::vector<uint8_t>& text) {

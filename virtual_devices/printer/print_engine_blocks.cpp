@@ -64,11 +64,22 @@ std::string PrintEngine::BitImageBand(const RawCommand& c) {
   const bool thermal = geometry_.kind == PrinterKind::Thermal;
   int bytes_per_column = 1, scale_x = 1, scale_y = 1;
   switch (m) {
-    case 0: scale_x = 2; scale_y = thermal ? 3 : 1; break;
-    case 1: scale_y = thermal ? 3 : 1; break;
-    case 32: bytes_per_column = 3; scale_x = 2; break;
-    case 33: bytes_per_column = 3; break;
-    default: return "unknown bit-image mode, header skipped";
+    case 0:
+      scale_x = 2;
+      scale_y = thermal ? 3 : 1;
+      break;
+    case 1:
+      scale_y = thermal ? 3 : 1;
+      break;
+    case 32:
+      bytes_per_column = 3;
+      scale_x = 2;
+      break;
+    case 33:
+      bytes_per_column = 3;
+      break;
+    default:
+      return "unknown bit-image mode, header skipped";
   }
   if (!thermal && bytes_per_column == 3) return "24-dot images need a thermal printer";
   if (columns == 0) return "";
@@ -233,24 +244,21 @@ std::string PrintEngine::PageModeCommand(const RawCommand& c) {
     page_contents_.clear();
     return "";
   }
-  if (escape && code == 'S') {
-    ClearPrintBuffer();
-    page_mode_ = false;
-    return "";
+  // ESC FF prints the page and keeps it; FF prints it and leaves page mode; ESC S leaves
+  // page mode without printing. Leaving sets the area back to the default.
+  if (!(escape && code == 'S')) {
+    if (!LineEmpty()) EndLine(SpacingDots());
+    PageBlock block = page_;
+    block.contents = page_contents_;
+    emit_(std::move(block));
+    if (escape) return "";
   }
-  // ESC FF prints the page and keeps it; FF prints it and returns to standard mode.
-  if (!LineEmpty()) EndLine(SpacingDots());
-  PageBlock block = page_;
-  block.contents = page_contents_;
-  emit_(std::move(block));
-  if (!escape) {
-    ClearPrintBuffer();
-    page_mode_ = false;
-    const uint8_t direction = page_.direction;
-    page_ = PageBlock{};
-    page_.width = geometry_.dots_per_line;
-    page_.direction = direction;
-  }
+  ClearPrintBuffer();
+  page_mode_ = false;
+  const uint8_t direction = page_.direction;
+  page_ = PageBlock{};
+  page_.width = geometry_.dots_per_line;
+  page_.direction = direction;
   return "";
 }
 

@@ -52,9 +52,8 @@ struct VirtualPrinter::Impl {
         geometry(GeometryFor(config)),
         sink(s),
         pin3_when_open(config.pin3_when_open),
-        engine(geometry, config.cr_is_line_end, [this](PrintOp op) {
-          outbox.emplace_back(std::move(op));
-        }) {
+        engine(geometry, config.cr_is_line_end,
+               [this](PrintOp op) { outbox.emplace_back(std::move(op)); }) {
     if (!config.capture_path.empty())
       capture_file.open(config.capture_path, std::ios::binary | std::ios::trunc);
     if (!config.log_path.empty()) log_file.open(config.log_path, std::ios::trunc);
@@ -101,7 +100,8 @@ struct VirtualPrinter::Impl {
   void Receive(std::span<const uint8_t> bytes) {
     if (capture.size() < kMaxKeptBytes) capture.insert(capture.end(), bytes.begin(), bytes.end());
     if (capture_file.is_open()) {
-      capture_file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+      capture_file.write(reinterpret_cast<const char*>(bytes.data()),
+                         std::streamsize(bytes.size()));
       capture_file.flush();
     }
     if (!power) {
@@ -200,10 +200,17 @@ struct VirtualPrinter::Impl {
 
   void PrinterId(uint8_t n) {
     switch (n) {
-      case 1: case 49: return Answer({0x20}, "printer model ID");
-      case 2: case 50: return Answer({0x02}, "printer type ID (autocutter)");
-      case 3: case 51: return Answer({0x10}, "firmware version ID");
-      default: return Note("printer ID not modelled");
+      case 1:
+      case 49:
+        return Answer({0x20}, "printer model ID");
+      case 2:
+      case 50:
+        return Answer({0x02}, "printer type ID (autocutter)");
+      case 3:
+      case 51:
+        return Answer({0x10}, "firmware version ID");
+      default:
+        return Note("printer ID not modelled");
     }
   }
 
@@ -273,19 +280,6 @@ struct VirtualPrinter::Impl {
       engine.Reset();
     }
     outbox.emplace_back(LinesOut{LinesNow()});
-  }
-
-  std::string StatusText() const {
-    auto yes = [](bool b, const char* t, const char* f) { return std::string(b ? t : f); };
-    return yes(power, "power on", "power off") + ", " + yes(Online(), "online", "offline") +
-           ", cover " + yes(cover_open, "open", "closed") + ", paper " +
-           yes(paper_out, "out", "in") + ", drawer " + yes(drawer_open, "open", "closed") +
-           " (pin 3 " + yes(Pin3High(), "high", "low") + ", " +
-           yes(pin3_when_open == Pin3Level::High, "high", "low") + " when open)" +
-           ", automatic status back " + (asb_mask ? "on" : "off") + ", answers " +
-           yes(answering, "on", "off") + ", " + std::to_string(pending_bytes) +
-           " bytes held, " + std::to_string(engine.receipts()) + " receipts, " +
-           std::to_string(engine.lines()) + " lines";
   }
 
   PrinterConfig config;
@@ -482,49 +476,6 @@ void VirtualPrinter::Finish() {
     impl_->outbox.emplace_back(FinishOut{});
   }
   Deliver(*impl_);
-}
-
-bool VirtualPrinter::Command(const std::string& line, std::string& reply) {
-  std::string words;
-  for (char ch : line) {
-    const char lower = char(std::tolower(static_cast<unsigned char>(ch)));
-    if (std::isspace(static_cast<unsigned char>(lower))) {
-      if (!words.empty() && words.back() != ' ') words += ' ';
-    } else {
-      words += lower;
-    }
-  }
-  if (!words.empty() && words.back() == ' ') words.pop_back();
-
-  using Action = void (*)(VirtualPrinter&);
-  static const std::pair<const char*, Action> kCommands[] = {
-      {"cover open", [](VirtualPrinter& p) { p.SetCoverOpen(true); }},
-      {"cover close", [](VirtualPrinter& p) { p.SetCoverOpen(false); }},
-      {"cover closed", [](VirtualPrinter& p) { p.SetCoverOpen(false); }},
-      {"paper out", [](VirtualPrinter& p) { p.SetPaperOut(true); }},
-      {"paper in", [](VirtualPrinter& p) { p.SetPaperOut(false); }},
-      {"power off", [](VirtualPrinter& p) { p.SetPower(false); }},
-      {"power on", [](VirtualPrinter& p) { p.SetPower(true); }},
-      {"offline", [](VirtualPrinter& p) { p.SetOffline(true); }},
-      {"online", [](VirtualPrinter& p) { p.SetOffline(false); }},
-      {"drawer open", [](VirtualPrinter& p) { p.SetDrawerOpen(true); }},
-      {"drawer close", [](VirtualPrinter& p) { p.SetDrawerOpen(false); }},
-      {"drawer closed", [](VirtualPrinter& p) { p.SetDrawerOpen(false); }},
-      {"pin3 high-open", [](VirtualPrinter& p) { p.SetPin3OpenLevel(Pin3Level::High); }},
-      {"pin3 low-open", [](VirtualPrinter& p) { p.SetPin3OpenLevel(Pin3Level::Low); }},
-      {"answers off", [](VirtualPrinter& p) { p.SetAnswering(false); }},
-      {"answers on", [](VirtualPrinter& p) { p.SetAnswering(true); }},
-      {"status", [](VirtualPrinter&) {}},
-  };
-  for (const auto& [name, action] : kCommands) {
-    if (words != name) continue;
-    action(*this);
-    std::lock_guard lock(impl_->mu);
-    reply = impl_->StatusText();
-    return true;
-  }
-  reply = "unknown printer command: " + line;
-  return false;
 }
 
 }  // namespace vdev

@@ -15,24 +15,50 @@ namespace {
 
 Bytes SampleReceipt() {
   return Cat({
-      B("\x1B" "E0\x1B-0\x1B!F\x1D" "B0\x1B" "a0"),  // reset prefix for 42 columns
+      B("\x1B"
+        "E0\x1B-0\x1B!F\x1D"
+        "B0\x1B"
+        "a0"),  // reset prefix for 42 columns
       B("\x1B\x33\x3C"),
-      B("\x1B" "a1SHOP\n"),
-      B("\x1B" "a0\x1B" "E1Total\x1B" "E0 9.99\n"),
-      B("\x1B!0BIG\x1D!"), {0x00}, B("\x1B-2U\x1B-0\x1D" "B1R\x1D" "B0\n"),
-      B("\x1D!!W\n"), B("\x1D!"), {0x00},
+      B("\x1B"
+        "a1SHOP\n"),
+      B("\x1B"
+        "a0\x1B"
+        "E1Total\x1B"
+        "E0 9.99\n"),
+      B("\x1B!0BIG\x1D!"),
+      {0x00},
+      B("\x1B-2U\x1B-0\x1D"
+        "B1R\x1D"
+        "B0\n"),
+      B("\x1D!!W\n"),
+      B("\x1D!"),
+      {0x00},
       // Barcode with its settings, as a barcode print sends it.
-      B("\x1D" "f0\x1Dw\x03\x1Dh\x33\x1B" "a1\x1DH2\x1Dk\x41\x0B" "01234567890"),
+      B("\x1D"
+        "f0\x1Dw\x03\x1Dh\x33\x1B"
+        "a1\x1DH2\x1Dk\x41\x0B"
+        "01234567890"),
       // Downloaded bit image (16 x 8 dots, left half black), printed right-aligned.
-      B("\x1B" "a0\x1D*\x02\x01"), Bytes(8, 0xFF), Bytes(8, 0x00),
-      B("\x1B" "a2\x1D/0\x1B" "a0"),
+      B("\x1B"
+        "a0\x1D*\x02\x01"),
+      Bytes(8, 0xFF),
+      Bytes(8, 0x00),
+      B("\x1B"
+        "a2\x1D/0\x1B"
+        "a0"),
       // One 8-dot band of three columns, with band line spacing.
-      B("\x1B\x33\x10\x1B*\x01\x03"), {0x00, 0x80, 0x01, 0xFF}, B("\n\x1B\x33\x3C"),
-      B("\x1Cp\x01" "0"),
+      B("\x1B\x33\x10\x1B*\x01\x03"),
+      {0x00, 0x80, 0x01, 0xFF},
+      B("\n\x1B\x33\x3C"),
+      B("\x1Cp\x01"
+        "0"),
       // Page mode, rotated, as rotated printing sends it.
-      B("\x1BL\x1BT1Side\n\x1BW"), {0, 0, 0, 0, 0x00, 0x02, 0xD0, 0x02},
+      B("\x1BL\x1BT1Side\n\x1BW"),
+      {0, 0, 0, 0, 0x00, 0x02, 0xD0, 0x02},
       B("\x1B\x0C\x1BS"),
-      B("\x1B" "d\x02\x1Bm\x1DV\x41\x10"),
+      B("\x1B"
+        "d\x02\x1Bm\x1DV\x41\x10"),
   });
 }
 
@@ -74,7 +100,9 @@ TEST(PrintOutput, SampleReceiptGivesItsOperations) {
 }
 
 TEST(PrintOutput, AnySplitOfTheStreamGivesTheSameResult) {
-  const Bytes stream = Cat({SampleReceipt(), {0x10, 0x04, 0x01}, {0x1D, 0x61, 0x01},
+  const Bytes stream = Cat({SampleReceipt(),
+                            {0x10, 0x04, 0x01},
+                            {0x1D, 0x61, 0x01},
                             Bytes{0x1D, 0x28, 0x48, 0x06, 0x00, '0', '0', 'W', 'X', 'Y', 'Z'}});
   Harness whole;
   const Bytes answers = whole.Send(stream);
@@ -114,15 +142,33 @@ TEST(PrintOutput, LongLinesWrapAtTheColumnCount) {
   EXPECT_EQ(h56.printer.Geometry().columns, 56);
 }
 
+TEST(PrintOutput, RotatedPageLinesRunAlongTheAreaHeight) {
+  Harness h;
+  const Bytes area = {0x1B, 'W', 0, 0, 0, 0, 0x00, 0x02, 0xA0, 0x05};  // 512 x 1440
+  h.Send(Cat({B("\x1BL\x1BT1"), Bytes(60, 'x'), B("\n"), area, B("\x1B\x0C\x1BS")}));
+  h.Send(Cat({B("\x1BL\x1BT0"), Bytes(60, 'y'), B("\n\x1B\x0C\x1BS")}));
+  const auto ops = h.sink.descriptions();
+  ASSERT_EQ(ops.size(), 2u);
+  EXPECT_EQ(ops[0],
+            "page 0,0 512x1440 dir1 { text a0 s30 cp0 [f0 1x1]" + std::string(60, 'x') + "; }");
+  EXPECT_EQ(ops[1], "page 0,0 512x0 dir0 { text a0 s30 cp0 [f0 1x1]" + std::string(42, 'y') +
+                        "; text a0 s30 cp0 [f0 1x1]" + std::string(18, 'y') + "; }");
+}
+
 TEST(PrintOutput, DotMatrixPrintsInTwoColoursWithoutBarcodesOrPageMode) {
   PrinterConfig config;
   config.kind = PrinterKind::DotMatrix;
   config.columns = 42;  // ignored: the dot-matrix printer has 33
   Harness h(config);
   EXPECT_EQ(h.printer.Geometry().columns, 33);
-  h.Send(Cat({B("\x1Br1red\x1Br0\n"), Bytes(34, 'z'), B("\n"),
-              B("\x1Dk\x45\x03" "ABC"), B("\x1BL\x1BT1rot\n\x1B\x0C\x1BS"),
-              {0x1B, '*', 0x01, 0x02, 0x00, 0xFF, 0x0F}, B("\n")}));
+  h.Send(Cat({B("\x1Br1red\x1Br0\n"),
+              Bytes(34, 'z'),
+              B("\n"),
+              B("\x1Dk\x45\x03"
+                "ABC"),
+              B("\x1BL\x1BT1rot\n\x1B\x0C\x1BS"),
+              {0x1B, '*', 0x01, 0x02, 0x00, 0xFF, 0x0F},
+              B("\n")}));
   const auto ops = h.sink.descriptions();
   ASSERT_EQ(ops.size(), 5u);
   EXPECT_EQ(ops[0], "text a0 s30 cp0 [f0 1x1 red]red");
@@ -134,14 +180,21 @@ TEST(PrintOutput, DotMatrixPrintsInTwoColoursWithoutBarcodesOrPageMode) {
 
 TEST(PrintOutput, BadImagesAndBarcodesAreSkippedWholeAndFramingHolds) {
   Harness h;
-  h.Send(Cat({B("\x1D*\x40\x40"), Bytes(0x40 * 0x40 * 8, 0xAA),  // 4096 > 1536: too large
-              B("\x1D/0"),                                   // nothing downloaded
-              B("\x1Dk\x41\x03" "12A"),                      // UPC-A needs digits
-              B("\x1Dk\x49\x03" "123"),                      // Code 128 without code set
-              B("\x1Dk\x04*A1*"), {0x00},                    // NUL-terminated Code 39
-              B("\x1Cp\x07" "0"),                            // no NV image 7
-              {0x1C, 'q', 0x01, 0x01, 0x00, 0x01, 0x00}, Bytes(8, 0x81),  // replaces the NV images
-              Bytes{0x1C, 'p', 0x01, 0x03, 0x1C, 'p', 0x02, 0x00}, B("end\n")}));
+  h.Send(Cat({B("\x1D*\x40\x40"),
+              Bytes(0x40 * 0x40 * 8, 0xAA),  // 4096 > 1536: too large
+              B("\x1D/0"),                   // nothing downloaded
+              B("\x1Dk\x41\x03"
+                "12A"),  // UPC-A needs digits
+              B("\x1Dk\x49\x03"
+                "123"),  // Code 128 without code set
+              B("\x1Dk\x04*A1*"),
+              {0x00},  // NUL-terminated Code 39
+              B("\x1Cp\x07"
+                "0"),  // no NV image 7
+              {0x1C, 'q', 0x01, 0x01, 0x00, 0x01, 0x00},
+              Bytes(8, 0x81),  // replaces the NV images
+              Bytes{0x1C, 'p', 0x01, 0x03, 0x1C, 'p', 0x02, 0x00},
+              B("end\n")}));
   EXPECT_EQ(h.sink.descriptions(),
             (std::vector<std::string>{"barcode 69 *A1* w3 h162 hri0 f0 a0",
                                       "image FS p 1 8x8 x2/2 a0 adv-1 dots16",
@@ -169,7 +222,9 @@ TEST(PrintOutput, HeldDataPrintsWhenOnlineAndOverflowIsCounted) {
 
 TEST(PrintOutput, EscAtDiscardsTheUnprintedLineAndResetsModes) {
   Harness h;
-  h.Send(B("\x1D!\x11\x1B" "a1\x1B\x33\x10gone\x1B@\nkept\n"));
+  h.Send(
+      B("\x1D!\x11\x1B"
+        "a1\x1B\x33\x10gone\x1B@\nkept\n"));
   EXPECT_EQ(h.sink.descriptions(),
             (std::vector<std::string>{"text a0 s30 cp0", "text a0 s30 cp0 [f0 1x1]kept"}));
 }

@@ -56,9 +56,7 @@ struct Describer {
     for (const TextRun& run : line.runs) out << " [" << StyleText(run.style) << "]" << run.bytes;
     return out.str();
   }
-  std::string operator()(const Feed& feed) const {
-    return "feed " + std::to_string(feed.dots);
-  }
+  std::string operator()(const Feed& feed) const { return "feed " + std::to_string(feed.dots); }
   std::string operator()(const Image& image) const {
     std::ostringstream out;
     size_t set = 0;
@@ -78,8 +76,8 @@ struct Describer {
   std::string operator()(const Cut& cut) const { return cut.partial ? "cut partial" : "cut full"; }
   std::string operator()(const PageBlock& page) const {
     std::ostringstream out;
-    out << "page " << page.x << "," << page.y << " " << page.width << "x" << page.height
-        << " dir" << int(page.direction) << " {";
+    out << "page " << page.x << "," << page.y << " " << page.width << "x" << page.height << " dir"
+        << int(page.direction) << " {";
     for (const PrintOp& op : page.contents) out << " " << DescribeOp(op) << ";";
     out << " }";
     return out.str();

@@ -37,14 +37,19 @@ class CheckingSink : public PrintSink {
 };
 
 Bytes Seeds() {
-  return Cat({B("\x1B@\x1B!\x38Hello\n\x1D!\x11\x1B" "a1x\n"), B("\x1Dk\x49\x05{Babc"),
-              {0x1D, '*', 0x01, 0x01, 1, 2, 3, 4, 5, 6, 7, 8}, B("\x1D/0\x1Cp\x01\x00"),
-              {0x1B, '*', 0x21, 0x02, 0x00, 1, 2, 3, 4, 5, 6},
-              B("\x1BL\x1BT\x03page\n\x1BW"), {0, 0, 0, 0, 0, 1, 50, 0},
-              B("\x1B\x0C\x1BS\x1Bm\x1DV\x42\x05"), {0x10, 0x04, 0x01, 0x10, 0x04, 0x04},
-              {0x1D, 0x28, 0x48, 0x06, 0x00, 0x30, 0x30, 'A', 'B', 'C', 'D'},
-              {0x1D, 0x61, 0xFF, 0x1B, 0x70, 0x00, 0x10, 0x20, 0x10, 0x14, 0x08, 1, 3, 20, 1, 6,
-               2, 8}});
+  return Cat(
+      {B("\x1B@\x1B!\x38Hello\n\x1D!\x11\x1B"
+         "a1x\n"),
+       B("\x1Dk\x49\x05{Babc"),
+       {0x1D, '*', 0x01, 0x01, 1, 2, 3, 4, 5, 6, 7, 8},
+       B("\x1D/0\x1Cp\x01\x00"),
+       {0x1B, '*', 0x21, 0x02, 0x00, 1, 2, 3, 4, 5, 6},
+       B("\x1BL\x1BT\x03page\n\x1BW"),
+       {0, 0, 0, 0, 0, 1, 50, 0},
+       B("\x1B\x0C\x1BS\x1Bm\x1DV\x42\x05"),
+       {0x10, 0x04, 0x01, 0x10, 0x04, 0x04},
+       {0x1D, 0x28, 0x48, 0x06, 0x00, 0x30, 0x30, 'A', 'B', 'C', 'D'},
+       {0x1D, 0x61, 0xFF, 0x1B, 0x70, 0x00, 0x10, 0x20, 0x10, 0x14, 0x08, 1, 3, 20, 1, 6, 2, 8}});
 }
 
 Bytes RandomInput(std::mt19937& random, const Bytes& seeds) {
@@ -65,9 +70,15 @@ Bytes RandomInput(std::mt19937& random, const Bytes& seeds) {
   for (int edits = random() % 4; edits > 0; --edits) {
     const size_t at = random() % (out.size() + 1);
     switch (random() % 3) {
-      case 0: out.insert(out.begin() + at, uint8_t(random())); break;
-      case 1: if (at < out.size()) out.erase(out.begin() + at); break;
-      default: if (at < out.size()) out[at] ^= uint8_t(1u << (random() % 8)); break;
+      case 0:
+        out.insert(out.begin() + at, uint8_t(random()));
+        break;
+      case 1:
+        if (at < out.size()) out.erase(out.begin() + at);
+        break;
+      default:
+        if (at < out.size()) out[at] ^= uint8_t(1u << (random() % 8));
+        break;
     }
   }
   return out;
@@ -76,9 +87,9 @@ Bytes RandomInput(std::mt19937& random, const Bytes& seeds) {
 TEST(Robustness, RandomAndMutatedInputKeepsTheModelWhole) {
   std::mt19937 random(20240611);
   const Bytes seeds = Seeds();
-  const char* kStates[] = {"cover open", "cover close", "paper out", "paper in", "offline",
-                           "online", "drawer open", "drawer close", "power off", "power on",
-                           "answers off", "answers on", "pin3 high-open"};
+  const char* kStates[] = {"cover open",  "cover close", "paper out",     "paper in",  "offline",
+                           "online",      "drawer open", "drawer close",  "power off", "power on",
+                           "answers off", "answers on",  "pin3 high-open"};
   CheckingSink sink;
   size_t answered = 0;
   for (int printer_round = 0; printer_round < 2000; ++printer_round) {
@@ -123,14 +134,19 @@ TEST(Robustness, HostPersonAndObserverOnThreeThreads) {
   Harness h(config);
   std::atomic<bool> stop{false};
   std::thread host([&] {
-    const Bytes receipt = Cat({B("\x1B" "E1Item\x1B" "E0 1.00\n"), {0x10, 0x04, 0x01},
-                               B("\x1B" "d\x01\x1Bm"), {0x1D, 0x61, 0xFF}});
+    const Bytes receipt = Cat({B("\x1B"
+                                 "E1Item\x1B"
+                                 "E0 1.00\n"),
+                               {0x10, 0x04, 0x01},
+                               B("\x1B"
+                                 "d\x01\x1Bm"),
+                               {0x1D, 0x61, 0xFF}});
     for (int i = 0; i < 300; ++i) h.printer.Receive(receipt);
   });
   std::thread person([&] {
     std::string reply;
-    const char* steps[] = {"cover open", "cover close", "paper out", "paper in",
-                           "drawer open", "drawer close", "offline", "online"};
+    const char* steps[] = {"cover open",  "cover close",  "paper out", "paper in",
+                           "drawer open", "drawer close", "offline",   "online"};
     for (int i = 0; !stop; ++i) h.printer.Command(steps[i % 8], reply);
   });
   std::thread observer([&] {

@@ -84,12 +84,24 @@ struct LinkCase {
 
 TEST(AutomaticStatusBack, BlockOnEnablingAndOnEveryChangePerLink) {
   const LinkCase cases[] = {
-      {PrinterLink::Serial, {0x14, 0, 0, 0}, {0x3C, 0, 0, 0}, {0x1C, 0, 0x0F, 0},
-       {0x10, 0, 0, 0}, {0x3C, 0, 0, 0}},
-      {PrinterLink::Network, {0x14, 0, 0, 0}, {0x34, 0, 0, 0}, {0x14, 0, 0x0F, 0},
-       {0x10, 0, 0, 0}, {0x34, 0, 0, 0}},
-      {PrinterLink::Usb, {0x14, 0, 0, 0}, {0x34, 0, 0, 0}, {0x14, 0, 0x0F, 0},
-       {0x10, 0, 0, 0}, {0x34, 0, 0, 0}},
+      {PrinterLink::Serial,
+       {0x14, 0, 0, 0},
+       {0x3C, 0, 0, 0},
+       {0x1C, 0, 0x0F, 0},
+       {0x10, 0, 0, 0},
+       {0x3C, 0, 0, 0}},
+      {PrinterLink::Network,
+       {0x14, 0, 0, 0},
+       {0x34, 0, 0, 0},
+       {0x14, 0, 0x0F, 0},
+       {0x10, 0, 0, 0},
+       {0x34, 0, 0, 0}},
+      {PrinterLink::Usb,
+       {0x14, 0, 0, 0},
+       {0x34, 0, 0, 0},
+       {0x14, 0, 0x0F, 0},
+       {0x10, 0, 0, 0},
+       {0x34, 0, 0, 0}},
   };
   for (const LinkCase& c : cases) {
     SCOPED_TRACE(int(c.link));
@@ -206,7 +218,7 @@ TEST(Answers, OffSuppressesEveryAnswerAndOnRestores) {
 TEST(Drawer, KickOpensPersonClosesAndPolarityDecidesPin3) {
   Harness h;
   EXPECT_EQ(h.Send(kStatus1), Bytes{0x16});  // closed, pin 3 low when open: high now
-  h.Send({0x1B, 0x70, 0x00, 0x00, 0xC8});   // no on-time: no pulse
+  h.Send({0x1B, 0x70, 0x00, 0x00, 0xC8});    // no on-time: no pulse
   EXPECT_FALSE(h.printer.Status().drawer_open);
   h.Send({0x1B, 0x70, 0x30, 0x64, 0xC8});
   EXPECT_TRUE(h.printer.Status().drawer_open);

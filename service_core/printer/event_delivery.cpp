@@ -1,0 +1,126 @@
+// The event queue, the delivery thread and the hidden window that raises each event on
+// the thread that opened the device.
+#include "opos_codes.h"
+#include "pos_printer.h"
+
+namespace service_core {
+
+namespace {
+constexpr uint16_t kPrinterEventCommand = 0xFFFF;
+}  // namespace
+
+void CPOSPrinter::QueueEvent(const EventRecord& record) {
+  if (sync_) QueueEvent(*sync_, record);
+}
+
+void CPOSPrinter::QueueEvent(ClaimSync& sync, const EventRecord& record) {
+  std::lock_guard lock(event_queue_mutex_);
+  event_queue_.push_back(record);
+  sync.event_queue.Set();
+}
+
+std::optional<int32_t> CPOSPrinter::AnsweredErrorResponse() {
+  if (!sync_ || !sync_->error_response.IsSet()) return std::nullopt;
+  return error_response_.load();
+}
+
+void CPOSPrinter::EventDeliveryLoop(ClaimSync& sync) {
+  for (;;) {
+    platform::WaitForAll({&sync.event_queue, &sync.property_gate, &sync.control_object_gate},
+                         platform::kInfinite);
+    if (stop_) break;
+    EventRecord record;
+    {
+      std::lock_guard lock(event_queue_mutex_);
+      if (event_queue_.empty()) {
+        sync.event_queue.Reset();
+        continue;
+      }
+      record = event_queue_.front();
+      event_queue_.pop_front();
+    }
+    const bool droppable =
+        record.kind == EventKind::Error || record.kind == EventKind::OutputComplete;
+    if (discard_events_ && droppable) {
+      // Events of output the application cleared while events were frozen.
+      if (--discard_count_ <= 0) discard_events_ = false;
+    } else {
+      // Reset before the record becomes visible: a stale message already queued for the
+      // window may raise it at once.
+      sync.delivered.Reset();
+      {
+        std::lock_guard lock(in_flight_mutex_);
+        in_flight_ = record;
+      }
+      bool raised = false;
+      if (window_->PostCommand(kPrinterEventCommand, nullptr)) {
+        // The application's thread raises it while it pumps. Release stops the wait, so a
+        // thread that no longer pumps cannot hold the claim's end hostage.
+        raised = platform::WaitForAny({&sync.delivered, &sync.stop}, platform::kInfinite) == 0;
+      }
+      if (!raised) {
+        std::lock_guard lock(in_flight_mutex_);
+        in_flight_.reset();
+      }
+      if (stop_) break;
+    }
+    std::lock_guard lock(event_queue_mutex_);
+    if (event_queue_.empty()) sync.event_queue.Reset();
+  }
+  {
+    std::lock_guard lock(event_queue_mutex_);
+    event_queue_.clear();
+  }
+  sync.event_delivery_ended.Set();
+}
+
+bool CPOSPrinter::OnWindowCommand(uint16_t command) {
+  if (command != kPrinterEventCommand) return false;
+  EventRecord record;
+  {
+    std::lock_guard lock(in_flight_mutex_);
+    if (!in_flight_) return true;  // its claim has ended
+    record = *in_flight_;
+    in_flight_.reset();
+  }
+  const uint64_t generation = claim_generation_;
+  Raise(record);
+  // The callback may have released (or released and claimed again) the device.
+  if (sync_ && generation == claim_generation_) sync_->delivered.Set();
+  return true;
+}
+
+void CPOSPrinter::Raise(EventRecord& record) {
+  auto& v = record.values;
+  switch (record.kind) {
+    case EventKind::StatusUpdate:
+      callbacks_.StatusUpdate(v[0]);
+      break;
+    case EventKind::OutputComplete:
+      callbacks_.OutputComplete(v[0]);
+      break;
+    case EventKind::DirectIO: {
+      std::string text;
+      callbacks_.DirectIO(v[0], v[1], text);
+      break;
+    }
+    case EventKind::Error: {
+      const uint64_t generation = claim_generation_;
+      SetState(opos::kStateError);
+      int32_t response = v[3];
+      callbacks_.Error(v[0], v[1], v[2], response);
+      {
+        // Unless the callback closed the device meanwhile.
+        std::lock_guard lock(event_queue_mutex_);
+        if (state_ == opos::kStateError) state_ = opos::kStateIdle;
+      }
+      if (sync_ && generation == claim_generation_) {
+        error_response_ = response;
+        sync_->error_response.Set();
+      }
+      break;
+    }
+  }
+}
+
+}  // namespace service_core

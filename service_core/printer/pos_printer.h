@@ -1,0 +1,159 @@
+// CPOSPrinter: the POS printer service object of the serial build. The control object
+// creates it by ProgID and forwards every method and property to it; events go back
+// through the control object's callbacks on the thread that called OpenService.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "claim_sync.h"
+#include "control_callbacks.h"
+#include "device_config.h"
+#include "event_record.h"
+#include "platform/dispatch_table.h"
+#include "platform/message_queue.h"
+#include "port_user.h"
+#include "printer_port.h"
+#include "printer_properties.h"
+
+namespace service_core {
+
+using platform::automation::Dispatch;
+using platform::automation::DispatchTable;
+
+// A request (or part of one) waiting for the output worker.
+struct OutputJob {
+  std::vector<uint8_t> data;
+  int32_t station = 2;
+  int32_t output_id = 0;  // 0: more parts follow; -1: end of a transaction
+};
+
+class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>,
+                    public PortUser {
+ public:
+  static const DispatchTable<CPOSPrinter>& AutomationTable();
+
+  CPOSPrinter();
+
+  // The automation interface, in interface order. Methods of the print, health and
+  // bitmap families are declared in the table and answer OPOS_E_ILLEGAL until they exist.
+  int32_t COFreezeEvents(int32_t freeze);
+  int32_t GetPropertyNumber(int32_t index);
+  void SetPropertyNumber(int32_t index, int32_t value);
+  std::string GetPropertyString(int32_t index);
+  void SetPropertyString(int32_t index, const std::string& value);
+  int32_t OpenService(const std::string& device_class, const std::string& device_name,
+                      Dispatch* control);
+  int32_t ClaimDevice(int32_t timeout);
+  int32_t CloseService();
+  int32_t ReleaseDevice();
+
+  // PortUser: called from the port's monitor thread.
+  void OnPrinterPowerLost() override;
+  void OnCompletionAnswer() override;
+
+  // Queues an event for the delivery thread (application's thread); dropped while the
+  // device is not claimed.
+  void QueueEvent(const EventRecord& record);
+  // The name OpenService was given (for the test hooks).
+  const std::string& OpenedName() const { return opened_name_; }
+  // The ErrorResponse of the last error event, once the application has answered it.
+  std::optional<int32_t> AnsweredErrorResponse();
+
+ protected:
+  ~CPOSPrinter() override;
+
+ private:
+  int32_t Finish(int32_t result);  // stores ResultCode
+  int32_t NotAvailableYet();
+  void SetState(int32_t state);
+  int32_t ReadState();
+  void SetDeviceEnabled(int32_t value);
+  void SetFreezeEvents(int32_t value);
+  void SetFlagWhenIdle(int32_t value);
+
+  // Queues an event from any thread of the claim.
+  void QueueEvent(ClaimSync& sync, const EventRecord& record);
+  void StartWorkers(ClaimSync& sync);
+  void StopWorkers(ClaimSync& sync);
+  void DiscardQueuedOutput();
+
+  // The four worker threads of a claim.
+  void EventDeliveryLoop(ClaimSync& sync);
+  void OutputWorkerLoop(ClaimSync& sync);
+  void StatusPollLoop(ClaimSync& sync);
+  void StatusEventLoop(ClaimSync& sync);
+
+  // The hidden window's handler: raises the event the delivery thread posted.
+  bool OnWindowCommand(uint16_t command);
+  void Raise(EventRecord& record);
+
+  // Configuration and links.
+  std::string opened_name_;
+  SerialConfiguration config_;
+  bool thermal_ = true;
+  ControlCallbacks callbacks_;
+  std::unique_ptr<platform::HiddenWindow> window_;
+  CPrinterPort port_;
+  PrinterProperties properties_;
+
+  // Common properties. Atomic because the workers read and set them.
+  std::atomic<int32_t> claimed_{0};
+  std::atomic<int32_t> device_enabled_{0};
+  std::atomic<int32_t> freeze_events_{0};
+  std::atomic<int32_t> co_freeze_events_{0};
+  std::atomic<int32_t> output_id_{0};
+  std::atomic<int32_t> result_code_{1};  // 1 until OpenService
+  std::atomic<int32_t> result_code_extended_{0};
+  std::atomic<int32_t> binary_conversion_{0};
+  std::atomic<int32_t> power_notify_{0};
+  std::atomic<int32_t> power_state_{0};
+  std::atomic<int32_t> cap_power_reporting_{0};
+  std::mutex text_mutex_;  // guards check_health_text_
+  std::string check_health_text_;
+
+  // Queues. The event-queue mutex also guards State.
+  std::mutex output_queue_mutex_;
+  std::deque<OutputJob> output_queue_;
+  std::mutex transaction_queue_mutex_;
+  std::deque<OutputJob> transaction_queue_;
+  std::mutex event_queue_mutex_;
+  std::deque<EventRecord> event_queue_;
+  int32_t state_ = 1;
+
+  // The claim: its events, threads and stop flag. Touched by the application's thread only,
+  // except that each worker is handed the ClaimSync it runs with.
+  std::unique_ptr<ClaimSync> sync_;
+  uint64_t claim_generation_ = 0;
+  std::atomic<bool> stop_{false};
+  std::thread output_worker_, status_poll_, status_event_, event_delivery_;
+
+  // The event posted to the hidden window and not yet raised. The window takes it from
+  // here rather than from the message, so a message that outlives its claim raises nothing.
+  std::mutex in_flight_mutex_;
+  std::optional<EventRecord> in_flight_;
+  std::atomic<int32_t> error_response_{11};
+
+  // Output path and status bookkeeping the workers share.
+  std::atomic<bool> output_pending_{false};
+  std::atomic<bool> completion_answer_{false};
+  std::atomic<bool> discard_events_{false};
+  std::atomic<int32_t> discard_count_{0};
+  std::atomic<bool> error_wait_{false};
+  std::atomic<bool> clear_requested_{false};
+  std::atomic<bool> clear_during_error_{false};
+  std::atomic<bool> bitmap_downloaded_[2] = {false, false};
+  std::atomic<uint64_t> last_sync_print_ms_{0};
+  std::atomic<uint64_t> last_async_print_ms_{0};
+  // Last reported cover, paper and power conditions: 1, 0, or -1 for unknown.
+  std::atomic<int32_t> cover_reported_{0}, paper_reported_{0}, power_reported_{0};
+};
+
+}  // namespace service_core

@@ -1,0 +1,226 @@
+// Open, claim, release and close: the states of the printer service object.
+#include "opos_codes.h"
+#include "platform/registry.h"
+#include "pos_printer.h"
+#include "test_hooks.h"
+
+namespace service_core {
+
+namespace reg = platform::registry;
+
+namespace {
+constexpr int kEventWindowId = 1234;
+constexpr uint16_t kPrinterEventCommand = 0xFFFF;
+constexpr int32_t kMinimumClaimTimeoutMs = 1000;
+constexpr int32_t kOpenRetryMs = 100;
+constexpr uint64_t kReleaseDrainMs = 10000;
+}  // namespace
+
+CPOSPrinter::CPOSPrinter() = default;
+
+CPOSPrinter::~CPOSPrinter() {
+  OpenPrinters::Remove(this);
+  if (claimed_) ReleaseDevice();
+  window_.reset();
+}
+
+int32_t CPOSPrinter::Finish(int32_t result) {
+  result_code_ = result;
+  return result;
+}
+
+void CPOSPrinter::SetState(int32_t state) {
+  std::lock_guard lock(event_queue_mutex_);
+  state_ = state;
+}
+
+int32_t CPOSPrinter::ReadState() {
+  std::lock_guard lock(event_queue_mutex_);
+  return state_;
+}
+
+int32_t CPOSPrinter::OpenService(const std::string& /*device_class*/,
+                                 const std::string& device_name, Dispatch* control) {
+  result_code_extended_ = 0;
+  if (ReadState() != opos::kStateClosed) return Finish(opos::kIllegal);
+
+  reg::Key device_key;
+  if (reg::Key::Open(reg::Root::LocalMachine,
+                     DeviceKeyPath(DeviceClass::POSPrinter, device_name), reg::Access::Write,
+                     device_key) != reg::kSuccess) {
+    return Finish(opos::kNoService);
+  }
+  if (!callbacks_.Attach(control)) return Finish(opos::kNoService);
+  SerialConfiguration config;
+  if (ReadSerialConfiguration(DeviceClass::POSPrinter, device_name, config) !=
+      ConfigResult::kOk) {
+    return Finish(opos::kNoService);
+  }
+  config_ = config;
+  thermal_ = IsThermalModel(config_.device_name);
+  properties_.ApplyModel(config_.device_name);
+  opened_name_ = device_name;
+
+  window_ = std::make_unique<platform::HiddenWindow>(
+      "EventInterfaceWindow", kEventWindowId,
+      [this](uint16_t command, void*) { return OnWindowCommand(command); });
+
+  binary_conversion_ = 0;
+  power_state_ = opos::kPowerUnknown;
+  power_notify_ = 0;
+  cap_power_reporting_ = 1;
+  SetState(opos::kStateIdle);
+  OpenPrinters::Add(this);
+  return Finish(opos::kSuccess);
+}
+
+int32_t CPOSPrinter::ClaimDevice(int32_t timeout) {
+  result_code_extended_ = 0;
+  if (claimed_) return opos::kSuccess;
+  // Without OpenService there is no configuration to claim with.
+  if (ReadState() == opos::kStateClosed) return Finish(opos::kClosed);
+  if (timeout < 0) return Finish(opos::kIllegal);
+  if (timeout < kMinimumClaimTimeoutMs) timeout = kMinimumClaimTimeoutMs;
+
+  port_.SetDeviceName(config_.device_name);
+  port_.SetPrinter(this);
+  port_.SetDrawer(nullptr);
+  bool retrying = false;
+  uint64_t first_retry_ms = 0;
+  while (!port_.OpenPort(config_.port, config_.baudrate, config_.parity, config_.stop)) {
+    const uint64_t now = platform::TickCountMs();
+    if (!retrying) {
+      retrying = true;
+      first_retry_ms = now;
+    } else if (now - first_retry_ms > static_cast<uint64_t>(timeout)) {
+      return Finish(opos::kTimeout);
+    }
+    platform::SleepMs(kOpenRetryMs);
+  }
+
+  const int connected = port_.ConnectPrinter(timeout);
+  if (connected != kPortReady) {
+    port_.ClosePort();
+    result_code_extended_ = connected == kPortNoAnswer ? opos::kExtNoAnswerAtClaim : connected;
+    return Finish(opos::kIllegal);
+  }
+
+  {
+    std::lock_guard lock(text_mutex_);
+    check_health_text_.clear();
+  }
+  stop_ = false;
+  sync_ = std::make_unique<ClaimSync>(freeze_events_ != 0, co_freeze_events_ != 0);
+  ++claim_generation_;
+  StartWorkers(*sync_);
+  platform::MessagePumpingPause();
+
+  bitmap_downloaded_[0] = bitmap_downloaded_[1] = false;
+  last_sync_print_ms_ = 0;
+  last_async_print_ms_ = 0;
+  claimed_ = 1;
+  device_enabled_ = 0;
+  cover_reported_ = paper_reported_ = power_reported_ = 0;
+  clear_requested_ = clear_during_error_ = error_wait_ = false;
+  discard_events_ = false;
+  discard_count_ = 0;
+  return Finish(opos::kSuccess);
+}
+
+int32_t CPOSPrinter::ReleaseDevice() {
+  if (!claimed_) return Finish(opos::kIllegal);
+  device_enabled_ = 0;
+
+  // Give queued output up to ten seconds, keeping the application's events flowing.
+  const uint64_t start = platform::TickCountMs();
+  for (;;) {
+    {
+      std::lock_guard lock(output_queue_mutex_);
+      if (output_queue_.empty()) break;
+    }
+    if (platform::TickCountMs() - start > kReleaseDrainMs) break;
+    platform::MessagePumpingPause();
+  }
+  DiscardQueuedOutput();
+
+  stop_ = true;
+  // An event already posted to the window is raised during this pause, so the delivery
+  // thread is free to see the stop flag.
+  platform::MessagePumpingPause();
+  StopWorkers(*sync_);
+  sync_.reset();
+  {
+    std::lock_guard lock(in_flight_mutex_);
+    in_flight_.reset();
+  }
+  {
+    std::lock_guard lock(event_queue_mutex_);
+    event_queue_.clear();
+  }
+  port_.ClosePort();
+  platform::MessagePumpingPause();
+
+  claimed_ = 0;
+  result_code_extended_ = 0;
+  return Finish(opos::kSuccess);
+}
+
+int32_t CPOSPrinter::CloseService() {
+  if (claimed_) ReleaseDevice();
+  SetState(opos::kStateClosed);
+  result_code_extended_ = 0;
+  return Finish(opos::kSuccess);
+}
+
+int32_t CPOSPrinter::COFreezeEvents(int32_t freeze) {
+  co_freeze_events_ = freeze != 0 ? 1 : 0;
+  if (sync_) {
+    if (freeze) sync_->control_object_gate.Reset();
+    else sync_->control_object_gate.Set();
+  }
+  return opos::kSuccess;
+}
+
+void CPOSPrinter::SetFreezeEvents(int32_t value) {
+  freeze_events_ = value != 0 ? 1 : 0;
+  if (sync_) {
+    if (value) sync_->property_gate.Reset();
+    else sync_->property_gate.Set();
+  }
+  Finish(opos::kSuccess);
+}
+
+void CPOSPrinter::SetDeviceEnabled(int32_t value) {
+  if (!claimed_) {
+    Finish(opos::kNotClaimed);
+    return;
+  }
+  const int32_t enable = value != 0 ? 1 : 0;
+  if (enable && !device_enabled_) {
+    // The first poll after enabling reports the current conditions afresh.
+    cover_reported_ = paper_reported_ = power_reported_ = -1;
+    device_enabled_ = 1;
+    if (sync_) sync_->poll.Set();
+  } else {
+    device_enabled_ = enable;
+  }
+  Finish(opos::kSuccess);
+}
+
+void CPOSPrinter::DiscardQueuedOutput() {
+  {
+    std::lock_guard lock(output_queue_mutex_);
+    output_queue_.clear();
+  }
+  std::lock_guard lock(transaction_queue_mutex_);
+  transaction_queue_.clear();
+}
+
+void CPOSPrinter::OnPrinterPowerLost() {
+  // Images downloaded to the printer are gone with its power.
+  bitmap_downloaded_[0] = bitmap_downloaded_[1] = false;
+}
+
+void CPOSPrinter::OnCompletionAnswer() { completion_answer_ = true; }
+
+}  // namespace service_core

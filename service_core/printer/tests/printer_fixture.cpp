@@ -1,0 +1,125 @@
+#include "printer_fixture.h"
+
+#include <dirent.h>
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "platform/class_factory.h"
+#include "platform/event.h"
+#include "platform/message_queue.h"
+#include "platform/registry.h"
+
+namespace service_core::testing {
+
+namespace reg = platform::registry;
+
+std::string PrinterLibrary() { return PRINTER_SO_PATH; }
+
+VirtualPrinterOnPty::VirtualPrinterOnPty(const std::string& link_path,
+                                         vdev::PrinterConfig config)
+    : printer(config), attachment(printer, link_path) {}
+
+void VirtualPrinterOnPty::Set(const std::string& command) {
+  std::string reply;
+  EXPECT_TRUE(attachment.Command(command, reply)) << command << ": " << reply;
+}
+
+PrinterRig::PrinterRig() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "tandor-so-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) ADD_FAILURE() << "mkdtemp failed";
+  dir_ = pattern;
+  registry_ = dir_ + "/registry.db";
+  reg::UseDatabase(registry_);
+
+  void* library = dlopen(PRINTER_SO_PATH, RTLD_NOW | RTLD_LOCAL);
+  if (!library) {
+    ADD_FAILURE() << "dlopen: " << dlerror();
+    return;
+  }
+  auto register_server = reinterpret_cast<platform::automation::RegisterServerFn>(
+      dlsym(library, platform::automation::kRegisterServerExport));
+  if (!register_server) ADD_FAILURE() << "no DllRegisterServer";
+  else EXPECT_EQ(register_server(), 0);
+  dlclose(library);
+}
+
+PrinterRig::~PrinterRig() {
+  printers_.clear();
+  std::error_code ignored;
+  std::filesystem::remove_all(dir_, ignored);
+}
+
+VirtualPrinterOnPty& PrinterRig::AddVirtualPrinter(const std::string& name,
+                                                   vdev::PrinterConfig config) {
+  printers_.push_back(std::make_unique<VirtualPrinterOnPty>(dir_ + "/" + name, config));
+  std::string error;
+  EXPECT_TRUE(printers_.back()->attachment.Start(error)) << error;
+  return *printers_.back();
+}
+
+void PrinterRig::Import(const std::string& regedit_body) {
+  std::string error;
+  ASSERT_EQ(reg::ImportRegedit("REGEDIT4\n\n" + regedit_body, &error), reg::kSuccess) << error;
+}
+
+void PrinterRig::AddDeviceEntry(const std::string& key, const std::string& port,
+                                const std::string& model, const std::string& omit,
+                                const std::string& logical, int baud_code) {
+  const std::string path = "HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter";
+  std::string body = "[" + path + "\\" + key + "]\n@=\"RecPrinter.POSPrinter.SO\"\n";
+  auto dword = [&](const std::string& name, int value) {
+    if (name == omit) return;
+    char text[16];
+    snprintf(text, sizeof text, "%08x", static_cast<unsigned>(value));
+    body += "\"" + name + "\"=dword:" + text + "\n";
+  };
+  auto string = [&](const std::string& name, const std::string& value) {
+    if (name != omit) body += "\"" + name + "\"=\"" + value + "\"\n";
+  };
+  dword("Baudrate", baud_code);
+  dword("BitLength", 8);
+  dword("HandShake", 0);
+  dword("Parity", 0);
+  dword("Stop", 1);
+  dword("XonXoff", 0);
+  string("Port", port);
+  string("DeviceName", model);
+  if (!logical.empty()) body += "\n[" + path + "]\n\"" + logical + "\"=\"" + key + "\"\n";
+  Import(body);
+}
+
+bool PumpUntil(const std::function<bool()>& done, uint32_t limit_ms) {
+  const uint64_t deadline = platform::TickCountMs() + limit_ms;
+  while (!done()) {
+    if (platform::TickCountMs() > deadline) return false;
+    platform::PumpMessages(10);
+  }
+  return true;
+}
+
+opos::control::ObjectRef<opos::control::POSPrinter> OpenPrinter(const std::string& name) {
+  auto printer = opos::control::POSPrinter::Create();
+  EXPECT_EQ(printer->Open(name), 0);
+  return printer;
+}
+
+namespace {
+int CountEntries(const char* dir) {
+  int count = 0;
+  DIR* d = opendir(dir);
+  if (!d) return -1;
+  while (dirent* e = readdir(d)) {
+    if (e->d_name[0] != '.') ++count;
+  }
+  closedir(d);
+  return count;
+}
+}  // namespace
+
+int CountOpenDescriptors() { return CountEntries("/proc/self/fd"); }
+int CountThreads() { return CountEntries("/proc/self/task"); }
+
+}  // namespace service_core::testing

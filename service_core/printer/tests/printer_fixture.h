@@ -1,0 +1,67 @@
+// A temporary registry with the printer service object registered, and virtual printers on
+// pseudo-terminals with device entries pointing at them.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "control_objects/pos_printer.h"
+#include "virtual_devices/pty_attachment.h"
+#include "virtual_devices/virtual_printer.h"
+
+namespace service_core::testing {
+
+// The path of the built service-object library.
+std::string PrinterLibrary();
+
+// One virtual printer on a pseudo-terminal whose link lives in `dir`.
+struct VirtualPrinterOnPty {
+  VirtualPrinterOnPty(const std::string& link_path, vdev::PrinterConfig config);
+  vdev::VirtualPrinter printer;
+  vdev::PtyAttachment attachment;
+  void Set(const std::string& command);  // "cover open", "answers off", "disconnect", ...
+};
+
+class PrinterRig {
+ public:
+  PrinterRig();
+  ~PrinterRig();
+  PrinterRig(const PrinterRig&) = delete;
+  PrinterRig& operator=(const PrinterRig&) = delete;
+
+  const std::string& Dir() const { return dir_; }
+  const std::string& RegistryPath() const { return registry_; }
+
+  // Starts a virtual printer on "<dir>/<name>" and returns it.
+  VirtualPrinterOnPty& AddVirtualPrinter(const std::string& name,
+                                         vdev::PrinterConfig config = {});
+
+  // Writes the device key POSPrinter\<key> with the serial settings, the given Port and
+  // DeviceName, leaving out the value named `omit`; and the logical name `logical` for it
+  // when not empty.
+  void AddDeviceEntry(const std::string& key, const std::string& port,
+                      const std::string& model = "Thermal42", const std::string& omit = "",
+                      const std::string& logical = "", int baud_code = 6);
+
+  static void Import(const std::string& regedit_body);
+
+ private:
+  std::string dir_;
+  std::string registry_;
+  std::vector<std::unique_ptr<VirtualPrinterOnPty>> printers_;
+};
+
+// Pumps this thread's messages until `done` holds or `limit_ms` passed; returns done().
+bool PumpUntil(const std::function<bool()>& done, uint32_t limit_ms = 5000);
+
+// Open, claim, enable through the control object.
+opos::control::ObjectRef<opos::control::POSPrinter> OpenPrinter(const std::string& name);
+
+// Open descriptors and threads of this process.
+int CountOpenDescriptors();
+int CountThreads();
+
+}  // namespace service_core::testing

@@ -1,0 +1,86 @@
+// The worker threads of a claimed printer: start, stop, and the loops of the output
+// worker and the two status threads. Each ends on the stop flag and signals its own
+// ended event.
+#include "opos_codes.h"
+#include "pos_printer.h"
+
+namespace service_core {
+
+namespace {
+constexpr uint32_t kStatusPollIntervalMs = 500;
+}  // namespace
+
+void CPOSPrinter::StartWorkers(ClaimSync& sync) {
+  event_delivery_ = std::thread([this, &sync] { EventDeliveryLoop(sync); });
+  status_poll_ = std::thread([this, &sync] { StatusPollLoop(sync); });
+  status_event_ = std::thread([this, &sync] { StatusEventLoop(sync); });
+  output_worker_ = std::thread([this, &sync] { OutputWorkerLoop(sync); });
+}
+
+void CPOSPrinter::StopWorkers(ClaimSync& sync) {
+  sync.stop.Set();
+  sync.event_queue.Set();
+  sync.property_gate.Set();
+  sync.control_object_gate.Set();
+  platform::WaitForAll({&sync.output_worker_ended, &sync.status_poll_ended,
+                        &sync.status_event_ended, &sync.event_delivery_ended},
+                       platform::kInfinite);
+  for (std::thread* t : {&event_delivery_, &status_poll_, &status_event_, &output_worker_}) {
+    if (t->joinable()) t->join();
+  }
+}
+
+void CPOSPrinter::OutputWorkerLoop(ClaimSync& sync) {
+  for (;;) {
+    platform::WaitForAny({&sync.work, &sync.stop}, platform::kInfinite);
+    if (stop_) break;
+    if (!claimed_) continue;
+    std::unique_lock lock(output_queue_mutex_);
+    if (output_queue_.empty()) {
+      sync.work.Reset();
+      output_pending_ = false;
+      lock.unlock();
+      std::lock_guard state_lock(event_queue_mutex_);
+      state_ = opos::kStateIdle;
+      if (properties_.Number(opos::kPropFlagWhenIdle) == 1) {
+        properties_.SetNumber(opos::kPropFlagWhenIdle, 0);
+        event_queue_.push_back({EventKind::StatusUpdate, {opos::kStatusIdle}});
+        sync.event_queue.Set();
+      }
+      continue;
+    }
+    // Printing a queued request (status check, writing, completion wait, error events
+    // answered through sync.error_response) belongs to the asynchronous output path.
+    // Nothing queues jobs yet; leave them for ReleaseDevice to discard.
+    sync.work.Reset();
+  }
+  sync.output_worker_ended.Set();
+}
+
+void CPOSPrinter::StatusPollLoop(ClaimSync& sync) {
+  for (;;) {
+    platform::WaitForAny({&sync.poll, &sync.stop}, platform::kInfinite);
+    if (stop_) break;
+    sync.poll.Reset();
+    if (platform::WaitForOne(sync.stop, kStatusPollIntervalMs) == 0) break;
+    if (claimed_ && device_enabled_) {
+      // Turning the port's cover, paper and power conditions into status reports for
+      // the status event thread (through sync.status) belongs to status monitoring.
+    }
+    sync.poll.Set();
+  }
+  sync.status_poll_ended.Set();
+}
+
+void CPOSPrinter::StatusEventLoop(ClaimSync& sync) {
+  for (;;) {
+    platform::WaitForAny({&sync.status, &sync.stop}, platform::kInfinite);
+    if (stop_) break;
+    sync.status.Reset();
+    if (!claimed_) continue;
+    // Raising the status update for the reported condition belongs to status monitoring.
+  }
+  sync.status_event_ended.Set();
+}
+
+}  // namespace service_core

@@ -19,8 +19,8 @@ struct SensedState {
   bool operator==(const SensedState&) const = default;
 };
 
-// DLE EOT n: n = 1 printer, 2 offline cause, 3 error, 4 paper roll sensor (also '1'..'4'
-// is not accepted by the device: only 1..4). No answer for other n.
+// DLE EOT n: n = 1 printer, 2 offline cause, 3 error, 4 paper roll sensor. Any other n
+// has no answer.
 std::optional<uint8_t> RealTimeStatus(const SensedState& state, uint8_t n);
 
 // The 4-byte automatic status back block.

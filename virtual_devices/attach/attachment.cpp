@@ -57,9 +57,7 @@ bool Attachment::Command(const std::string& line, std::string& reply) {
       return false;
     }
     slow_ms_ = ms;
-    {
-      std::lock_guard lock(mutex_);
-    }
+    { std::lock_guard lock(mutex_); }
     changed_.notify_all();  // a pause in progress takes the new setting
     return true;
   }
@@ -102,9 +100,7 @@ void Attachment::StopIoThread() {
 void Attachment::Wake() {
   const uint64_t one = 1;
   [[maybe_unused]] const ssize_t n = ::write(wake_fd_, &one, sizeof one);
-  {
-    std::lock_guard lock(mutex_);
-  }
+  { std::lock_guard lock(mutex_); }
   changed_.notify_all();
 }
 

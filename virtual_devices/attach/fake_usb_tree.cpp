@@ -65,7 +65,8 @@ bool CreateFakeUsbTree(const UsbOptions& o, std::string& error) {
     relink(fs::path("../../..") / (Port(o) + ":1.0"), lp / "device");
     relink(fs::path("../..") / kHostController / Port(o) / (Port(o) + ":1.0") / "usbmisc" / Lp(o),
            sys / "class" / "usbmisc" / Lp(o));
-    relink(fs::path("../../..") / kHostController / Port(o), sys / "bus" / "usb" / "devices" / Port(o));
+    relink(fs::path("../../..") / kHostController / Port(o),
+           sys / "bus" / "usb" / "devices" / Port(o));
     return true;
   } catch (const std::exception& e) {
     error = std::string("fake USB tree under ") + o.root + ": " + e.what();

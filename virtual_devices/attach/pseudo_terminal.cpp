@@ -26,7 +26,8 @@ bool PseudoTerminal::Open(std::string& error) {
   ::cfmakeraw(&settings);
   settings.c_cc[VMIN] = 1;
   settings.c_cc[VTIME] = 0;
-  if (::tcsetattr(slave.Get(), TCSANOW, &settings) != 0) return error = ErrnoText("tcsetattr"), false;
+  if (::tcsetattr(slave.Get(), TCSANOW, &settings) != 0)
+    return error = ErrnoText("tcsetattr"), false;
   SetNonBlocking(master.Get());
   master_ = std::move(master);
   slave_ = std::move(slave);

@@ -40,8 +40,8 @@ PtyAttachment::~PtyAttachment() { Stop(); }
 
 std::string PtyAttachment::FormatLines(ModemLines lines) {
   auto bit = [](bool on) { return on ? "1" : "0"; };
-  return std::string("CTS=") + bit(lines.cts) + " DSR=" + bit(lines.dsr) + " DCD=" +
-         bit(lines.dcd) + " RI=" + bit(lines.ri) + "\n";
+  return std::string("CTS=") + bit(lines.cts) + " DSR=" + bit(lines.dsr) +
+         " DCD=" + bit(lines.dcd) + " RI=" + bit(lines.ri) + "\n";
 }
 
 std::string PtyAttachment::Where() const { return "pty " + link_path_; }

@@ -44,7 +44,8 @@ void UsbAttachment::Unplug() {
 bool UsbAttachment::Start(std::string& error) {
   if (started_) return true;
   if (options_.root.empty()) return error = "no root directory given for the USB printer", false;
-  if (options_.index < 0 || options_.index > 99) return error = "USB printer index out of range", false;
+  if (options_.index < 0 || options_.index > 99)
+    return error = "USB printer index out of range", false;
   if (!Plug(error)) return false;
   started_ = true;
   return true;

@@ -53,8 +53,8 @@ size_t DisplayParser::SkipForOtherDevice(std::span<const uint8_t> data, const Lo
   }
   size_t n = 1;
   while (n < data.size() && data[n] != kEsc) ++n;
-  log(FormatLogLine(data.first(n), "not selected (ESC = 1): skipped " + std::to_string(n) +
-                                       " byte(s)"));
+  log(FormatLogLine(data.first(n),
+                    "not selected (ESC = 1): skipped " + std::to_string(n) + " byte(s)"));
   return n;
 }
 
@@ -70,15 +70,38 @@ size_t DisplayParser::DecodeOne(std::span<const uint8_t> data, const LogSink& lo
   }
   const auto one = data.first(1);
   switch (b) {
-    case 0x08: screen_.CursorLeft(); log(FormatLogLine(one, "BS cursor left")); return 1;
-    case 0x09: screen_.CursorRight(); log(FormatLogLine(one, "HT cursor right")); return 1;
-    case 0x0A: screen_.CursorDown(); log(FormatLogLine(one, "LF cursor down")); return 1;
-    case 0x0B: screen_.CursorHome(); log(FormatLogLine(one, "VT cursor home")); return 1;
-    case 0x0C: screen_.Clear(); log(FormatLogLine(one, "FF clear")); return 1;
-    case 0x0D: screen_.CarriageReturn(); log(FormatLogLine(one, "CR line start")); return 1;
-    case 0x18: screen_.ClearCursorLine(); log(FormatLogLine(one, "CAN clear line")); return 1;
-    case kEsc: return DecodeEscape(data, log);
-    case kUs: return DecodeUnitSeparator(data, log);
+    case 0x08:
+      screen_.CursorLeft();
+      log(FormatLogLine(one, "BS cursor left"));
+      return 1;
+    case 0x09:
+      screen_.CursorRight();
+      log(FormatLogLine(one, "HT cursor right"));
+      return 1;
+    case 0x0A:
+      screen_.CursorDown();
+      log(FormatLogLine(one, "LF cursor down"));
+      return 1;
+    case 0x0B:
+      screen_.CursorHome();
+      log(FormatLogLine(one, "VT cursor home"));
+      return 1;
+    case 0x0C:
+      screen_.Clear();
+      log(FormatLogLine(one, "FF clear"));
+      return 1;
+    case 0x0D:
+      screen_.CarriageReturn();
+      log(FormatLogLine(one, "CR line start"));
+      return 1;
+    case 0x18:
+      screen_.ClearCursorLine();
+      log(FormatLogLine(one, "CAN clear line"));
+      return 1;
+    case kEsc:
+      return DecodeEscape(data, log);
+    case kUs:
+      return DecodeUnitSeparator(data, log);
     default:
       log(FormatLogLine(one, "unknown control byte, skipped"));
       return 1;
@@ -104,8 +127,8 @@ size_t DisplayParser::DecodeEscape(std::span<const uint8_t> data, const LogSink&
   switch (code) {
     case '%':
       screen_.SetUserCharacters(n & 1);
-      log(FormatLogLine(cmd, std::string("ESC % user-defined characters ") +
-                                 ((n & 1) ? "on" : "off")));
+      log(FormatLogLine(cmd,
+                        std::string("ESC % user-defined characters ") + ((n & 1) ? "on" : "off")));
       break;
     case '?':
       screen_.DeleteGlyph(n);
@@ -147,9 +170,9 @@ size_t DisplayParser::DecodeGlyphDefinition(std::span<const uint8_t> data, const
     if (pos >= data.size()) return 0;
     const uint8_t x = data[pos];
     if (x > kGlyphColumns) {
-      log(FormatLogLine(data.first(pos + 1),
-                        "ESC & glyph " + Hex(static_cast<uint8_t>(code)) + " wider than 5 columns, "
-                        "definition skipped"));
+      log(FormatLogLine(data.first(pos + 1), "ESC & glyph " + Hex(static_cast<uint8_t>(code)) +
+                                                 " wider than 5 columns, "
+                                                 "definition skipped"));
       return pos + 1;
     }
     pos += 1 + x;
@@ -162,8 +185,8 @@ size_t DisplayParser::DecodeGlyphDefinition(std::span<const uint8_t> data, const
     for (int c = 0; c < x; ++c) glyph[c] = data[pos++];
     screen_.DefineGlyph(static_cast<uint8_t>(code), glyph);
   }
-  log(FormatLogLine(data.first(pos), "ESC & define user-defined characters " + Hex(first) +
-                                         ".." + Hex(last)));
+  log(FormatLogLine(data.first(pos),
+                    "ESC & define user-defined characters " + Hex(first) + ".." + Hex(last)));
   return pos;
 }
 
@@ -172,15 +195,30 @@ size_t DisplayParser::DecodeUnitSeparator(std::span<const uint8_t> data, const L
   const uint8_t code = data[1];
   const auto two = data.first(2);
   switch (code) {
-    case 0x01: screen_.SetMode(DisplayScreen::Mode::Overwrite);
-      log(FormatLogLine(two, "US MD1 overwrite mode")); return 2;
-    case 0x02: screen_.SetMode(DisplayScreen::Mode::VerticalScroll);
-      log(FormatLogLine(two, "US MD2 vertical scroll mode")); return 2;
-    case 0x03: screen_.SetMode(DisplayScreen::Mode::HorizontalScroll);
-      log(FormatLogLine(two, "US MD3 horizontal scroll mode")); return 2;
-    case 0x0A: screen_.CursorUp(); log(FormatLogLine(two, "US LF cursor up")); return 2;
-    case 0x0D: screen_.CursorEndOfLine(); log(FormatLogLine(two, "US CR line end")); return 2;
-    case 'B': screen_.CursorBottomLeft(); log(FormatLogLine(two, "US B bottom left")); return 2;
+    case 0x01:
+      screen_.SetMode(DisplayScreen::Mode::Overwrite);
+      log(FormatLogLine(two, "US MD1 overwrite mode"));
+      return 2;
+    case 0x02:
+      screen_.SetMode(DisplayScreen::Mode::VerticalScroll);
+      log(FormatLogLine(two, "US MD2 vertical scroll mode"));
+      return 2;
+    case 0x03:
+      screen_.SetMode(DisplayScreen::Mode::HorizontalScroll);
+      log(FormatLogLine(two, "US MD3 horizontal scroll mode"));
+      return 2;
+    case 0x0A:
+      screen_.CursorUp();
+      log(FormatLogLine(two, "US LF cursor up"));
+      return 2;
+    case 0x0D:
+      screen_.CursorEndOfLine();
+      log(FormatLogLine(two, "US CR line end"));
+      return 2;
+    case 'B':
+      screen_.CursorBottomLeft();
+      log(FormatLogLine(two, "US B bottom left"));
+      return 2;
     case '$': {
       if (data.size() < 4) return 0;
       const bool moved = screen_.MoveCursor(data[2], data[3]);
@@ -190,7 +228,9 @@ size_t DisplayParser::DecodeUnitSeparator(std::span<const uint8_t> data, const L
                                              : std::string("US $ position out of range, ignored")));
       return 4;
     }
-    case 'C': case 'E': case 'X': {
+    case 'C':
+    case 'E':
+    case 'X': {
       if (data.size() < 3) return 0;
       const uint8_t n = data[2];
       const auto cmd = data.first(3);

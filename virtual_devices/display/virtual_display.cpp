@@ -49,8 +49,7 @@ bool VirtualDisplay::Apply(std::span<const uint8_t> bytes) {
     std::fflush(capture_file_.get());
   }
   if (!powered_) {
-    AppendLog(FormatLogLine(bytes, "power off: " + std::to_string(bytes.size()) +
-                                       " byte(s) lost"));
+    AppendLog(FormatLogLine(bytes, "power off: " + std::to_string(bytes.size()) + " byte(s) lost"));
     return false;
   }
   parser_->Feed(bytes, [this](const std::string& line) { AppendLog(line); });

@@ -10,7 +10,9 @@ constexpr int kScale = 2;
 constexpr int kMargin = 6;  // dots around the character area, inside the frame
 constexpr int kGapX = 2, kGapY = 4;
 
-void Dot(Raster& raster, int x, int y) { raster.FillRect(x * kScale, y * kScale, kScale, kScale, Ink::Black); }
+void Dot(Raster& raster, int x, int y) {
+  raster.FillRect(x * kScale, y * kScale, kScale, kScale, Ink::Black);
+}
 
 }  // namespace
 

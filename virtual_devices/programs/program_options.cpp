@@ -117,30 +117,30 @@ bool ParseTcpEndpoint(const std::string& text, AttachmentChoice& choice, std::st
 bool ParsePrinterOptions(const std::vector<std::string>& args, PrinterProgramOptions& options,
                          std::string& error) {
   int models = 0;
-  const bool walked = Walk(args, error, [&](const std::string& option, const auto& value,
-                                            bool& ok) {
-    if (ParseCommon(option, value, options.attach, options.output, ok, error)) return true;
-    if (option == "--thermal42" || option == "--thermal56" || option == "--dotmatrix") {
-      ++models;
-      options.dot_matrix = option == "--dotmatrix";
-      options.columns = option == "--thermal56" ? 56 : option == "--dotmatrix" ? 33 : 42;
-    } else if (option == "--pin3") {
-      std::string level;
-      ok = value(level);
-      if (ok && level != "high-open" && level != "low-open") {
-        ok = false;
-        error = "--pin3 takes high-open or low-open, not " + level;
-      }
-      options.pin3_high_open = level == "high-open";
-    } else if (option == "--render-file") {
-      ok = value(options.render_file);
-    } else if (option == "--help" || option == "-h") {
-      options.help = true;
-    } else {
-      return false;
-    }
-    return true;
-  });
+  const bool walked =
+      Walk(args, error, [&](const std::string& option, const auto& value, bool& ok) {
+        if (ParseCommon(option, value, options.attach, options.output, ok, error)) return true;
+        if (option == "--thermal42" || option == "--thermal56" || option == "--dotmatrix") {
+          ++models;
+          options.dot_matrix = option == "--dotmatrix";
+          options.columns = option == "--thermal56" ? 56 : option == "--dotmatrix" ? 33 : 42;
+        } else if (option == "--pin3") {
+          std::string level;
+          ok = value(level);
+          if (ok && level != "high-open" && level != "low-open") {
+            ok = false;
+            error = "--pin3 takes high-open or low-open, not " + level;
+          }
+          options.pin3_high_open = level == "high-open";
+        } else if (option == "--render-file") {
+          ok = value(options.render_file);
+        } else if (option == "--help" || option == "-h") {
+          options.help = true;
+        } else {
+          return false;
+        }
+        return true;
+      });
   if (!walked) return false;
   if (models > 1) return error = "choose only one printer model", false;
   if (!options.render_file.empty()) {
@@ -156,13 +156,13 @@ bool ParsePrinterOptions(const std::vector<std::string>& args, PrinterProgramOpt
 
 bool ParseDisplayOptions(const std::vector<std::string>& args, DisplayProgramOptions& options,
                          std::string& error) {
-  const bool walked = Walk(args, error, [&](const std::string& option, const auto& value,
-                                            bool& ok) {
-    if (ParseCommon(option, value, options.attach, options.output, ok, error)) return true;
-    if (option != "--help" && option != "-h") return false;
-    options.help = true;
-    return true;
-  });
+  const bool walked =
+      Walk(args, error, [&](const std::string& option, const auto& value, bool& ok) {
+        if (ParseCommon(option, value, options.attach, options.output, ok, error)) return true;
+        if (option != "--help" && option != "-h") return false;
+        options.help = true;
+        return true;
+      });
   if (!walked) return false;
   if (!options.help && options.attach.kind == AttachmentChoice::Kind::None)
     return error = "choose --pty PATH, --tcp [ADDR:]PORT or --usb ROOT", false;

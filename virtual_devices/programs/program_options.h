@@ -10,8 +10,8 @@ struct AttachmentChoice {
   enum class Kind { None, Tcp, Pty, Usb };
   Kind kind = Kind::None;
   std::string address = "127.0.0.1";  // TCP only
-  int port = 9100;                     // TCP only; 0 picks a free port
-  std::string path;                    // pseudo-terminal link, or the fake USB root
+  int port = 9100;                    // TCP only; 0 picks a free port
+  std::string path;                   // pseudo-terminal link, or the fake USB root
 };
 
 struct OutputChoice {
@@ -25,9 +25,9 @@ struct PrinterProgramOptions {
   AttachmentChoice attach;
   OutputChoice output;
   bool dot_matrix = false;
-  int columns = 42;            // thermal: 42 or 56
+  int columns = 42;             // thermal: 42 or 56
   bool pin3_high_open = false;  // the drawer raises pin 3 when open
-  std::string render_file;     // render this file of printer bytes, no attachment
+  std::string render_file;      // render this file of printer bytes, no attachment
   bool help = false;
 };
 

@@ -26,8 +26,8 @@ int main(int argc, char** argv) {
   }
   VirtualDisplay display;
   const auto& out = options.output;
-  if (!display.SetCaptureFile(out.capture_file, error) || !display.SetLogFile(out.log_file, error) ||
-      !display.SetTextFile(out.text_file, error)) {
+  if (!display.SetCaptureFile(out.capture_file, error) ||
+      !display.SetLogFile(out.log_file, error) || !display.SetTextFile(out.text_file, error)) {
     std::fprintf(stderr, "vdisplay: %s\n", error.c_str());
     return 1;
   }

@@ -22,9 +22,15 @@ PrinterConfig ConfigFrom(const PrinterProgramOptions& options) {
   config.columns = options.columns;
   config.pin3_when_open = options.pin3_high_open ? Pin3Level::High : Pin3Level::Low;
   switch (options.attach.kind) {
-    case AttachmentChoice::Kind::Tcp: config.link = PrinterLink::Network; break;
-    case AttachmentChoice::Kind::Usb: config.link = PrinterLink::Usb; break;
-    default: config.link = PrinterLink::Serial; break;
+    case AttachmentChoice::Kind::Tcp:
+      config.link = PrinterLink::Network;
+      break;
+    case AttachmentChoice::Kind::Usb:
+      config.link = PrinterLink::Usb;
+      break;
+    default:
+      config.link = PrinterLink::Serial;
+      break;
   }
   config.capture_path = options.output.capture_file;
   config.log_path = options.output.log_file;
@@ -50,8 +56,7 @@ int RenderFile(const PrinterProgramOptions& options, VirtualPrinter& printer,
                                    std::istreambuf_iterator<char>());
   printer.Receive(bytes);
   printer.Finish();
-  std::printf("rendered %d receipt(s) from %zu byte(s)\n", renderer.ReceiptCount(),
-              bytes.size());
+  std::printf("rendered %d receipt(s) from %zu byte(s)\n", renderer.ReceiptCount(), bytes.size());
   for (const auto& receipt : renderer.Receipts()) {
     if (!receipt.png_path.empty()) std::printf("png %s\n", receipt.png_path.c_str());
   }

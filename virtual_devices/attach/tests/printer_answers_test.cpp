@@ -23,9 +23,7 @@ using testing::WriteBytes;
 
 const std::string kDleEot1("\x10\x04\x01", 3);
 
-bool IsPrinterStatus(const std::string& answer) {
-  return answer == "\x12" || answer == "\x16";
-}
+bool IsPrinterStatus(const std::string& answer) { return answer == "\x12" || answer == "\x16"; }
 
 TEST(PrinterAnswersTest, StatusQueryOverPseudoTerminalAndLinesOfThePrinter) {
   TempDir dir;

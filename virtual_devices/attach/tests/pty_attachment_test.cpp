@@ -34,14 +34,18 @@ TEST(PtyAttachmentTest, HostBytesReachTheModelAndTheLinkPointsAtTheSlave) {
 
   const int host = ::open(link.c_str(), O_RDWR | O_NOCTTY);
   ASSERT_GE(host, 0);
-  ASSERT_TRUE(WriteBytes(host, "\x0C" "HELLO\r\n"));
+  ASSERT_TRUE(WriteBytes(host,
+                         "\x0C"
+                         "HELLO\r\n"));
   EXPECT_TRUE(WaitFor([&] { return TopRow(display).rfind("HELLO", 0) == 0; }));
   ::close(host);
 
   // The host closed its end; a new open still reaches the model (the master never hung up).
   const int again = ::open(link.c_str(), O_RDWR | O_NOCTTY);
   ASSERT_GE(again, 0);
-  ASSERT_TRUE(WriteBytes(again, "\x0C" "AGAIN"));
+  ASSERT_TRUE(WriteBytes(again,
+                         "\x0C"
+                         "AGAIN"));
   EXPECT_TRUE(WaitFor([&] { return TopRow(display).rfind("AGAIN", 0) == 0; }));
   ::close(again);
 

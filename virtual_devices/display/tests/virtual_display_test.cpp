@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <vector>
 
@@ -175,10 +177,44 @@ TEST(VirtualDisplayTest, OutputFilesFollowTheScreen) {
     return s.str();
   };
   EXPECT_EQ(read(dir / "capture.bin"), std::string("\x0CHI\x1B=\x02"));
-  EXPECT_EQ(read(dir / "log.txt"),
-            "0C  FF clear\n48 49  text \"HI\"\n1B 3D 02  ESC = select peripheral: display selected\n");
+  EXPECT_EQ(
+      read(dir / "log.txt"),
+      "0C  FF clear\n48 49  text \"HI\"\n1B 3D 02  ESC = select peripheral: display selected\n");
   EXPECT_NE(read(dir / "screen.txt").find("|HI                  |"), std::string::npos);
   std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace vdev
+
+namespace vdev {
+namespace {
+
+// Random bytes, biased towards command introducers so that partial and malformed commands
+// are common: the model never crashes, the screen keeps its size and the cursor stays on it.
+TEST(VirtualDisplayTest, RandomInputKeepsTheScreenConsistent) {
+  std::mt19937 random(20240607);
+  const uint8_t interesting[] = {0x1B, 0x1F, 0x26, 0x3D, 0x24, 0x01, 0x02, 0x05, 0x0C, 0x0A};
+  for (int round = 0; round < 200; ++round) {
+    VirtualDisplay display;
+    std::vector<uint8_t> bytes(1 + random() % 300);
+    for (auto& b : bytes) {
+      b = (random() % 3 == 0) ? interesting[random() % sizeof interesting]
+                              : static_cast<uint8_t>(random());
+    }
+    // Delivered in random pieces, as a serial line would.
+    for (size_t pos = 0; pos < bytes.size();) {
+      const size_t n = std::min<size_t>(1 + random() % 7, bytes.size() - pos);
+      display.Receive(std::span(bytes).subspan(pos, n));
+      pos += n;
+    }
+    for (const auto& row : display.Screen()) ASSERT_EQ(row.size(), 20u);
+    ASSERT_GE(display.CursorRow(), 0);
+    ASSERT_LT(display.CursorRow(), 2);
+    ASSERT_GE(display.CursorColumn(), 0);
+    ASSERT_LT(display.CursorColumn(), 20);
+    ASSERT_EQ(display.Capture().size(), bytes.size());
+  }
 }
 
 }  // namespace

@@ -78,7 +78,8 @@ class Attachment {
   bool running_ = false;  // guarded by mutex_: requests may be queued for the thread
   std::atomic<bool> stopping_{false};
   std::atomic<int> slow_ms_{0};
-  std::mutex mutex_;  // guards requests_ and running_; the condition wakes pauses and request waiters
+  std::mutex
+      mutex_;  // guards requests_ and running_; the condition wakes pauses and request waiters
   std::condition_variable changed_;
   std::deque<std::shared_ptr<Request>> requests_;
 };

@@ -26,7 +26,7 @@ class PtyAttachment : public Attachment {
 
   const std::string& LinkPath() const { return link_path_; }
   std::string LinesPath() const { return link_path_ + ".lines"; }
-  std::string SlavePath() const;  // "/dev/pts/N" while started
+  std::string SlavePath() const;                             // "/dev/pts/N" while started
   uint64_t LostBytes() const { return lost_bytes_.load(); }  // sent while disconnected
 
   // The side file's line for these lines, with its newline.

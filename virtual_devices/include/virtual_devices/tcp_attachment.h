@@ -14,7 +14,7 @@ class AnswerChannel;
 
 struct TcpOptions {
   std::string address = "127.0.0.1";  // IPv4 dotted form or "localhost"
-  int port = 9100;                     // 0 picks a free port; Port() tells which
+  int port = 9100;                    // 0 picks a free port; Port() tells which
 };
 
 class TcpAttachment : public Attachment {

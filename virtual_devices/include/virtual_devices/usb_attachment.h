@@ -36,7 +36,7 @@ class UsbAttachment : public Attachment {
 
   std::string SysfsRoot() const { return options_.root + "/sys"; }
   std::string DevRoot() const { return options_.root + "/dev"; }
-  std::string NodePath() const;      // ROOT/dev/usb/lpN
+  std::string NodePath() const;         // ROOT/dev/usb/lpN
   std::string DeviceDirectory() const;  // the USB device in the sysfs tree
   bool Plugged() const { return plugged_; }
 

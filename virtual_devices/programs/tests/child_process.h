@@ -20,11 +20,10 @@ class ChildProcess {
   bool Send(const std::string& line);  // adds the newline
   void CloseInput();
   // The next line of output (without newline), or nothing when none came within `limit`.
-  std::optional<std::string> ReadLine(
-      std::chrono::milliseconds limit = std::chrono::seconds(10));
+  std::optional<std::string> ReadLine(std::chrono::milliseconds limit = std::chrono::seconds(10));
   // Reads lines until one starts with `prefix`; returns it.
-  std::optional<std::string> WaitForLine(const std::string& prefix,
-                                         std::chrono::milliseconds limit = std::chrono::seconds(10));
+  std::optional<std::string> WaitForLine(
+      const std::string& prefix, std::chrono::milliseconds limit = std::chrono::seconds(10));
   void Signal(int signal_number);
   // Exit status once the child ended within `limit`; nothing if it still runs.
   std::optional<int> Wait(std::chrono::milliseconds limit = std::chrono::seconds(10));

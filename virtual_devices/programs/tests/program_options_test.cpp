@@ -37,14 +37,14 @@ TEST(ProgramOptionsTest, PrinterModelAttachmentAndOutputs) {
 
 TEST(ProgramOptionsTest, MistakesAreRefusedWithAReason) {
   const std::vector<std::vector<std::string>> wrong = {
-      {"--tcp"},                            // missing value
-      {"--tcp", "99999"},                   // port out of range
-      {"--tcp", "12ab"},                    // not a number
-      {"--tcp", ":9100"},                   // empty address
+      {"--tcp"},                             // missing value
+      {"--tcp", "99999"},                    // port out of range
+      {"--tcp", "12ab"},                     // not a number
+      {"--tcp", ":9100"},                    // empty address
       {"--tcp", "9100", "--pty", "/tmp/x"},  // two attachments
       {"--pin3", "sideways"},
       {"--thermal42", "--dotmatrix"},
-      {"--render-file", "f.bin"},                    // nowhere to render to
+      {"--render-file", "f.bin"},                              // nowhere to render to
       {"--render-file", "f.bin", "--png", "d", "--tcp", "0"},  // offline means no attachment
       {"--colour"},
   };

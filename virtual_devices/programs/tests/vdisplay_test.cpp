@@ -30,9 +30,12 @@ TEST(VdisplayProgramTest, ScreenFilesAndDsrFollowTheHostAndTheCommands) {
   const int host = ::open(link.c_str(), O_RDWR | O_NOCTTY);
   ASSERT_GE(host, 0);
   // What the display driver sends at claim, then one redraw of 40 characters.
-  ASSERT_TRUE(WriteBytes(host, std::string("\x1B=\x02\x1B@\x0B\x1B%\x01\x1F" "E\x00", 12) +
+  ASSERT_TRUE(WriteBytes(host, std::string("\x1B=\x02\x1B@\x0B\x1B%\x01\x1F"
+                                           "E\x00",
+                                           12) +
                                    "WELCOME             " + "TOTAL          12.50"));
-  EXPECT_TRUE(WaitFor([&] { return ReadFile(screen).find("|TOTAL          12.50|") != std::string::npos; }));
+  EXPECT_TRUE(WaitFor(
+      [&] { return ReadFile(screen).find("|TOTAL          12.50|") != std::string::npos; }));
   ASSERT_TRUE(vdisplay.Send("show"));
   const auto shown = vdisplay.ReadLine();
   ASSERT_TRUE(shown);

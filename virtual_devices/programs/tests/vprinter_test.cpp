@@ -109,8 +109,8 @@ TEST(VprinterProgramTest, SignalClosesTheReceiptInProgress) {
   TempDir dir;
   const auto png_dir = dir.Path() / "png";
   const auto transcript = dir.Path() / "receipts.txt";
-  ChildProcess vprinter({VPRINTER_PATH, "--tcp", "0", "--png", png_dir.string(), "--text",
-                         transcript.string()});
+  ChildProcess vprinter(
+      {VPRINTER_PATH, "--tcp", "0", "--png", png_dir.string(), "--text", transcript.string()});
   const auto ready = vprinter.WaitForLine("listening ");
   ASSERT_TRUE(ready) << vprinter.StandardError();
   const int host = ConnectTcp(PortOf(*ready));
@@ -124,7 +124,8 @@ TEST(VprinterProgramTest, SignalClosesTheReceiptInProgress) {
   EXPECT_NE(ReadFile(transcript).find("Hello till"), std::string::npos);
   ASSERT_TRUE(fs::exists(png_dir));
   int pngs = 0;
-  for (const auto& entry : fs::directory_iterator(png_dir)) pngs += entry.path().extension() == ".png";
+  for (const auto& entry : fs::directory_iterator(png_dir))
+    pngs += entry.path().extension() == ".png";
   EXPECT_EQ(pngs, 1);
 }
 
@@ -132,8 +133,8 @@ TEST(VprinterProgramTest, RenderFileOfflineAndStartupErrors) {
   TempDir dir;
   const auto bytes = dir.Path() / "sample.bin";
   std::ofstream(bytes, std::ios::binary) << std::string("\x1B@Sample receipt\n\x1DV\x01", 20);
-  ChildProcess render({VPRINTER_PATH, "--render-file", bytes.string(), "--png",
-                       (dir.Path() / "out").string()});
+  ChildProcess render(
+      {VPRINTER_PATH, "--render-file", bytes.string(), "--png", (dir.Path() / "out").string()});
   EXPECT_EQ(render.ReadLine(), "rendered 1 receipt(s) from 20 byte(s)");
   EXPECT_EQ(render.Wait(), 0) << render.StandardError();
   EXPECT_FALSE(fs::is_empty(dir.Path() / "out"));

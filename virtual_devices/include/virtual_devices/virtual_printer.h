@@ -46,7 +46,7 @@ struct PrinterStatus {
   bool pin3_high = false;  // the level the drawer puts on pin 3 now
   bool answering = true;   // false after "answers off"
   bool asb_enabled = false;
-  uint8_t asb_mask = 0;    // GS a n
+  uint8_t asb_mask = 0;  // GS a n
   bool page_mode = false;
   size_t buffered_bytes = 0;  // ordinary data waiting for the printer to come online
   uint64_t lost_bytes = 0;    // dropped: receive buffer full, or received while off

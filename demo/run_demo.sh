@@ -23,4 +23,14 @@ status=0
   status=$?
 cat "$work/transcript.txt"
 echo "== device tester finished with status $status"
+
+# The virtual printer renders a sample receipt; the PNG stays for the user to look at.
+out="$(cd "$here/.." && pwd)/out/demo"
+mkdir -p "$out"
+rm -f "$out"/receipt-*.png "$out/receipt.txt"
+echo "== virtual printer: sample receipt"
+bash "$here/sample_receipt.sh" >"$work/sample.bin"
+"$build/bin/vprinter" --render-file "$work/sample.bin" --png "$out" --text "$out/receipt.txt"
+cat "$out/receipt.txt"
+echo "== receipt image: $(cd "$out" && pwd)/receipt-0001.png"
 exit "$status"

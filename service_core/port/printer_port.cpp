@@ -1,6 +1,7 @@
 #include "printer_port.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "open_port_table.h"
 #include "port_name.h"
@@ -137,6 +138,7 @@ int CPrinterPort::ConnectPrinter(int timeout_ms) {
   }
   monitor_stop_ = false;
   offline_ = false;
+  brief_drawer_state_ = -1;
   monitor_wake_.Reset();
   monitor_ = std::thread([this] { MonitorLoop(); });
   return kPortReady;
@@ -252,7 +254,9 @@ size_t CPrinterPort::ReadPort(uint8_t* buffer, size_t max) {
 }
 
 void CPrinterPort::MonitorLoop() {
-  uint8_t buffer[256];
+  // Room for one round's read behind the start of a block kept from the round before.
+  uint8_t buffer[3 + 256];
+  size_t carried = 0;
   while (!monitor_stop_) {
     platform::WaitForOne(monitor_wake_, fast_poll_ ? 50 : 500);
     if (monitor_stop_) break;
@@ -260,7 +264,9 @@ void CPrinterPort::MonitorLoop() {
       WritePort(kEnableStatusBack, sizeof kEnableStatusBack);
       platform::SleepMs(100);
     }
-    const size_t n = ReadPort(buffer, sizeof buffer);
+    const size_t n = ReadPort(buffer + carried, 256);
+    const std::span<const uint8_t> fresh(buffer + carried, n);
+    const std::span<const uint8_t> joined(buffer, carried + n);
 
     std::shared_ptr<OpenPortEntry> entry;
     {
@@ -273,19 +279,25 @@ void CPrinterPort::MonitorLoop() {
       offline_ = true;
     }
 
-    const StatusReading reading =
-        ParseMonitorRead(std::span<const uint8_t>(buffer, n), drawer_state_, IsThermal());
-    if (PortUser* printer = printer_; reading.completion_answer && printer) {
-      printer->OnCompletionAnswer();
-    }
+    const StatusReading reading = ParseMonitorRead(joined, drawer_state_, IsThermal());
+    const bool completion = ParseMonitorRead(fresh, drawer_state_, IsThermal()).completion_answer;
+    if (PortUser* printer = printer_; completion && printer) printer->OnCompletionAnswer();
     if (reading.condition) {
       cover_open_ = reading.condition->cover_open;
       paper_empty_ = reading.condition->paper_empty;
       offline_ = reading.condition->offline;
     }
     if (reading.drawer_state) drawer_state_ = *reading.drawer_state;
+    if (reading.brief_drawer_state) brief_drawer_state_ = *reading.brief_drawer_state;
+    if (n > 0) {
+      const size_t keep = IncompleteBlockTail(joined);
+      std::memmove(buffer, joined.data() + joined.size() - keep, keep);
+      carried = keep;
+    }
   }
 }
+
+int CPrinterPort::TakeBriefDrawerState() { return brief_drawer_state_.exchange(-1); }
 
 void CPrinterPort::StopMonitor() {
   if (!monitor_.joinable()) return;

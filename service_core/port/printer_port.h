@@ -60,6 +60,9 @@ class CPrinterPort {
   bool PowerLost() const { return power_lost_; }
   void ClearPowerLost() { power_lost_ = false; }
   int DrawerState() const { return drawer_state_; }
+  // A drawer state seen only in between two monitor rounds (opened and closed again), or
+  // -1; taking it clears it.
+  int TakeBriefDrawerState();
   void SetFastPoll(bool fast) { fast_poll_ = fast; }
   bool IsOwner() const { return owner_; }
   // The last operating-system error seen by this link, for logs.
@@ -93,6 +96,7 @@ class CPrinterPort {
   std::atomic<bool> recent_error_{false};
   std::atomic<bool> power_lost_{false};
   std::atomic<int> drawer_state_{0};
+  std::atomic<int> brief_drawer_state_{-1};
   std::atomic<bool> fast_poll_{false};
 
   std::atomic<bool> monitor_stop_{false};

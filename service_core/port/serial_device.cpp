@@ -91,6 +91,9 @@ bool SerialDevice::Configure(const LineSettings& settings) {
 
 void SerialDevice::Close() {
   if (fd_ >= 0) {
+    // Whoever else holds the terminal open (a pseudo-terminal's other user) keeps the
+    // exclusive mode, which would refuse our next open.
+    ::ioctl(fd_, TIOCNXCL);
     ::close(fd_);
     fd_ = -1;
   }

@@ -1,5 +1,7 @@
 #include "status_block.h"
 
+#include <algorithm>
+
 namespace service_core {
 namespace {
 
@@ -10,6 +12,14 @@ bool IsReadyBlock(std::span<const uint8_t> b) {
 }
 
 int DrawerStateOf(uint8_t first) { return first == 0x14 ? 0 : 1; }
+
+// Automatic status back framing: the first byte has bit 4 set and bits 0, 1 and 7 clear,
+// the three after it have bits 4 and 7 clear. Anything else is not a status block.
+bool IsBlockHead(uint8_t b) { return (b & 0x93) == 0x10; }
+bool IsBlockBody(uint8_t b) { return (b & 0x90) == 0; }
+bool IsFramed(std::span<const uint8_t> b) {
+  return IsBlockHead(b[0]) && IsBlockBody(b[1]) && IsBlockBody(b[2]) && IsBlockBody(b[3]);
+}
 
 }  // namespace
 
@@ -25,7 +35,7 @@ StatusReading ParseMonitorRead(std::span<const uint8_t> bytes, int current_drawe
     reading.completion_answer = true;
   }
 
-  if (n >= 4) {
+  if (n >= 4 && IsFramed(bytes.subspan(n - 4))) {
     std::span<const uint8_t> last = bytes.subspan(n - 4);
     const bool zero_middle = last[1] == 0 && last[2] == 0 && (last[3] == 0 || last[3] == 0x0F);
     if (zero_middle && (last[0] == 0x14 || last[0] == 0x10)) {
@@ -54,6 +64,18 @@ StatusReading ParseMonitorRead(std::span<const uint8_t> bytes, int current_drawe
     reading.completion_answer = true;
   }
   return reading;
+}
+
+size_t IncompleteBlockTail(std::span<const uint8_t> bytes) {
+  const size_t n = bytes.size();
+  for (size_t k = std::min<size_t>(3, n); k >= 1; --k) {
+    std::span<const uint8_t> tail = bytes.subspan(n - k);
+    if (!IsBlockHead(tail[0])) continue;
+    bool body = true;
+    for (size_t i = 1; i < k; ++i) body = body && IsBlockBody(tail[i]);
+    if (body) return k;
+  }
+  return 0;
 }
 
 }  // namespace service_core

@@ -31,4 +31,9 @@ struct StatusReading {
 StatusReading ParseMonitorRead(std::span<const uint8_t> bytes, int current_drawer_state,
                                bool thermal);
 
+// How many bytes at the end of `bytes` (0 to 3) could be the beginning of a status block
+// whose rest has not arrived yet. The monitor keeps them for its next round, so a block
+// split between two reads is still seen.
+size_t IncompleteBlockTail(std::span<const uint8_t> bytes);
+
 }  // namespace service_core

@@ -80,6 +80,9 @@ TEST(MonitorRead, PartialOrGarbageBytesInventNoState) {
   EXPECT_FALSE(Parse({0x14, 0, 0}).condition);       // a block split across two reads
   EXPECT_FALSE(Parse({0x14, 0x01, 0, 0}).condition);  // not a status block
   EXPECT_FALSE(Parse({0xFF, 0xFF, 0xFF, 0xFF}).condition);
+  // The paper end pattern inside bytes that are not framed as a status block.
+  EXPECT_FALSE(Parse({0x18, 0xFF, 0x0F, 0xFF}).condition);
+  EXPECT_FALSE(Parse({0x1C, 0x00, 0x0F, 0x80}).condition);
 
   std::mt19937 rng(7);
   for (int i = 0; i < 20000; ++i) {
@@ -90,6 +93,16 @@ TEST(MonitorRead, PartialOrGarbageBytesInventNoState) {
       EXPECT_TRUE(*r.drawer_state == 0 || *r.drawer_state == 1);
     }
   }
+}
+
+TEST(MonitorRead, IncompleteBlockAtTheEndIsKeptForTheNextRound) {
+  using V = std::vector<uint8_t>;
+  EXPECT_EQ(IncompleteBlockTail(V{0x14, 0, 0, 0}), 0u);  // complete
+  EXPECT_EQ(IncompleteBlockTail(V{0x14, 0, 0, 0, 0x38, 0}), 2u);
+  EXPECT_EQ(IncompleteBlockTail(V{0x18, 0x00, 0x0F}), 3u);
+  EXPECT_EQ(IncompleteBlockTail(V{0x37, 0x22, 0x46}), 0u);  // not a block head
+  EXPECT_EQ(IncompleteBlockTail(V{0x10, 0xFF}), 0u);
+  EXPECT_EQ(IncompleteBlockTail(V{}), 0u);
 }
 
 }  // namespace

@@ -56,7 +56,7 @@ constexpr Thresholds kTableC = {201, 268, 335, 402};        // EAN-8
 
 int TableModuleWidth(const Thresholds& table, int32_t width_dots) {
   int k = 2;
-  for (int32_t threshold : table) {
+  for (int64_t threshold : table) {
     if (width_dots >= threshold) ++k;
   }
   return k;

@@ -1,6 +1,7 @@
 #include "print_data/bmp_reader.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "print_data/result.h"
@@ -104,15 +105,14 @@ BmpReadResult ReadBmp(std::string_view file) {
 }
 
 BmpReadResult ReadBmpFile(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return Refuse(kIllegal);
+  const uintmax_t size = std::filesystem::file_size(path, error);
+  if (error) return Refuse(kIllegal);
+  if (size > kMaxBmpFileBytes) return Refuse(kExtended, kExtTooBig);
   std::ifstream in(path, std::ios::binary);
-  if (!in) return Refuse(kIllegal);
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (size < 0) return Refuse(kIllegal);
-  if (static_cast<uint64_t>(size) > kMaxBmpFileBytes) return Refuse(kExtended, kExtTooBig);
-  in.seekg(0, std::ios::beg);
   std::string bytes(static_cast<size_t>(size), '\0');
-  if (!in.read(bytes.data(), size)) return Refuse(kIllegal);
+  if (!in || !in.read(bytes.data(), static_cast<std::streamsize>(size))) return Refuse(kIllegal);
   return ReadBmp(bytes);
 }
 

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "print_data/result.h"
+
 namespace print_data {
 
 // Sources larger than this are refused as too big before they are read.

@@ -178,7 +178,8 @@ TEST_F(BitmapFiles, PrintAndSetBitmapFromFiles) {
   EXPECT_TRUE(BuildPrintBitmap(dot_matrix).ok());
 
   BitmapRequest missing = request;
-  missing.file_name = (dir_ / "missing.bmp").string();
+  const std::string missing_path = (dir_ / "missing.bmp").string();
+  missing.file_name = missing_path;
   EXPECT_EQ(BuildPrintBitmap(missing).result, kIllegal);
   const std::string long_name = "/" + std::string(255, 'n');
   missing.file_name = long_name;

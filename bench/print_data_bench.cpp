@@ -22,8 +22,7 @@ std::string PlainReceipt() {
   std::string text;
   char line[64];
   for (int i = 0; text.size() + 64 < kTextBytes; ++i) {
-    std::snprintf(line, sizeof line, "%03d  ITEM DESCRIPTION %-12d %9.2f\n", i % 1000, i,
-                  i * 1.25);
+    std::snprintf(line, sizeof line, "%03d  ITEM DESCRIPTION %-12d %9.2f\n", i % 1000, i, i * 1.25);
     text += line;
   }
   return text;

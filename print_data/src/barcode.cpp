@@ -66,8 +66,7 @@ int TableModuleWidth(const Thresholds& table, int32_t width_dots) {
 const std::array<double, 5>* BestFitFactors(int32_t symbology) {
   static constexpr std::array<double, 5> kCode39Factors = {30.118, 46.545, 64, 85.333, 102.4};
   static constexpr std::array<double, 5> kItfFactors = {18.286, 28.444, 36.571, 51.2, 64};
-  static constexpr std::array<double, 5> kCodabarFactors = {23.273, 36.571, 46.545, 56.889,
-                                                            73.143};
+  static constexpr std::array<double, 5> kCodabarFactors = {23.273, 36.571, 46.545, 56.889, 73.143};
   static constexpr std::array<double, 5> kCode93Factors = {21.333, 34.133, 46.545, 64, 85.333};
   static constexpr std::array<double, 5> kCode128Factors = {25.6, 42.667, 64, 85.333, 128};
   switch (symbology) {
@@ -197,8 +196,8 @@ Encoded BuildBarcodeCommand(const BarcodeRequest& request) {
       return Encoded::Refuse(kIllegal);
   }
   const char alignment = request.alignment == -1 ? '0' : request.alignment == -3 ? '2' : '1';
-  const auto height =
-      static_cast<char>(std::clamp<int64_t>(ToDots(request.height, request.map_mode) + 1LL, 1, 255));
+  const auto height = static_cast<char>(
+      std::clamp<int64_t>(ToDots(request.height, request.map_mode) + 1LL, 1, 255));
 
   Encoded encoded;
   std::string& out = encoded.bytes;

@@ -36,8 +36,8 @@ ThermalImage BuildThermalImage(const BitmapRequest& request, const MonoBitmap& i
   }
   built.normal_quality = target.normal_quality;
   built.download = {0x1D, '*', static_cast<char>(x), static_cast<char>(y)};
-  built.download += BuildColumnImage(image, target, static_cast<size_t>(x) * 8,
-                                     static_cast<size_t>(y));
+  built.download +=
+      BuildColumnImage(image, target, static_cast<size_t>(x) * 8, static_cast<size_t>(y));
   return built;
 }
 
@@ -61,7 +61,8 @@ BitmapPrint DotMatrixPrint(const BitmapRequest& request, const MonoBitmap& image
   const std::string image_bytes = BuildColumnImage(image, target, columns, bands);
 
   BitmapPrint print;
-  print.handovers.push_back({std::string(AlignmentCommand(request.alignment)) + "\x1B\x33\x10", true});
+  print.handovers.push_back(
+      {std::string(AlignmentCommand(request.alignment)) + "\x1B\x33\x10", true});
   for (size_t band = 0; band < bands; ++band) {
     std::string line = {0x1B, '*', 0x01, static_cast<char>(columns & 0xFF),
                         static_cast<char>(columns >> 8)};
@@ -96,9 +97,10 @@ BitmapPrint BuildPrintBitmap(const BitmapRequest& request, const MonoBitmap& ima
   BitmapPrint print;
   print.overwrites_download_area = true;
   print.handovers.push_back({std::move(built.download), true});
-  print.handovers.push_back({std::string(AlignmentCommand(request.alignment)) +
-                                 (built.normal_quality ? "\x1D/0\x1B\x61\x30" : "\x1D/3\x1B\x61\x30"),
-                             false});
+  print.handovers.push_back(
+      {std::string(AlignmentCommand(request.alignment)) +
+           (built.normal_quality ? "\x1D/0\x1B\x61\x30" : "\x1D/3\x1B\x61\x30"),
+       false});
   return print;
 }
 

@@ -14,7 +14,8 @@ constexpr uint32_t kCoreHeaderSize = 12;
 constexpr uint32_t kInfoHeaderSize = 40;
 
 uint32_t U16(std::string_view bytes, size_t at) {
-  return static_cast<uint8_t>(bytes[at]) | static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 1])) << 8;
+  return static_cast<uint8_t>(bytes[at]) |
+         static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 1])) << 8;
 }
 uint32_t U32(std::string_view bytes, size_t at) {
   return U16(bytes, at) | U16(bytes, at + 2) << 16;
@@ -92,9 +93,9 @@ BmpReadResult ReadBmp(std::string_view file) {
   std::array<bool, 2> printed = {true, true};
   for (uint64_t i = 0; i < colours; ++i) {
     const size_t at = table_start + i * entry_size;
-    printed[i] = !(static_cast<uint8_t>(file[at]) == 0xFF &&
-                   static_cast<uint8_t>(file[at + 1]) == 0xFF &&
-                   static_cast<uint8_t>(file[at + 2]) == 0xFF);
+    printed[i] =
+        !(static_cast<uint8_t>(file[at]) == 0xFF && static_cast<uint8_t>(file[at + 1]) == 0xFF &&
+          static_cast<uint8_t>(file[at + 2]) == 0xFF);
   }
   std::vector<uint8_t> rows(file.begin() + static_cast<ptrdiff_t>(pixel_offset),
                             file.begin() + static_cast<ptrdiff_t>(pixel_offset + pixel_bytes));

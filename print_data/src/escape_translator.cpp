@@ -130,8 +130,7 @@ class Pass {
     column_ += static_cast<int64_t>(ends.first) * (1 + width_increment_);
     LineEnd();
     // Lines between line ends are printed without a width increment (it ends with a line).
-    columns_.widest_line =
-        std::max(columns_.widest_line, static_cast<int64_t>(ends.longest_inner));
+    columns_.widest_line = std::max(columns_.widest_line, static_cast<int64_t>(ends.longest_inner));
     const size_t tail = length - ends.last - 1;
     if (tail > 0) {
       column_ = static_cast<int64_t>(tail);
@@ -144,7 +143,8 @@ class Pass {
     size_t i = pos + 2;
     int64_t number = 0;
     for (; i < length && text[i] >= '0' && text[i] <= '9'; ++i) {
-      number = std::min<int64_t>(number * 10 + (text[i] - '0'), std::numeric_limits<int32_t>::max());
+      number =
+          std::min<int64_t>(number * 10 + (text[i] - '0'), std::numeric_limits<int32_t>::max());
     }
     char qualifier = 0;
     bool reverse_video = false;
@@ -343,8 +343,8 @@ class Pass {
 
 }  // namespace
 
-int32_t EscapeTranslator::TranslateAppend(std::string_view data,
-                                          const TranslateSettings& settings, std::string& out) {
+int32_t EscapeTranslator::TranslateAppend(std::string_view data, const TranslateSettings& settings,
+                                          std::string& out) {
   if (const void* zero = std::memchr(data.data(), 0, data.size())) {
     data = data.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - data.data()));
   }

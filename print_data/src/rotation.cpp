@@ -26,10 +26,20 @@ Encoded RotationState::Rotate(int32_t station, int32_t rotation, PrinterKind kin
       const auto height = static_cast<uint16_t>(std::min<int64_t>(widest * 24, 0xFFFF));
       // Print area x 0, y 0, width 512, height by the widest line; print the page; back to
       // standard mode.
-      const std::array<char, 14> bytes = {0x1B, 'W', 0, 0, 0, 0, 0, 2,
+      const std::array<char, 14> bytes = {0x1B,
+                                          'W',
+                                          0,
+                                          0,
+                                          0,
+                                          0,
+                                          0,
+                                          2,
                                           static_cast<char>(height & 0xFF),
                                           static_cast<char>(height >> 8),
-                                          0x1B, 0x0C, 0x1B, 'S'};
+                                          0x1B,
+                                          0x0C,
+                                          0x1B,
+                                          'S'};
       encoded.bytes.assign(bytes.data(), bytes.size());
       break;
     }
@@ -40,8 +50,8 @@ Encoded RotationState::Rotate(int32_t station, int32_t rotation, PrinterKind kin
 }
 
 int32_t RotationState::ScaleDepthOf(std::string_view decoded) {
-  static constexpr std::array<std::string_view, 6> kTaller = {
-      "\x1B|3vC", "\x1B|4vC", "\x1B|5vC", "\x1B|6vC", "\x1B|7vC", "\x1B|8vC"};
+  static constexpr std::array<std::string_view, 6> kTaller = {"\x1B|3vC", "\x1B|4vC", "\x1B|5vC",
+                                                              "\x1B|6vC", "\x1B|7vC", "\x1B|8vC"};
   int32_t depth = 0;
   for (size_t i = 0; i < kTaller.size(); ++i) {
     if (decoded.find(kTaller[i]) != std::string_view::npos) depth = static_cast<int32_t>(i) + 2;

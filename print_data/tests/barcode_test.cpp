@@ -40,7 +40,8 @@ TEST(Barcode, FontAlignmentPositionAndHeight) {
   request.alignment = -3;
   request.text_position = -12;
   request.height = 0;
-  EXPECT_EQ(BuildBarcodeCommand(request).bytes.substr(6, 9), "\x1D\x68\x01\x1B\x61\x32\x1D\x48\x31");
+  EXPECT_EQ(BuildBarcodeCommand(request).bytes.substr(6, 9),
+            "\x1D\x68\x01\x1B\x61\x32\x1D\x48\x31");
   request.height = -500;
   EXPECT_EQ(BuildBarcodeCommand(request).bytes[8], '\x01');
   request.alignment = 120;  // a dot position centres
@@ -83,7 +84,8 @@ TEST(Barcode, VariableLengthSymbologiesBestFit) {
   EXPECT_EQ(Module(Request(109, "ABCDE", 500)), 5);  // 7 x 64 = 448, 7 x 85.333 = 597
   EXPECT_EQ(Module(Request(109, "ABCDE", 447)), 4);
   // An empty ITF is as narrow as it gets.
-  EXPECT_EQ(BuildBarcodeCommand(Request(106, "")).bytes.substr(15), std::string("\x1D\x6B\x46\x00", 4));
+  EXPECT_EQ(BuildBarcodeCommand(Request(106, "")).bytes.substr(15),
+            std::string("\x1D\x6B\x46\x00", 4));
 }
 
 TEST(Barcode, NoModuleWidthFitsIsRefused) {

@@ -38,8 +38,7 @@ TEST(BinaryConversion, DecodedDataOverTheBufferIsRefused) {
   EXPECT_EQ(DecodeBinaryConversion(std::string(kMaxPrintData + 1, 'x'), 0).result, kIllegal);
   EXPECT_TRUE(
       DecodeBinaryConversion(std::string(2 * kMaxPrintData, '4'), kBinaryConversionNibble).ok());
-  EXPECT_EQ(DecodeBinaryConversion(std::string(2 * kMaxPrintData + 2, '4'),
-                                   kBinaryConversionNibble)
+  EXPECT_EQ(DecodeBinaryConversion(std::string(2 * kMaxPrintData + 2, '4'), kBinaryConversionNibble)
                 .result,
             kIllegal);
 }

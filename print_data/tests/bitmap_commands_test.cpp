@@ -14,10 +14,9 @@ namespace {
 using testing::BmpSpec;
 using testing::BuildBmp;
 
-MonoBitmap Image(int32_t width, int32_t height,
-                 std::function<bool(int32_t, int32_t)> pixel = [](int32_t, int32_t) {
-                   return true;
-                 }) {
+MonoBitmap Image(
+    int32_t width, int32_t height,
+    std::function<bool(int32_t, int32_t)> pixel = [](int32_t, int32_t) { return true; }) {
   BmpSpec spec;
   spec.width = width;
   spec.height = height;
@@ -73,7 +72,8 @@ TEST(BitmapImage, ColumnLayoutAndNearestNeighbour) {
   // Halving picks the source pixel under each target dot's centre: columns 1 and 3 of 4.
   const MonoBitmap stripes = Image(4, 1, [](int32_t x, int32_t) { return x % 2 == 1; });
   EXPECT_EQ(BuildColumnImage(stripes, {2, 1, true}, 2, 1), "\x80\x80");
-  EXPECT_EQ(BuildColumnImage(stripes, {8, 1, true}, 8, 1), std::string("\0\0\x80\x80\0\0\x80\x80", 8));
+  EXPECT_EQ(BuildColumnImage(stripes, {8, 1, true}, 8, 1),
+            std::string("\0\0\x80\x80\0\0\x80\x80", 8));
 }
 
 TEST(PrintBitmap, ThermalCommands) {
@@ -116,7 +116,8 @@ TEST(PrintBitmap, DotMatrixCommands) {
   EXPECT_EQ(static_cast<uint8_t>(print.handovers[3].bytes[5]), 0xC0);  // rows 8 and 9
   EXPECT_EQ(print.handovers[2].bytes, "\n");
   EXPECT_EQ(print.handovers[5].bytes, "\x1B\x33\x19\x1B\x61\x30");
-  for (size_t i = 0; i + 1 < print.handovers.size(); ++i) EXPECT_TRUE(print.handovers[i].more_follows);
+  for (size_t i = 0; i + 1 < print.handovers.size(); ++i)
+    EXPECT_TRUE(print.handovers[i].more_follows);
   EXPECT_FALSE(print.handovers.back().more_follows);
 
   EXPECT_EQ(BuildPrintBitmap(DotMatrix(100), image).handovers[1].bytes.substr(3, 2),

@@ -25,8 +25,9 @@ std::vector<std::string> Write(BitmapSlots& slots, std::string_view job, int fai
 TEST(BitmapSlots, ReferenceDownloadsOnlyWhenThePrinterLacksTheImage) {
   BitmapSlots slots;
   slots.Store(1, Slot("one"), true);
-  EXPECT_EQ(Write(slots, "a\x1B|1Bb"),
-            (std::vector<std::string>{"a", "\x1B\x61\x31\x1D/0\x1B\x61\x30" "b"}));
+  EXPECT_EQ(Write(slots, "a\x1B|1Bb"), (std::vector<std::string>{"a",
+                                                                 "\x1B\x61\x31\x1D/0\x1B\x61\x30"
+                                                                 "b"}));
   slots.Store(2, Slot("two", false, -3), true);
   EXPECT_FALSE(slots.downloaded(1));
   // The second SetBitmap replaced the printer's image: slot 1 goes down again first.
@@ -58,8 +59,8 @@ TEST(BitmapSlots, BothReferencesInOneJobEachPrintTheirImage) {
   slots.Store(1, Slot("one"), true);
   slots.Store(2, Slot("two", false, -1), true);
   EXPECT_EQ(Write(slots, "\x1B|1B-\x1B|2B"),
-            (std::vector<std::string>{"\x1D*<one>", "\x1B\x61\x31\x1D/0\x1B\x61\x30-",
-                                      "\x1D*<two>", "\x1B\x61\x30\x1D/3\x1B\x61\x30"}));
+            (std::vector<std::string>{"\x1D*<one>", "\x1B\x61\x31\x1D/0\x1B\x61\x30-", "\x1D*<two>",
+                                      "\x1B\x61\x30\x1D/3\x1B\x61\x30"}));
 }
 
 TEST(BitmapSlots, FailedDownloadLeavesTheSlotToBeDownloadedAgain) {

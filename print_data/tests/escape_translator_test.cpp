@@ -58,7 +58,8 @@ TEST(EscapeTranslator, AlignmentOnlyAtLineStart) {
 TEST(EscapeTranslator, CharacterModesAndColumns) {
   EscapeTranslator translator;
   EXPECT_EQ(translator.Translate("\x1B|bC\x1B|2CAB", Thermal()).bytes,
-            "\x1B\x45\x31\x1B\x21\x68" "AB");
+            "\x1B\x45\x31\x1B\x21\x68"
+            "AB");
   EXPECT_EQ(translator.columns().carried_column, 4);
   EXPECT_EQ(Tr("\x1B|uC\x1B|1C"), "\x1B\x2D\x31\x1B\x21\x40\x1B\x2D\x31");
   EXPECT_EQ(Tr("\x1B|2uC\x1B|3C"), "\x1B\x2D\x32\x1B\x21\x50\x1B\x2D\x32");
@@ -76,7 +77,9 @@ TEST(EscapeTranslator, ColourAndReverseDependOnModel) {
 
 TEST(EscapeTranslator, ScalesOnBothModels) {
   EscapeTranslator thermal;
-  EXPECT_EQ(thermal.Translate("\x1B|3hCAB", Thermal()).bytes, "\x1D\x21\x20" "AB");
+  EXPECT_EQ(thermal.Translate("\x1B|3hCAB", Thermal()).bytes,
+            "\x1D\x21\x20"
+            "AB");
   EXPECT_EQ(thermal.columns().carried_column, 6);
   EscapeTranslator dot_matrix;
   EXPECT_EQ(dot_matrix.Translate("\x1B|3hCAB", DotMatrix()).bytes, "AB");
@@ -109,8 +112,8 @@ TEST(EscapeTranslator, UnrecognisedSequencesPassThroughAsData) {
   EXPECT_EQ(translator.Translate("\x1B|1B", Thermal()).bytes, "\x1B|1B");
   EXPECT_EQ(translator.columns().carried_column, 2);
   for (std::string_view sequence :
-       {"\x1B|9C", "\x1B|tbC", "\x1B|0C", "\x1B|5C", "\x1B|lA", "\x1B|2R", "\x1B|3E",
-        "\x1B|rv", "\x1B|", "\x1B|12", "\x1B|cX"}) {
+       {"\x1B|9C", "\x1B|tbC", "\x1B|0C", "\x1B|5C", "\x1B|lA", "\x1B|2R", "\x1B|3E", "\x1B|rv",
+        "\x1B|", "\x1B|12", "\x1B|cX"}) {
     EXPECT_EQ(Tr(sequence), sequence);
   }
 }

@@ -13,9 +13,9 @@ namespace {
 
 std::string RandomPrintData(std::mt19937& random) {
   static const std::vector<std::string> kPieces = {
-      "\x1B|", "\x1B", "|", "rv", "C", "A", "F", "P", "N", "L", "T", "h", "v", "u", "l", "c",
-      "b", "t", "f", "s", "1", "2", "3", "8", "9", "75", "400", "99999999999", "\n", "\r",
-      "text ", "^", "0", "4"};
+      "\x1B|", "\x1B", "|",   "rv",          "C",  "A",  "F",     "P", "N", "L", "T", "h",
+      "v",     "u",    "l",   "c",           "b",  "t",  "f",     "s", "1", "2", "3", "8",
+      "9",     "75",   "400", "99999999999", "\n", "\r", "text ", "^", "0", "4"};
   std::string data;
   const int pieces = std::uniform_int_distribution<int>(0, 60)(random);
   for (int i = 0; i < pieces; ++i) {

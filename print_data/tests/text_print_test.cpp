@@ -7,7 +7,8 @@
 namespace print_data {
 namespace {
 
-constexpr std::string_view kReset42 = "\x1B\x45\x30\x1B\x2D\x30\x1B\x21\x46\x1D\x42\x30\x1B\x61\x30";
+constexpr std::string_view kReset42 =
+    "\x1B\x45\x30\x1B\x2D\x30\x1B\x21\x46\x1D\x42\x30\x1B\x61\x30";
 
 PrintNormalRequest Request(std::string_view data, PrinterKind kind = PrinterKind::kThermal) {
   PrintNormalRequest request;
@@ -19,7 +20,10 @@ PrintNormalRequest Request(std::string_view data, PrinterKind kind = PrinterKind
 TEST(TextPrint, ResetPrefixByLineChars) {
   EXPECT_EQ(ResetPrefix(42), kReset42);
   EXPECT_EQ(ResetPrefix(56), "\x1B\x45\x30\x1B\x2D\x30\x1B\x21\x47\x1D\x42\x30\x1B\x61\x30");
-  EXPECT_EQ(ResetPrefix(33), "\x1B" "E0\x1B-0\x1B!F\x1Br0\x1B" "a0");
+  EXPECT_EQ(ResetPrefix(33),
+            "\x1B"
+            "E0\x1B-0\x1B!F\x1Br0\x1B"
+            "a0");
 }
 
 TEST(TextPrint, LineSpacingValues) {
@@ -87,9 +91,8 @@ TEST(Rotation, RotatePrintCommands) {
   EXPECT_TRUE(other.bytes.empty());
   EXPECT_EQ(rotation.Rotate(1, kRotateLeft90, PrinterKind::kThermal, true, 69, translator).result,
             kIllegal);
-  EXPECT_EQ(
-      rotation.Rotate(2, kRotateLeft90, PrinterKind::kDotMatrix, true, 0, translator).result,
-      kIllegal);
+  EXPECT_EQ(rotation.Rotate(2, kRotateLeft90, PrinterKind::kDotMatrix, true, 0, translator).result,
+            kIllegal);
   EXPECT_EQ(rotation.mode(), 0);
   // The network and USB builds let the dot-matrix model rotate.
   EXPECT_TRUE(
@@ -107,8 +110,10 @@ TEST(Rotation, TextHeldBackUntilALineEndWithScaleDepthLines) {
   PrintNormalOutput second = ComposePrintNormal(Request("CD\x1B|20uF\n"), translator, rotation);
   ASSERT_TRUE(second.send);
   // One blank line, the first call's output, the second's; no line spacing, no feed.
-  EXPECT_EQ(second.bytes,
-            "\n" + std::string(kReset42) + "\x1B\x21\x70" "AB" + std::string(kReset42) + "CD\n");
+  EXPECT_EQ(second.bytes, "\n" + std::string(kReset42) +
+                              "\x1B\x21\x70"
+                              "AB" +
+                              std::string(kReset42) + "CD\n");
   EXPECT_EQ(rotation.scale_depth(), 0);
   EXPECT_TRUE(rotation.pending().empty());
   EXPECT_EQ(translator.widest_line(), 6);
@@ -141,11 +146,10 @@ TEST(LogoStore, StoresTranslatedLogoForLaterPrintData) {
   EXPECT_EQ(logos.SetLogo(kLogoTop, "\x1B|cAStore\n", TranslateSettings{}), kSuccess);
   EXPECT_EQ(logos.top(), "\x1B\x61\x31Store\n");
   EXPECT_EQ(logos.SetLogo(3, "x", TranslateSettings{}), kIllegal);
-  EXPECT_EQ(logos.SetLogo(kLogoBottom, std::string(kMaxLogo, 'b'), TranslateSettings{}),
-            kSuccess);
-  EXPECT_EQ(logos.SetLogo(kLogoBottom, std::string(kMaxLogo - 1, 'c') + "\x1B|2lF",
-                          TranslateSettings{}),
-            kIllegal);
+  EXPECT_EQ(logos.SetLogo(kLogoBottom, std::string(kMaxLogo, 'b'), TranslateSettings{}), kSuccess);
+  EXPECT_EQ(
+      logos.SetLogo(kLogoBottom, std::string(kMaxLogo - 1, 'c') + "\x1B|2lF", TranslateSettings{}),
+      kIllegal);
   EXPECT_EQ(logos.bottom(), std::string(kMaxLogo, 'b'));
 
   EscapeTranslator translator;

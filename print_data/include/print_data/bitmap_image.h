@@ -24,8 +24,7 @@ struct TargetSize {
 // and truncates. A width under one dot gives width 0 (the caller refuses it); a height
 // under one dot is raised to one.
 TargetSize ComputeTargetSize(PrinterKind kind, int32_t width, int32_t map_mode,
-                             int32_t rec_letter_quality, int32_t image_width,
-                             int32_t image_height);
+                             int32_t rec_letter_quality, int32_t image_width, int32_t image_height);
 
 // Column image of `image` scaled to target.width x target.height by nearest neighbour:
 // `columns` dot columns left to right, each `bytes_per_column` bytes of eight dots from the

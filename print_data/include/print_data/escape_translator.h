@@ -16,7 +16,7 @@ struct TranslateSettings {
   int32_t rec_line_chars = 42;
   int32_t map_mode = 1;
   int32_t rec_lines_to_paper_cut = 5;
-  int32_t rotation_mode = 0;  // 0 normal, 1 left 90, 2 right 90: feeds by units are dropped
+  int32_t rotation_mode = 0;     // 0 normal, 1 left 90, 2 right 90: feeds by units are dropped
   std::string_view top_logo;     // inserted by ESC|tL, already translated
   std::string_view bottom_logo;  // inserted by ESC|bL
   size_t output_limit = kMaxPrintData;  // kMaxLogo when translating a logo

@@ -10,8 +10,7 @@ enum class PrinterKind { kThermal, kDotMatrix };
 // The configured device name selects the model: "Thermal..." is the thermal printer, any
 // other name the dot-matrix printer.
 inline PrinterKind PrinterKindFromDeviceName(std::string_view device_name) {
-  return device_name.substr(0, 7) == "Thermal" ? PrinterKind::kThermal
-                                               : PrinterKind::kDotMatrix;
+  return device_name.substr(0, 7) == "Thermal" ? PrinterKind::kThermal : PrinterKind::kDotMatrix;
 }
 
 }  // namespace print_data

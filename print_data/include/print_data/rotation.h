@@ -12,7 +12,7 @@
 
 namespace print_data {
 
-inline constexpr int32_t kRotateNormal = 1;    // PTR_RP_NORMAL
+inline constexpr int32_t kRotateNormal = 1;     // PTR_RP_NORMAL
 inline constexpr int32_t kRotateRight90 = 257;  // PTR_RP_RIGHT90
 inline constexpr int32_t kRotateLeft90 = 258;   // PTR_RP_LEFT90
 

@@ -16,7 +16,10 @@ namespace print_data {
 // CutPaper: every cut is the same partial cut, whatever the percentage.
 inline constexpr std::string_view kCutPaper = "\x1Bm";
 // Thermal transaction end: GS ( H, pL 6, pH 0, fn "0", m "0", identifier "FFFF".
-inline constexpr std::string_view kCompletionRequest{"\x1D(H\x06\x00" "00FFFF", 11};
+inline constexpr std::string_view kCompletionRequest{
+    "\x1D(H\x06\x00"
+    "00FFFF",
+    11};
 // Data of the end-of-transaction job queued by an asynchronous transaction flush.
 inline constexpr std::string_view kEndOfTransactionData{"\0", 1};
 

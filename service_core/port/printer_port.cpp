@@ -171,7 +171,8 @@ int CPrinterPort::ProbeDotMatrix() {
   // Without automatic status back the drawer's level is not known here: assume closed
   // when a drawer object shares the link, open otherwise.
   const int assumed_drawer = drawer_ ? 0 : 1;
-  if (WritePort(kWakeUp, sizeof kWakeUp)) Query(kOfflineStatusQuery, sizeof kOfflineStatusQuery, 200);
+  if (WritePort(kWakeUp, sizeof kWakeUp))
+    Query(kOfflineStatusQuery, sizeof kOfflineStatusQuery, 200);
   drawer_state_ = assumed_drawer;
 
   const uint64_t start = Now();
@@ -194,9 +195,12 @@ int CPrinterPort::ProbeDotMatrix() {
 int CPrinterPort::GetPrinterStatus() {
   if (IsDrawerLink()) return DrawerLinkStatus();
   int condition = kPortReady;
-  if (cover_open_) condition = kPortCoverOpen;
-  else if (paper_empty_) condition = kPortPaperEmpty;
-  else if (offline_) condition = kPortNoAnswer;
+  if (cover_open_)
+    condition = kPortCoverOpen;
+  else if (paper_empty_)
+    condition = kPortPaperEmpty;
+  else if (offline_)
+    condition = kPortNoAnswer;
   if (condition != kPortReady) {
     recent_error_ = true;
     return condition;

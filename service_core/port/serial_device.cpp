@@ -20,15 +20,32 @@ SerialDevice::~SerialDevice() { Close(); }
 
 bool SerialDevice::BaudFromCode(int code, unsigned& speed) {
   switch (code) {
-    case 3: speed = B1200; return true;
-    case 4: speed = B2400; return true;
-    case 5: speed = B4800; return true;
-    case 6: speed = B9600; return true;
-    case 7: speed = B19200; return true;
-    case 8: speed = B38400; return true;
-    case 9: speed = B57600; return true;
-    case 10: speed = B115200; return true;
-    default: return false;
+    case 3:
+      speed = B1200;
+      return true;
+    case 4:
+      speed = B2400;
+      return true;
+    case 5:
+      speed = B4800;
+      return true;
+    case 6:
+      speed = B9600;
+      return true;
+    case 7:
+      speed = B19200;
+      return true;
+    case 8:
+      speed = B38400;
+      return true;
+    case 9:
+      speed = B57600;
+      return true;
+    case 10:
+      speed = B115200;
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -167,10 +184,14 @@ ModemStatus SerialDevice::Modem() const {
     if (eq == std::string::npos) continue;
     const std::string name = word.substr(0, eq);
     const bool on = word.substr(eq + 1) == "1";
-    if (name == "CTS") status.cts = on;
-    else if (name == "DSR") status.dsr = on;
-    else if (name == "DCD") status.dcd = on;
-    else if (name == "RI") status.ri = on;
+    if (name == "CTS")
+      status.cts = on;
+    else if (name == "DSR")
+      status.dsr = on;
+    else if (name == "DCD")
+      status.dcd = on;
+    else if (name == "RI")
+      status.ri = on;
   }
   return status;
 }

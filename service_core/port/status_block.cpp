@@ -54,9 +54,11 @@ StatusReading ParseMonitorRead(std::span<const uint8_t> bytes, int current_drawe
       }
       reading.drawer_state = state;
     } else if (zero_middle && (last[0] == 0x38 || last[0] == 0x3C)) {
-      reading.condition = PrinterCondition{.cover_open = true, .paper_empty = false, .offline = true};
+      reading.condition =
+          PrinterCondition{.cover_open = true, .paper_empty = false, .offline = true};
     } else if (last[2] == 0x0F && (last[0] == 0x18 || last[0] == 0x1C)) {
-      reading.condition = PrinterCondition{.cover_open = false, .paper_empty = true, .offline = true};
+      reading.condition =
+          PrinterCondition{.cover_open = false, .paper_empty = true, .offline = true};
     }
   }
 

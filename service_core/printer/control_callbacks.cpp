@@ -27,8 +27,7 @@ void ControlCallbacks::DirectIO(int32_t number, int32_t& data, std::string& text
   control_->Invoke(direct_io_, InvokeKind::Method, args, nullptr);
 }
 
-void ControlCallbacks::Error(int32_t result, int32_t extended, int32_t locus,
-                             int32_t& response) {
+void ControlCallbacks::Error(int32_t result, int32_t extended, int32_t locus, int32_t& response) {
   if (!control_) return;
   std::vector<Variant> args{Variant(result), Variant(extended), Variant(locus),
                             Variant::IntRef(&response)};

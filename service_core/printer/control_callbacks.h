@@ -27,8 +27,7 @@ class ControlCallbacks {
 
  private:
   platform::automation::Dispatch* control_ = nullptr;
-  platform::automation::DispId direct_io_ = 0, error_ = 0, output_complete_ = 0,
-                               status_update_ = 0;
+  platform::automation::DispId direct_io_ = 0, error_ = 0, output_complete_ = 0, status_update_ = 0;
 };
 
 }  // namespace service_core

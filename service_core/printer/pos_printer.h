@@ -35,8 +35,7 @@ struct OutputJob {
   int32_t output_id = 0;  // 0: more parts follow; -1: end of a transaction
 };
 
-class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>,
-                    public PortUser {
+class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, public PortUser {
  public:
   static const DispatchTable<CPOSPrinter>& AutomationTable();
 

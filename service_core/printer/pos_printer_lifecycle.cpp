@@ -45,15 +45,13 @@ int32_t CPOSPrinter::OpenService(const std::string& /*device_class*/,
   if (ReadState() != opos::kStateClosed) return Finish(opos::kIllegal);
 
   reg::Key device_key;
-  if (reg::Key::Open(reg::Root::LocalMachine,
-                     DeviceKeyPath(DeviceClass::POSPrinter, device_name), reg::Access::Write,
-                     device_key) != reg::kSuccess) {
+  if (reg::Key::Open(reg::Root::LocalMachine, DeviceKeyPath(DeviceClass::POSPrinter, device_name),
+                     reg::Access::Write, device_key) != reg::kSuccess) {
     return Finish(opos::kNoService);
   }
   if (!callbacks_.Attach(control)) return Finish(opos::kNoService);
   SerialConfiguration config;
-  if (ReadSerialConfiguration(DeviceClass::POSPrinter, device_name, config) !=
-      ConfigResult::kOk) {
+  if (ReadSerialConfiguration(DeviceClass::POSPrinter, device_name, config) != ConfigResult::kOk) {
     return Finish(opos::kNoService);
   }
   config_ = config;
@@ -175,8 +173,10 @@ int32_t CPOSPrinter::CloseService() {
 int32_t CPOSPrinter::COFreezeEvents(int32_t freeze) {
   co_freeze_events_ = freeze != 0 ? 1 : 0;
   if (sync_) {
-    if (freeze) sync_->control_object_gate.Reset();
-    else sync_->control_object_gate.Set();
+    if (freeze)
+      sync_->control_object_gate.Reset();
+    else
+      sync_->control_object_gate.Set();
   }
   return opos::kSuccess;
 }
@@ -184,8 +184,10 @@ int32_t CPOSPrinter::COFreezeEvents(int32_t freeze) {
 void CPOSPrinter::SetFreezeEvents(int32_t value) {
   freeze_events_ = value != 0 ? 1 : 0;
   if (sync_) {
-    if (value) sync_->property_gate.Reset();
-    else sync_->property_gate.Set();
+    if (value)
+      sync_->property_gate.Reset();
+    else
+      sync_->property_gate.Set();
   }
   Finish(opos::kSuccess);
 }

@@ -9,10 +9,20 @@ namespace {
 // Printer properties that are settable while claimed and only stored.
 bool IsStoredOnly(int32_t index) {
   switch (index) {
-    case 8007: case 8008: case 8009: case 8010: case 8011:  // journal settings
-    case 8015: case 8017: case 8020:                        // receipt quality, height, width
-    case 8025: case 8026: case 8027: case 8029: case 8030:  // slip settings
-    case 8036:                                              // RotateSpecial
+    case 8007:
+    case 8008:
+    case 8009:
+    case 8010:
+    case 8011:  // journal settings
+    case 8015:
+    case 8017:
+    case 8020:  // receipt quality, height, width
+    case 8025:
+    case 8026:
+    case 8027:
+    case 8029:
+    case 8030:  // slip settings
+    case 8036:  // RotateSpecial
       return true;
     default:
       return false;
@@ -23,20 +33,36 @@ bool IsStoredOnly(int32_t index) {
 
 int32_t CPOSPrinter::GetPropertyNumber(int32_t index) {
   switch (index) {
-    case opos::kPropClaimed: return claimed_;
-    case opos::kPropDeviceEnabled: return device_enabled_;
-    case opos::kPropFreezeEvents: return freeze_events_;
-    case opos::kPropOutputId: return output_id_;
-    case opos::kPropResultCode: return result_code_;
-    case opos::kPropResultCodeExtended: return result_code_extended_;
-    case opos::kPropServiceObjectVersion: return opos::kServiceObjectVersion;
-    case opos::kPropState: return ReadState();
-    case opos::kPropBinaryConversion: return binary_conversion_;
-    case opos::kPropPowerNotify: return power_notify_;
-    case opos::kPropPowerState: return power_state_;
-    case opos::kPropCapPowerReporting: return cap_power_reporting_;
-    case 2: case 10: case 12: return 0;
-    default: return properties_.Number(index);  // unknown indexes read as 0
+    case opos::kPropClaimed:
+      return claimed_;
+    case opos::kPropDeviceEnabled:
+      return device_enabled_;
+    case opos::kPropFreezeEvents:
+      return freeze_events_;
+    case opos::kPropOutputId:
+      return output_id_;
+    case opos::kPropResultCode:
+      return result_code_;
+    case opos::kPropResultCodeExtended:
+      return result_code_extended_;
+    case opos::kPropServiceObjectVersion:
+      return opos::kServiceObjectVersion;
+    case opos::kPropState:
+      return ReadState();
+    case opos::kPropBinaryConversion:
+      return binary_conversion_;
+    case opos::kPropPowerNotify:
+      return power_notify_;
+    case opos::kPropPowerState:
+      return power_state_;
+    case opos::kPropCapPowerReporting:
+      return cap_power_reporting_;
+    case 2:
+    case 10:
+    case 12:
+      return 0;
+    default:
+      return properties_.Number(index);  // unknown indexes read as 0
   }
 }
 
@@ -108,10 +134,14 @@ std::string CPOSPrinter::GetPropertyString(int32_t index) {
       std::lock_guard lock(text_mutex_);
       return check_health_text_;
     }
-    case opos::kPropDeviceDescription: return "OPOS POSPrinter";
-    case opos::kPropDeviceName: return "RecPrinter.POSPrinter.SO";
-    case opos::kPropServiceObjectDescription: return "OPOS POSPrinter Service Object";
-    default: return properties_.String(index);
+    case opos::kPropDeviceDescription:
+      return "OPOS POSPrinter";
+    case opos::kPropDeviceName:
+      return "RecPrinter.POSPrinter.SO";
+    case opos::kPropServiceObjectDescription:
+      return "OPOS POSPrinter Service Object";
+    default:
+      return properties_.String(index);
   }
 }
 

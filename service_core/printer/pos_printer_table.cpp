@@ -32,23 +32,21 @@ const DispatchTable<CPOSPrinter>& CPOSPrinter::AutomationTable() {
           .Method("ClaimDevice", &P::ClaimDevice)
           .Method("ClearOutput", none)
           .Method("CloseService", &P::CloseService)
-          .Method("DirectIO",
-                  [](P& p, int32_t, int32_t*, string*) { return p.NotAvailableYet(); })
+          .Method("DirectIO", [](P& p, int32_t, int32_t*, string*) { return p.NotAvailableYet(); })
           .Method("ReleaseDevice", &P::ReleaseDevice)
           .Method("BeginInsertion", one_long)
           .Method("BeginRemoval", one_long)
           .Method("CutPaper", one_long)
           .Method("EndInsertion", none)
           .Method("EndRemoval", none)
-          .Method("PrintBarCode",
-                  [](P& p, int32_t, const string&, int32_t, int32_t, int32_t, int32_t,
-                     int32_t) { return p.NotAvailableYet(); })
+          .Method("PrintBarCode", [](P& p, int32_t, const string&, int32_t, int32_t, int32_t,
+                                     int32_t, int32_t) { return p.NotAvailableYet(); })
           .Method("PrintBitmap", [](P& p, int32_t, const string&, int32_t,
                                     int32_t) { return p.NotAvailableYet(); })
           .Method("PrintImmediate", long_string)
           .Method("PrintNormal", long_string)
-          .Method("PrintTwoNormal", [](P& p, int32_t, const string&,
-                                       const string&) { return p.NotAvailableYet(); })
+          .Method("PrintTwoNormal",
+                  [](P& p, int32_t, const string&, const string&) { return p.NotAvailableYet(); })
           .Method("RotatePrint", two_long)
           .Method("SetBitmap", [](P& p, int32_t, int32_t, const string&, int32_t,
                                   int32_t) { return p.NotAvailableYet(); })

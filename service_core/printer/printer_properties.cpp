@@ -39,18 +39,15 @@ constexpr NumberDefault kThermalDefaults[] = {
 };
 
 constexpr NumberDefault kDotMatrixChanges[] = {
-    {8016, 33}, {8020, 396}, {8022, 0}, {8023, 0},
-    {8515, 1},  // CapRec2Color
-    {8516, 0}, {8524, 0}, {8528, 0},
+    {8016, 33}, {8020, 396}, {8022, 0}, {8023, 0}, {8515, 1},  // CapRec2Color
+    {8516, 0},  {8524, 0},   {8528, 0},
 };
 
 constexpr NumberDefault kNoCoverNoCutterChanges[] = {{8504, 0}, {8526, 0}};
 
 }  // namespace
 
-bool IsThermalModel(const std::string& model_name) {
-  return model_name.rfind("Thermal", 0) == 0;
-}
+bool IsThermalModel(const std::string& model_name) { return model_name.rfind("Thermal", 0) == 0; }
 
 PrinterProperties::PrinterProperties() {
   for (const auto& d : kThermalDefaults) numbers_[d.index] = d.value;

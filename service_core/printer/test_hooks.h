@@ -19,8 +19,10 @@ struct OpenPrinters {
 extern "C" {
 // Queues an event record on the claimed printer opened under `name` (on the thread that
 // opened it). Returns 0, or -1 when no such printer is open.
-__attribute__((visibility("default"))) int32_t TandorPrinterTestQueueEvent(
-    const char* name, int32_t kind, int32_t v0, int32_t v1, int32_t v2, int32_t v3);
+__attribute__((visibility("default"))) int32_t TandorPrinterTestQueueEvent(const char* name,
+                                                                           int32_t kind, int32_t v0,
+                                                                           int32_t v1, int32_t v2,
+                                                                           int32_t v3);
 // The ErrorResponse the application gave the last error event, or -1 when none was given
 // during this claim (or no such printer is open).
 __attribute__((visibility("default"))) int32_t TandorPrinterTestErrorResponse(const char* name);

@@ -56,7 +56,9 @@ class ScriptedDevice {
     thread_.join();
     close(master_);
   }
-  void Send(std::vector<uint8_t> bytes) { ASSERT_EQ(write(master_, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+  void Send(std::vector<uint8_t> bytes) {
+    ASSERT_EQ(write(master_, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+  }
   // What the device answers when automatic status back is (re)enabled: its condition.
   void SetCondition(std::vector<uint8_t> block) {
     std::lock_guard lock(mutex_);
@@ -80,7 +82,8 @@ class ScriptedDevice {
         return seen.size() >= tail.size() &&
                std::equal(tail.begin(), tail.end(), seen.end() - tail.size());
       };
-      if (ends_with({0x10, 0x04, 0x01, 0x10, 0x04, 0x02, 0x10, 0x04, 0x04})) Send({0x16, 0x12, 0x12});
+      if (ends_with({0x10, 0x04, 0x01, 0x10, 0x04, 0x02, 0x10, 0x04, 0x04}))
+        Send({0x16, 0x12, 0x12});
       if (ends_with({0x1D, 0x61, 0xFF})) {
         std::lock_guard lock(mutex_);
         Send(condition_);

@@ -77,7 +77,7 @@ TEST(MonitorRead, DotMatrixShortAnswerCompletes) {
 
 TEST(MonitorRead, PartialOrGarbageBytesInventNoState) {
   EXPECT_FALSE(Parse({}).condition);
-  EXPECT_FALSE(Parse({0x14, 0, 0}).condition);       // a block split across two reads
+  EXPECT_FALSE(Parse({0x14, 0, 0}).condition);        // a block split across two reads
   EXPECT_FALSE(Parse({0x14, 0x01, 0, 0}).condition);  // not a status block
   EXPECT_FALSE(Parse({0xFF, 0xFF, 0xFF, 0xFF}).condition);
   // The paper end pattern inside bytes that are not framed as a status block.

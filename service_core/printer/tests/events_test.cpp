@@ -32,7 +32,9 @@ struct Hooks {
   ~Hooks() {
     if (handle) dlclose(handle);
   }
-  void Status(const char* name, int32_t value) const { EXPECT_EQ(queue(name, 5, value, 0, 0, 0), 0); }
+  void Status(const char* name, int32_t value) const {
+    EXPECT_EQ(queue(name, 5, value, 0, 0, 0), 0);
+  }
   using Queue = int32_t (*)(const char*, int32_t, int32_t, int32_t, int32_t, int32_t);
   using Response = int32_t (*)(const char*);
   void* handle = nullptr;
@@ -206,13 +208,16 @@ TEST_F(EventsTest, ControlObjectGateAndOpenServiceRefusals) {
   auto recorder = DispatchPtr::Adopt(new CallbackRecorder);
   auto without_error = DispatchPtr::Adopt(new WithoutError);
 
-  EXPECT_EQ(Call(service.get(), "OpenService", {"POSPrinter", "NoSuchKey", Variant(recorder.get())}),
-            opos::kNoService);
-  EXPECT_EQ(Call(service.get(), "OpenService", {"POSPrinter", "Unit1", Variant(without_error.get())}),
-            opos::kNoService);
+  EXPECT_EQ(
+      Call(service.get(), "OpenService", {"POSPrinter", "NoSuchKey", Variant(recorder.get())}),
+      opos::kNoService);
+  EXPECT_EQ(
+      Call(service.get(), "OpenService", {"POSPrinter", "Unit1", Variant(without_error.get())}),
+      opos::kNoService);
   EXPECT_EQ(Call(service.get(), "GetPropertyNumber", {6}), opos::kNoService);
 
-  ASSERT_EQ(Call(service.get(), "OpenService", {"POSPrinter", "Receipt1", Variant(recorder.get())}), 0);
+  ASSERT_EQ(Call(service.get(), "OpenService", {"POSPrinter", "Receipt1", Variant(recorder.get())}),
+            0);
   ASSERT_EQ(Call(service.get(), "ClaimDevice", {1000}), 0);
   Hooks hooks;
   EXPECT_EQ(Call(service.get(), "COFreezeEvents", {1}), 0);

@@ -164,7 +164,9 @@ void ExpectClaimConditions(PrinterRig& rig, VirtualPrinterOnPty& device, const s
   (void)rig;
 }
 
-TEST_F(OpenClaimTest, ThermalPrinterConditionsAtClaim) { ExpectClaimConditions(rig_, *device_, "Unit1"); }
+TEST_F(OpenClaimTest, ThermalPrinterConditionsAtClaim) {
+  ExpectClaimConditions(rig_, *device_, "Unit1");
+}
 
 TEST_F(OpenClaimTest, DotMatrixPrinterConditionsAtClaim) {
   vdev::PrinterConfig config;

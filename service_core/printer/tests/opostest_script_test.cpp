@@ -9,7 +9,6 @@
 #include <thread>
 
 #include "platform/event.h"
-
 #include "printer_fixture.h"
 
 namespace service_core::testing {

@@ -18,8 +18,7 @@ namespace reg = platform::registry;
 
 std::string PrinterLibrary() { return PRINTER_SO_PATH; }
 
-VirtualPrinterOnPty::VirtualPrinterOnPty(const std::string& link_path,
-                                         vdev::PrinterConfig config)
+VirtualPrinterOnPty::VirtualPrinterOnPty(const std::string& link_path, vdev::PrinterConfig config)
     : printer(config), attachment(printer, link_path) {}
 
 void VirtualPrinterOnPty::Set(const std::string& command) {
@@ -41,8 +40,10 @@ PrinterRig::PrinterRig() {
   }
   auto register_server = reinterpret_cast<platform::automation::RegisterServerFn>(
       dlsym(library, platform::automation::kRegisterServerExport));
-  if (!register_server) ADD_FAILURE() << "no DllRegisterServer";
-  else EXPECT_EQ(register_server(), 0);
+  if (!register_server)
+    ADD_FAILURE() << "no DllRegisterServer";
+  else
+    EXPECT_EQ(register_server(), 0);
   dlclose(library);
 }
 

@@ -36,8 +36,7 @@ class PrinterRig {
   const std::string& RegistryPath() const { return registry_; }
 
   // Starts a virtual printer on "<dir>/<name>" and returns it.
-  VirtualPrinterOnPty& AddVirtualPrinter(const std::string& name,
-                                         vdev::PrinterConfig config = {});
+  VirtualPrinterOnPty& AddVirtualPrinter(const std::string& name, vdev::PrinterConfig config = {});
 
   // Writes the device key POSPrinter\<key> with the serial settings, the given Port and
   // DeviceName, leaving out the value named `omit`; and the logical name `logical` for it

@@ -1,36 +1,62 @@
 #!/usr/bin/env bash
 # Runs the demo. $1 is the build directory.
 #
-# A temporary registry gets the test service object registered with oposreg and a small
-# device configuration imported from REGEDIT4 text; the device tester then runs the demo
-# script against it and the transcript is shown.
+# The virtual printer listens on a pseudo-terminal; a temporary registry gets the printer
+# service object registered and a device entry pointing at that terminal; the device
+# tester then drives the printer through its control object and the transcript is shown.
 set -euo pipefail
 build=${1:?usage: run_demo.sh BUILD_DIR}
 build=$(cd "$build" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
+out="$(cd "$here/.." && pwd)/out/demo"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/opos-demo.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-registry="$work/registry.db"
+printer_pid=""
+cleanup() {
+  [ -n "$printer_pid" ] && kill "$printer_pid" 2>/dev/null && wait "$printer_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir -p "$out"
+rm -f "$out"/receipt-*.png "$out"/*.txt
 
+echo "== virtual printer on $work/ttyP0"
+mkfifo "$work/printer-commands"
+"$build/bin/vprinter" --pty "$work/ttyP0" --png "$out" --text "$out/printed.txt" \
+  --log "$out/printer-log.txt" <"$work/printer-commands" >"$work/printer-answers.txt" 2>&1 &
+printer_pid=$!
+exec 3>"$work/printer-commands"
+for _ in $(seq 100); do
+  grep -q '^listening' "$work/printer-answers.txt" 2>/dev/null && break
+  sleep 0.05
+done
+head -1 "$work/printer-answers.txt"
+
+registry="$work/registry.sqlite"
 echo "== registry: $registry"
-"$build/bin/oposreg" --registry "$registry" register "$build/lib/libopos_test_so.so"
-"$build/bin/oposreg" --registry "$registry" import "$here/devices.reg"
+sed "s|/tmp/opos-demo/ttyP0|$work/ttyP0|" "$here/../service_core/examples/printer_device.reg" \
+  >"$work/devices.reg"
+"$build/bin/oposreg" --registry "$registry" register "$build/lib/Tandor_POSPrinterSO.so"
+"$build/bin/oposreg" --registry "$registry" import "$work/devices.reg"
 
-echo "== device tester: demo/tester_demo.txt"
+echo "== device tester: demo/printer_demo.txt"
 status=0
-"$build/bin/opostest" --registry "$registry" "$here/tester_demo.txt" >"$work/transcript.txt" ||
-  status=$?
-cat "$work/transcript.txt"
+"$build/bin/opostest" --registry "$registry" "$here/printer_demo.txt" >"$out/tester.txt" || status=$?
+cat "$out/tester.txt"
 echo "== device tester finished with status $status"
 
-# The virtual printer renders a sample receipt; the PNG stays for the user to look at.
-out="$(cd "$here/.." && pwd)/out/demo"
-mkdir -p "$out"
-rm -f "$out"/receipt-*.png "$out/receipt.txt"
+echo quit >&3
+exec 3>&-
+wait "$printer_pid" || true
+printer_pid=""
+echo "== what the printer received (decoded): out/demo/printer-log.txt"
+cat "$out/printer-log.txt"
+
+# A sample receipt rendered by the virtual printer from raw bytes; the PNG stays for the
+# user to look at.
 echo "== virtual printer: sample receipt"
 bash "$here/sample_receipt.sh" >"$work/sample.bin"
-"$build/bin/vprinter" --render-file "$work/sample.bin" --png "$out" --text "$out/receipt.txt"
+"$build/bin/vprinter" --render-file "$work/sample.bin" --png "$out" --text "$out/receipt.txt" >/dev/null
 cat "$out/receipt.txt"
-echo "== receipt image: $(cd "$out" && pwd)/receipt-0001.png"
+echo "== receipt image: $(ls "$out"/receipt-*.png | tail -1)"
 exit "$status"

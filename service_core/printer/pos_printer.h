@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -57,6 +58,13 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   // PortUser: called from the port's monitor thread.
   void OnPrinterPowerLost() override;
   void OnCompletionAnswer() override;
+
+  // The send routine every print method ends in: checks the station, then writes the
+  // bytes now, collects them into the open transaction, or queues them for the output
+  // worker. `more_follows` keeps an asynchronous request open for further pieces; they
+  // share one OutputID and one output-complete event. Returns an OPOS result and sets
+  // ResultCodeExtended; the caller stores ResultCode.
+  int32_t SendData(int32_t station, std::string_view bytes, bool more_follows);
 
   // Queues an event for the delivery thread (application's thread); dropped while the
   // device is not claimed.

@@ -85,6 +85,7 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   void SetDeviceEnabled(int32_t value);
   void SetFreezeEvents(int32_t value);
   void SetFlagWhenIdle(int32_t value);
+  void SetCharacterSet(int32_t value);
 
   // Queues an event from any thread of the claim.
   void QueueEvent(ClaimSync& sync, const EventRecord& record);
@@ -97,6 +98,13 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   void OutputWorkerLoop(ClaimSync& sync);
   void StatusPollLoop(ClaimSync& sync);
   void StatusEventLoop(ClaimSync& sync);
+
+  // Status monitoring (status_monitor.cpp).
+  // Enabling: forget what was reported, so the next poll reports the current conditions.
+  void RestartStatusReporting();
+  void PollStatusOnce(ClaimSync& sync);
+  void ReportStatus(ClaimSync& sync, int32_t status);
+  void RaiseStatus(ClaimSync& sync, int32_t status);
 
   // The hidden window's handler: raises the event the delivery thread posted.
   bool OnWindowCommand(uint16_t command);
@@ -161,6 +169,10 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   std::atomic<uint64_t> last_async_print_ms_{0};
   // Last reported cover, paper and power conditions: 1, 0, or -1 for unknown.
   std::atomic<int32_t> cover_reported_{0}, paper_reported_{0}, power_reported_{0};
+  // Status updates the poll thread found and the status event thread has not raised yet,
+  // in order. The mutex also makes one poll round's flag changes atomic against enabling.
+  std::mutex status_mutex_;
+  std::deque<int32_t> status_reports_;
 };
 
 }  // namespace service_core

@@ -42,7 +42,12 @@ void CPOSPrinter::EventDeliveryLoop(ClaimSync& sync) {
     const bool droppable =
         record.kind == EventKind::Error || record.kind == EventKind::OutputComplete;
     if (discard_events_ && droppable) {
-      // Events of output the application cleared while events were frozen.
+      // Events of output the application cleared while events were frozen. A dropped
+      // error counts as answered, so the output worker does not wait for it.
+      if (record.kind == EventKind::Error) {
+        ++errors_answered_;
+        sync.error_response.Set();
+      }
       if (--discard_count_ <= 0) discard_events_ = false;
     } else {
       // Reset before the record becomes visible: a stale message already queued for the
@@ -116,6 +121,7 @@ void CPOSPrinter::Raise(EventRecord& record) {
       }
       if (sync_ && generation == claim_generation_) {
         error_response_ = response;
+        ++errors_answered_;
         sync_->error_response.Set();
       }
       break;

@@ -21,6 +21,7 @@
 #include "platform/dispatch_table.h"
 #include "platform/message_queue.h"
 #include "port_user.h"
+#include "print_data/bitmap_slots.h"
 #include "printer_port.h"
 #include "printer_properties.h"
 
@@ -34,7 +35,12 @@ struct OutputJob {
   std::vector<uint8_t> data;
   int32_t station = 2;
   int32_t output_id = 0;  // 0: more parts follow; -1: end of a transaction
+  bool expand_bitmaps = true;
 };
+
+// Whether the send routine expands "\x1B|1B" / "\x1B|2B" into the stored bitmaps. Image
+// data (PrintBitmap, SetBitmap) can hold the same four bytes by chance and must not be.
+enum class BitmapReferences { kExpand, kKeep };
 
 class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, public PortUser {
  public:
@@ -64,7 +70,15 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   // worker. `more_follows` keeps an asynchronous request open for further pieces; they
   // share one OutputID and one output-complete event. Returns an OPOS result and sets
   // ResultCodeExtended; the caller stores ResultCode.
-  int32_t SendData(int32_t station, std::string_view bytes, bool more_follows);
+  int32_t SendData(int32_t station, std::string_view bytes, bool more_follows,
+                   BitmapReferences references = BitmapReferences::kExpand);
+  // The largest piece the send routine takes; longer ones are refused with OPOS_E_ILLEGAL.
+  static constexpr size_t kMaxSendBytes = 32767;
+
+  // Output control, health check and direct I/O.
+  int32_t ClearOutput();
+  int32_t CheckHealth(int32_t level);
+  int32_t DirectIO(int32_t command, int32_t* data, std::string* text);
 
   // Queues an event for the delivery thread (application's thread); dropped while the
   // device is not claimed.
@@ -98,6 +112,20 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   void OutputWorkerLoop(ClaimSync& sync);
   void StatusPollLoop(ClaimSync& sync);
   void StatusEventLoop(ClaimSync& sync);
+
+  // Output path (send_routine.cpp, output_worker.cpp, health_check.cpp).
+  bool WriteBytes(std::string_view bytes);
+  bool WriteJob(std::string_view bytes, bool expand_bitmaps);
+  void ForgetBitmapDownloads();
+  struct RequestOutcome;
+  RequestOutcome PrintRequest(ClaimSync& sync, const std::vector<OutputJob>& request);
+  int WaitForCompletion(ClaimSync& sync);
+  int32_t AwaitErrorResponse(ClaimSync& sync, const OutputJob& job, int status);
+  void FinishRequest(ClaimSync& sync, int32_t output_id, bool completed);
+  void GoIdle(ClaimSync& sync);
+  void DiscardAllButCurrentRequest();  // output-queue mutex held
+  int32_t RunHealthCheck(int32_t level);
+  void PrintTestPage();
 
   // Status monitoring (status_monitor.cpp).
   // Enabling: forget what was reported, so the next poll reports the current conditions.
@@ -173,6 +201,20 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   // in order. The mutex also makes one poll round's flag changes atomic against enabling.
   std::mutex status_mutex_;
   std::deque<int32_t> status_reports_;
+
+  // The two stored bitmaps print data refers to, and which one the printer holds.
+  print_data::BitmapSlots bitmap_slots_;
+  // A transaction is open: the send routine collects instead of printing.
+  std::atomic<bool> transaction_open_{false};
+  // Error events the output worker raised during this claim, and how many of them the
+  // application has answered (or were dropped undelivered), so an answer is never taken
+  // for a later error.
+  std::atomic<uint64_t> errors_raised_{0};
+  std::atomic<uint64_t> errors_answered_{0};
+  // The output identifier of the request the worker prints now, 0 when none.
+  std::atomic<int32_t> current_request_id_{0};
+  // Signalled with the completion flag, so the worker need not poll for it.
+  platform::Event completion_event_{true};
 };
 
 }  // namespace service_core

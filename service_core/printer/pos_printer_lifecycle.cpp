@@ -113,6 +113,7 @@ int32_t CPOSPrinter::ClaimDevice(int32_t timeout) {
   StartWorkers(*sync_);
   platform::MessagePumpingPause();
 
+  bitmap_slots_.Clear();
   bitmap_downloaded_[0] = bitmap_downloaded_[1] = false;
   last_sync_print_ms_ = 0;
   last_async_print_ms_ = 0;
@@ -122,6 +123,7 @@ int32_t CPOSPrinter::ClaimDevice(int32_t timeout) {
   clear_requested_ = clear_during_error_ = error_wait_ = false;
   discard_events_ = false;
   discard_count_ = 0;
+  errors_raised_ = errors_answered_ = 0;
   return Finish(opos::kSuccess);
 }
 
@@ -160,6 +162,7 @@ int32_t CPOSPrinter::ReleaseDevice() {
 
   claimed_ = 0;
   result_code_extended_ = 0;
+  bitmap_slots_.FreeDownloads();
   return Finish(opos::kSuccess);
 }
 
@@ -200,7 +203,7 @@ void CPOSPrinter::SetDeviceEnabled(int32_t value) {
   const int32_t enable = value != 0 ? 1 : 0;
   if (enable && !device_enabled_) {
     // The first poll after enabling reports the current conditions afresh.
-    cover_reported_ = paper_reported_ = power_reported_ = -1;
+    RestartStatusReporting();
     device_enabled_ = 1;
     if (sync_) sync_->poll.Set();
   } else {
@@ -220,9 +223,12 @@ void CPOSPrinter::DiscardQueuedOutput() {
 
 void CPOSPrinter::OnPrinterPowerLost() {
   // Images downloaded to the printer are gone with its power.
-  bitmap_downloaded_[0] = bitmap_downloaded_[1] = false;
+  ForgetBitmapDownloads();
 }
 
-void CPOSPrinter::OnCompletionAnswer() { completion_answer_ = true; }
+void CPOSPrinter::OnCompletionAnswer() {
+  completion_answer_ = true;
+  completion_event_.Set();
+}
 
 }  // namespace service_core

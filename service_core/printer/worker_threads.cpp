@@ -1,5 +1,5 @@
-// The worker threads of a claimed printer: start, stop, and the loops of the output
-// worker and the two status threads. Each ends on the stop flag and signals its own
+// The worker threads of a claimed printer: start, stop, and the loops of the two status
+// threads (the output worker's is in output_worker.cpp). Each ends on the stop flag and signals its own
 // ended event.
 #include "opos_codes.h"
 #include "pos_printer.h"
@@ -28,33 +28,6 @@ void CPOSPrinter::StopWorkers(ClaimSync& sync) {
   for (std::thread* t : {&event_delivery_, &status_poll_, &status_event_, &output_worker_}) {
     if (t->joinable()) t->join();
   }
-}
-
-void CPOSPrinter::OutputWorkerLoop(ClaimSync& sync) {
-  for (;;) {
-    platform::WaitForAny({&sync.work, &sync.stop}, platform::kInfinite);
-    if (stop_) break;
-    if (!claimed_) continue;
-    std::unique_lock lock(output_queue_mutex_);
-    if (output_queue_.empty()) {
-      sync.work.Reset();
-      output_pending_ = false;
-      lock.unlock();
-      std::lock_guard state_lock(event_queue_mutex_);
-      state_ = opos::kStateIdle;
-      if (properties_.Number(opos::kPropFlagWhenIdle) == 1) {
-        properties_.SetNumber(opos::kPropFlagWhenIdle, 0);
-        event_queue_.push_back({EventKind::StatusUpdate, {opos::kStatusIdle}});
-        sync.event_queue.Set();
-      }
-      continue;
-    }
-    // Printing a queued request (status check, writing, completion wait, error events
-    // answered through sync.error_response) belongs to the asynchronous output path.
-    // Nothing queues jobs yet; leave them for ReleaseDevice to discard.
-    sync.work.Reset();
-  }
-  sync.output_worker_ended.Set();
 }
 
 void CPOSPrinter::StatusPollLoop(ClaimSync& sync) {

@@ -1,0 +1,116 @@
+// CheckHealth at its three levels, the test page, and DirectIO's NV bitmap command.
+#include <array>
+#include <cstdio>
+
+#include "opos_codes.h"
+#include "platform/ui_provider.h"
+#include "pos_printer.h"
+
+namespace service_core {
+
+namespace {
+constexpr int32_t kInternal = 1, kExternal = 2, kInteractive = 3;
+constexpr int32_t kPrintNvBitmap = 111;
+constexpr int32_t kReceiptStation = 2;
+
+// The same page for every printer model.
+constexpr std::string_view kTestPage[] = {
+    "\x1B@\nInteractive HCheck!!\n",
+    "ZERI ZIZ\n",
+    "Service Object Version : 1.3.0\n",
+    "Device Name : Thermal\n",
+};
+
+struct Justification {
+  std::string_view name;
+  char code;
+};
+constexpr std::array<Justification, 3> kJustifications = {
+    {{"PTR_BM_LEFT", '0'}, {"PTR_BM_CENTER", '1'}, {"PTR_BM_RIGHT", '2'}}};
+}  // namespace
+
+void CPOSPrinter::PrintTestPage() {
+  for (std::string_view part : kTestPage) WriteBytes(part);  // results are not used
+  ForgetBitmapDownloads();  // the page begins with ESC @
+}
+
+int32_t CPOSPrinter::RunHealthCheck(int32_t level) {
+  const int status = port_.GetPrinterStatus();
+  if (status == kPortCoverOpen || status == kPortPaperEmpty) {
+    result_code_extended_ = status == kPortCoverOpen ? opos::kExtCoverOpen : opos::kExtRecEmpty;
+    return opos::kExtended;
+  }
+  if (status != kPortReady) {
+    result_code_extended_ = opos::kExtWriteFailed;
+    return opos::kFailure;
+  }
+  if (level == kExternal) PrintTestPage();
+  return opos::kSuccess;
+}
+
+int32_t CPOSPrinter::CheckHealth(int32_t level) {
+  result_code_extended_ = 0;
+  if (!claimed_) return Finish(opos::kNotClaimed);
+  if (!device_enabled_) return Finish(opos::kDisabled);
+  auto set_text = [this](const char* text) {
+    std::lock_guard lock(text_mutex_);
+    check_health_text_ = text;
+  };
+  switch (level) {
+    case kInternal:
+      set_text("Last check was internal.");
+      return Finish(RunHealthCheck(level));
+    case kExternal:
+      set_text("Last check was external.");
+      return Finish(RunHealthCheck(level));
+    case kInteractive:
+      break;
+    default:
+      return Finish(opos::kIllegal);
+  }
+  set_text("Last check was interactive.");
+  // Closing the dialog without Start checked nothing and failed nothing.
+  Finish(opos::kSuccess);
+  platform::ui::HealthCheckDialog dialog;
+  dialog.caption = "CheckHealth";
+  dialog.text = "Please Push the [Start] button to start the CheckHealth Method.";
+  dialog.on_start = [this] {
+    result_code_extended_ = 0;
+    const int status = port_.GetPrinterStatus();
+    if (status == kPortReady) {
+      PrintTestPage();
+      Finish(opos::kSuccess);
+      return;
+    }
+    if (status == kPortCoverOpen || status == kPortPaperEmpty) {
+      result_code_extended_ = status;
+      Finish(opos::kExtended);
+    } else {
+      Finish(status);
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "POSPrinter can't use.\nResultCode : %d", result_code_.load());
+    platform::ui::Current().MessageBox(text, "POSPrinter", platform::ui::kOk);
+  };
+  platform::ui::Current().RunHealthCheckDialog(dialog);
+  return result_code_;
+}
+
+int32_t CPOSPrinter::DirectIO(int32_t command, int32_t* data, std::string* text) {
+  result_code_extended_ = 0;
+  if (!claimed_) return Finish(opos::kNotClaimed);
+  if (!device_enabled_) return Finish(opos::kDisabled);
+  if (command != kPrintNvBitmap) return Finish(opos::kSuccess);
+  if (!data || !text) return Finish(opos::kIllegal);
+  char justification = 0;
+  for (const Justification& j : kJustifications) {
+    if (*text == j.name) justification = j.code;
+  }
+  if (!justification) return Finish(opos::kIllegal);
+  // ESC a n (justify), FS p k 0 (print NV bit image k, normal size), line feed.
+  const char bytes[] = {0x1B, 0x61, justification, 0x1C, 0x70, static_cast<char>(*data & 0xFF),
+                        0x30, 0x0A};
+  return Finish(SendData(kReceiptStation, {bytes, sizeof bytes}, false, BitmapReferences::kKeep));
+}
+
+}  // namespace service_core

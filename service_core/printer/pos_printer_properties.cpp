@@ -6,6 +6,8 @@ namespace service_core {
 
 namespace {
 
+constexpr int32_t kReceiptStation = 2;
+
 // Printer properties that are settable while claimed and only stored.
 bool IsStoredOnly(int32_t index) {
   switch (index) {
@@ -92,7 +94,9 @@ void CPOSPrinter::SetPropertyNumber(int32_t index, int32_t value) {
   }
 
   const bool settable = index == opos::kPropAsyncMode || index == opos::kPropFlagWhenIdle ||
-                        index == 8016 || IsStoredOnly(index);
+                        index == prop::kCharacterSet || index == prop::kMapMode ||
+                        index == prop::kRecLineChars || index == prop::kRecLineSpacing ||
+                        IsStoredOnly(index);
   if (!settable) return;  // read-only and unknown indexes are ignored
   if (!claimed_) {
     Finish(opos::kNotClaimed);
@@ -105,14 +109,34 @@ void CPOSPrinter::SetPropertyNumber(int32_t index, int32_t value) {
     case opos::kPropFlagWhenIdle:
       SetFlagWhenIdle(value);
       break;
-    case 8016:  // RecLineChars: the printer has 42 and 56 columns
+    case prop::kRecLineChars:  // the printer has 42 and 56 columns
       properties_.SetNumber(index, value > 42 ? 56 : 42);
+      break;
+    case prop::kCharacterSet:
+      SetCharacterSet(value);
+      return;
+    case prop::kMapMode:
+      properties_.ChangeMapMode(value);
+      break;
+    case prop::kRecLineSpacing:
+      if (!properties_.ChangeRecLineSpacing(value)) {
+        Finish(opos::kIllegal);
+        return;
+      }
       break;
     default:
       properties_.SetNumber(index, value);
       break;
   }
   Finish(opos::kSuccess);
+}
+
+void CPOSPrinter::SetCharacterSet(int32_t value) {
+  properties_.SetNumber(prop::kCharacterSet, value);
+  result_code_extended_ = 0;
+  // ESC t n: the printer's code page; a request like any print (asynchronous mode included).
+  const char select_code_page[] = {0x1B, 0x74, static_cast<char>(CodePageCommandNumber(value))};
+  Finish(SendData(kReceiptStation, std::string_view(select_code_page, 3), false));
 }
 
 void CPOSPrinter::SetFlagWhenIdle(int32_t value) {

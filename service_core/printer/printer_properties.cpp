@@ -1,5 +1,8 @@
 #include "printer_properties.h"
 
+#include <cmath>
+#include <limits>
+
 namespace service_core {
 namespace {
 
@@ -45,7 +48,69 @@ constexpr NumberDefault kDotMatrixChanges[] = {
 
 constexpr NumberDefault kNoCoverNoCutterChanges[] = {{8504, 0}, {8526, 0}};
 
+constexpr int32_t kThermalLineDots = 512;
+constexpr int32_t kDotMatrixLineDots = 396;
+
+// The receipt line of a thermal printer in each MapMode, and the conversion factors.
+struct UnitMetrics {
+  double dots_per_unit;
+  double units_per_dot;
+  int32_t thermal_line_width;
+  int32_t line_height;
+};
+constexpr UnitMetrics kUnitMetrics[] = {
+    {1.0, 1.0, 512, 24},                                          // dots
+    {0.12509850275807724, 7.993700787401574, 4096, 192},          // twips
+    {0.18014184397163122, 5.551181102362205, 2844, 133},          // 0.001 inch
+    {0.07092198581560284, 14.099999999999998, 7224, 338},         // 0.01 mm
+};
+
+const UnitMetrics* MetricsOf(int32_t map_mode) {
+  if (map_mode < 1 || map_mode > 4) return nullptr;
+  return &kUnitMetrics[map_mode - 1];
+}
+
+// Rounds to the nearest whole number (halves up), held inside the 32-bit range.
+int32_t RoundClamped(double value) {
+  const double rounded = std::floor(value + 0.5);
+  if (rounded >= static_cast<double>(std::numeric_limits<int32_t>::max()))
+    return std::numeric_limits<int32_t>::max();
+  if (rounded <= static_cast<double>(std::numeric_limits<int32_t>::min()))
+    return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(rounded);
+}
+
+constexpr double kPaperCutDistanceDots = 150.0;
+
 }  // namespace
+
+double DotsPerUnit(int32_t map_mode) {
+  const UnitMetrics* metrics = MetricsOf(map_mode);
+  return metrics ? metrics->dots_per_unit : 1.0;
+}
+
+int32_t UnitsToDots(int32_t value, int32_t map_mode) {
+  return RoundClamped(value * DotsPerUnit(map_mode));
+}
+
+uint8_t CodePageCommandNumber(int32_t character_set) {
+  switch (character_set) {
+    case 850:
+      return 2;
+    case 858:
+      return 19;
+    case 860:
+      return 3;
+    case 863:
+      return 4;
+    case 865:
+      return 5;
+    case 255:
+      return 255;
+    default:
+      return 0;  // 437
+  }
+}
 
 bool IsThermalModel(const std::string& model_name) { return model_name.rfind("Thermal", 0) == 0; }
 
@@ -58,6 +123,7 @@ void PrinterProperties::ApplyModel(const std::string& model_name) {
   std::lock_guard lock(mutex_);
   if (!IsThermalModel(model_name)) {
     for (const auto& d : kDotMatrixChanges) numbers_[d.index] = d.value;
+    line_dots_ = kDotMatrixLineDots;
   }
   if (model_name.rfind("RevUduzo4", 0) == 0) {
     for (const auto& d : kNoCoverNoCutterChanges) numbers_[d.index] = d.value;
@@ -84,6 +150,31 @@ void PrinterProperties::SetNumber(int32_t index, int32_t value) {
 void PrinterProperties::SetString(int32_t index, const std::string& value) {
   std::lock_guard lock(mutex_);
   strings_[index] = value;
+}
+
+void PrinterProperties::ChangeMapMode(int32_t mode) {
+  std::lock_guard lock(mutex_);
+  const double spacing_dots =
+      numbers_[prop::kRecLineSpacing] * DotsPerUnit(numbers_[prop::kMapMode]);
+  numbers_[prop::kMapMode] = mode;
+  const UnitMetrics* metrics = MetricsOf(mode);
+  if (!metrics) return;
+  // A dot-matrix line is narrower; the thermal widths scale down with it.
+  numbers_[prop::kRecLineWidth] =
+      RoundClamped(static_cast<double>(metrics->thermal_line_width) * line_dots_ / kThermalLineDots);
+  numbers_[prop::kRecLineHeight] = metrics->line_height;
+  // Rounded in every unit, dots included: cutting the fraction would lose a dot on a round
+  // trip through another unit (80 dots -> 639 twips -> 79.94 dots).
+  numbers_[prop::kRecLineSpacing] = RoundClamped(spacing_dots * metrics->units_per_dot);
+}
+
+bool PrinterProperties::ChangeRecLineSpacing(int32_t spacing) {
+  std::lock_guard lock(mutex_);
+  const double dots = spacing * DotsPerUnit(numbers_[prop::kMapMode]);
+  if (!(dots > 0.0)) return false;
+  numbers_[prop::kRecLineSpacing] = spacing;
+  numbers_[prop::kRecLinesToPaperCut] = RoundClamped(kPaperCutDistanceDots / dots);
+  return true;
 }
 
 }  // namespace service_core

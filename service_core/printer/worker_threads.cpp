@@ -1,14 +1,10 @@
-// The worker threads of a claimed printer: start, stop, and the loops of the two status
-// threads (the output worker's is in output_worker.cpp). Each ends on the stop flag and signals its own
-// ended event.
+// The worker threads of a claimed printer: start and stop. Their loops are in
+// output_worker.cpp, status_monitor.cpp and event_delivery.cpp; each ends on the stop flag
+// and signals its own ended event.
 #include "opos_codes.h"
 #include "pos_printer.h"
 
 namespace service_core {
-
-namespace {
-constexpr uint32_t kStatusPollIntervalMs = 500;
-}  // namespace
 
 void CPOSPrinter::StartWorkers(ClaimSync& sync) {
   event_delivery_ = std::thread([this, &sync] { EventDeliveryLoop(sync); });
@@ -28,32 +24,6 @@ void CPOSPrinter::StopWorkers(ClaimSync& sync) {
   for (std::thread* t : {&event_delivery_, &status_poll_, &status_event_, &output_worker_}) {
     if (t->joinable()) t->join();
   }
-}
-
-void CPOSPrinter::StatusPollLoop(ClaimSync& sync) {
-  for (;;) {
-    platform::WaitForAny({&sync.poll, &sync.stop}, platform::kInfinite);
-    if (stop_) break;
-    sync.poll.Reset();
-    if (platform::WaitForOne(sync.stop, kStatusPollIntervalMs) == 0) break;
-    if (claimed_ && device_enabled_) {
-      // Turning the port's cover, paper and power conditions into status reports for
-      // the status event thread (through sync.status) belongs to status monitoring.
-    }
-    sync.poll.Set();
-  }
-  sync.status_poll_ended.Set();
-}
-
-void CPOSPrinter::StatusEventLoop(ClaimSync& sync) {
-  for (;;) {
-    platform::WaitForAny({&sync.status, &sync.stop}, platform::kInfinite);
-    if (stop_) break;
-    sync.status.Reset();
-    if (!claimed_) continue;
-    // Raising the status update for the reported condition belongs to status monitoring.
-  }
-  sync.status_event_ended.Set();
 }
 
 }  // namespace service_core

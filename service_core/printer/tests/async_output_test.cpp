@@ -1,0 +1,178 @@
+// Asynchronous output through the control object: identifiers and output-complete events,
+// error events and their answers, ClearOutput, and release with output still queued.
+#include "output_fixture.h"
+#include "platform/event.h"
+
+namespace service_core::testing {
+namespace {
+
+struct ErrorSeen {
+  int32_t result, extended, locus, proposed;
+  int32_t state, level, station;
+  std::string text;
+};
+
+class AsyncOutputTest : public EnabledPrinterTest {
+ protected:
+  // Records each error event with the properties that hold while it is pending, and answers
+  // it with what `answer` returns.
+  void OnError(std::function<int32_t()> answer) {
+    printer_->on_error = [this, answer](int32_t rc, int32_t ext, int32_t locus, int32_t& resp) {
+      errors_.push_back({rc, ext, locus, resp, printer_->State(), printer_->GetPropertyNumber(8035),
+                         printer_->GetPropertyNumber(8004), printer_->GetPropertyString(1008005)});
+      resp = answer();
+    };
+  }
+  std::vector<ErrorSeen> errors_;
+};
+
+TEST_F(AsyncOutputTest, RequestsGetIdentifiersAndCompleteInOrder) {
+  SetAsync();
+  EXPECT_EQ(DirectIO(111, 1, "PTR_BM_LEFT"), 0);
+  EXPECT_EQ(printer_->GetPropertyNumber(5), 1);
+  EXPECT_EQ(DirectIO(111, 2, "PTR_BM_RIGHT"), 0);
+  EXPECT_EQ(printer_->GetPropertyNumber(5), 2);
+  printer_->SetPropertyNumber(8005, 1);  // FlagWhenIdle
+  ASSERT_TRUE(PumpUntil([&] { return outputs_.size() == 2; }, 15000));
+  EXPECT_EQ(outputs_, (std::vector<int32_t>{1, 2}));
+  const Bytes expected =
+      Join({NvImage('0', 1), kCompletionRequest, NvImage('2', 2), kCompletionRequest});
+  EXPECT_EQ(ReceivedWhenAtLeast(expected.size()), expected);
+  EXPECT_EQ(printer_->State(), opos::kStateIdle);
+  EXPECT_EQ(std::count(statuses_.begin(), statuses_.end(), 1001), 1);
+  EXPECT_EQ(printer_->GetPropertyNumber(8005), 0);
+}
+
+TEST_F(AsyncOutputTest, CoverOpenedDuringPrintRaisesAnErrorAndRetryPrintsTheRequestOnceMore) {
+  SetAsync();
+  OnError([this] {
+    device_->Set("cover close");
+    EXPECT_TRUE(WaitForHealth(0));
+    return opos::kErRetry;
+  });
+  device_->Set("slow 40");  // the request takes most of a second to arrive
+  EXPECT_EQ(DirectIO(111, 3, "PTR_BM_CENTER"), 0);
+  device_->Set("cover open");
+  ASSERT_TRUE(PumpUntil([&] { return !outputs_.empty(); }, 20000));
+  device_->Set("slow 0");
+  ASSERT_GE(errors_.size(), 1u);
+  const ErrorSeen& e = errors_[0];
+  EXPECT_EQ(std::vector<int32_t>({e.result, e.extended, e.locus, e.proposed}),
+            std::vector<int32_t>({114, 201, 1, opos::kErRetry}));
+  EXPECT_EQ(e.state, opos::kStateError);
+  EXPECT_EQ(e.level, 2);
+  EXPECT_EQ(e.station, 2);
+  EXPECT_EQ(e.text, "Printer cover is open.");
+  EXPECT_EQ(outputs_, std::vector<int32_t>{1});
+  const Bytes once = Join({NvImage('1', 3), kCompletionRequest});
+  EXPECT_EQ(ReceivedWhenAtLeast(2 * once.size()), Join({once, once}));
+  EXPECT_EQ(printer_->GetPropertyNumber(8035), 1);
+  EXPECT_EQ(printer_->GetPropertyString(1008005), "");
+}
+
+TEST_F(AsyncOutputTest, ClearAnswerDropsTheRequestWithoutAnEvent) {
+  SetAsync();
+  device_->Set("cover open");
+  ASSERT_TRUE(WaitForHealth(opos::kExtended));
+  OnError([] { return opos::kErClear; });
+  EXPECT_EQ(DirectIO(111, 1, "PTR_BM_LEFT"), 0);
+  ASSERT_TRUE(PumpUntil([&] { return !errors_.empty(); }));
+  platform::PumpMessages(500);
+  EXPECT_TRUE(outputs_.empty());
+  EXPECT_EQ(errors_.size(), 1u);
+  EXPECT_EQ(printer_->State(), opos::kStateIdle);
+
+  device_->Set("cover close");
+  ASSERT_TRUE(WaitForHealth(0));
+  EXPECT_EQ(DirectIO(111, 2, "PTR_BM_LEFT"), 0);
+  ASSERT_TRUE(PumpUntil([&] { return !outputs_.empty(); }, 15000));
+  EXPECT_EQ(outputs_, std::vector<int32_t>{2});
+  const Bytes expected = Join({NvImage('0', 2), kCompletionRequest});
+  EXPECT_EQ(ReceivedWhenAtLeast(expected.size()), expected);
+}
+
+TEST_F(AsyncOutputTest, ClearOutputDuringTheErrorWaitDiscardsTheQueue) {
+  SetAsync();
+  device_->Set("cover open");
+  ASSERT_TRUE(WaitForHealth(opos::kExtended));
+  OnError([this] {
+    EXPECT_EQ(printer_->ClearOutput(), 0);
+    return opos::kErRetry;  // too late: the output is gone
+  });
+  EXPECT_EQ(DirectIO(111, 1, "PTR_BM_LEFT"), 0);
+  EXPECT_EQ(DirectIO(111, 2, "PTR_BM_LEFT"), 0);
+  ASSERT_TRUE(PumpUntil([&] { return !errors_.empty(); }));
+  device_->Set("cover close");
+  ASSERT_TRUE(WaitForHealth(0));
+  platform::PumpMessages(1500);
+  EXPECT_EQ(errors_.size(), 1u);
+  EXPECT_TRUE(outputs_.empty());
+  EXPECT_TRUE(Received().empty());
+  EXPECT_EQ(printer_->State(), opos::kStateIdle);
+}
+
+TEST_F(AsyncOutputTest, ClearOutputDropsWaitingRequestsAndLetsTheCurrentOneFinish) {
+  SetAsync();
+  device_->Set("slow 30");
+  for (int image = 1; image <= 3; ++image) EXPECT_EQ(DirectIO(111, image, "PTR_BM_LEFT"), 0);
+  ASSERT_TRUE(PumpUntil([&] { return !Received().empty(); }));
+  EXPECT_EQ(printer_->ClearOutput(), 0);
+  EXPECT_EQ(DirectIO(111, 4, "PTR_BM_LEFT"), 0);  // after the clear: kept
+  ASSERT_TRUE(PumpUntil([&] { return outputs_.size() == 2; }, 20000));
+  device_->Set("slow 0");
+  EXPECT_EQ(outputs_, (std::vector<int32_t>{1, 4}));
+  const Bytes expected =
+      Join({NvImage('0', 1), kCompletionRequest, NvImage('0', 4), kCompletionRequest});
+  EXPECT_EQ(ReceivedWhenAtLeast(expected.size()), expected);
+}
+
+TEST_F(AsyncOutputTest, PrinterGoingAwayEndsInAnAnsweredErrorAndOneReprint) {
+  SetAsync();
+  device_->Set("disconnect");
+  ASSERT_TRUE(WaitForHealth(opos::kFailure));
+  OnError([this] {
+    device_->Set("connect");
+    EXPECT_TRUE(WaitForHealth(0));
+    return opos::kErRetry;
+  });
+  EXPECT_EQ(DirectIO(111, 5, "PTR_BM_LEFT"), 0);
+  ASSERT_TRUE(PumpUntil([&] { return !outputs_.empty(); }, 20000));
+  ASSERT_GE(errors_.size(), 1u);
+  EXPECT_EQ(errors_[0].result, opos::kFailure);
+  EXPECT_EQ(errors_[0].extended, 100003);
+  EXPECT_EQ(errors_[0].level, 3);
+  EXPECT_EQ(errors_[0].text, "An unrecoverable error has occurred.");
+  EXPECT_EQ(outputs_, std::vector<int32_t>{1});
+  const Bytes expected = Join({NvImage('0', 5), kCompletionRequest});
+  const Bytes received = ReceivedWhenAtLeast(expected.size());
+  // The status-back request the link sends to a printer that comes back may come first.
+  ASSERT_GE(received.size(), expected.size());
+  EXPECT_EQ(Bytes(received.end() - expected.size(), received.end()), expected);
+}
+
+TEST_F(AsyncOutputTest, ReleaseGivesQueuedOutputTenSecondsThenDiscardsIt) {
+  SetAsync();
+  device_->Set("answers off");  // no request ever completes
+  for (int image = 1; image <= 3; ++image) EXPECT_EQ(DirectIO(111, image, "PTR_BM_LEFT"), 0);
+  const uint64_t start = platform::TickCountMs();
+  EXPECT_EQ(printer_->ReleaseDevice(), 0);
+  const uint64_t took = platform::TickCountMs() - start;
+  EXPECT_GE(took, 9500u);
+  EXPECT_LT(took, 20000u);
+  platform::PumpMessages(300);
+  EXPECT_TRUE(outputs_.empty());
+  // Only the first request was started (its completion request may have been repeated).
+  const Bytes first = Join({NvImage('0', 1), kCompletionRequest});
+  Bytes received = ReceivedWhenAtLeast(first.size());
+  ASSERT_GE(received.size(), first.size());
+  EXPECT_EQ(Bytes(received.begin(), received.begin() + first.size()), first);
+  received.erase(received.begin(), received.begin() + first.size());
+  EXPECT_EQ(received.size() % kCompletionRequest.size(), 0u);
+  for (size_t at = 0; at < received.size(); at += kCompletionRequest.size()) {
+    EXPECT_EQ(Bytes(received.begin() + at, received.begin() + at + kCompletionRequest.size()),
+              kCompletionRequest);
+  }
+}
+
+}  // namespace
+}  // namespace service_core::testing

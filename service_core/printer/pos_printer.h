@@ -21,7 +21,11 @@
 #include "platform/dispatch_table.h"
 #include "platform/message_queue.h"
 #include "port_user.h"
+#include "print_data/bitmap_commands.h"
 #include "print_data/bitmap_slots.h"
+#include "print_data/escape_translator.h"
+#include "print_data/logo_store.h"
+#include "print_data/rotation.h"
 #include "printer_port.h"
 #include "printer_properties.h"
 
@@ -79,6 +83,27 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   int32_t ClearOutput();
   int32_t CheckHealth(int32_t level);
   int32_t DirectIO(int32_t command, int32_t* data, std::string* text);
+
+  // Print methods (print_methods.cpp, transaction_print.cpp, barcode_method.cpp,
+  // bitmap_methods.cpp).
+  int32_t PrintNormal(int32_t station, const std::string& data);
+  int32_t PrintImmediate(int32_t station, const std::string& data);
+  int32_t PrintTwoNormal(int32_t stations, const std::string& data1, const std::string& data2);
+  int32_t ValidateData(int32_t station, const std::string& data);
+  int32_t CutPaper(int32_t percentage);
+  int32_t RotatePrint(int32_t station, int32_t rotation);
+  int32_t TransactionPrint(int32_t station, int32_t control);
+  int32_t BeginInsertion(int32_t timeout);
+  int32_t BeginRemoval(int32_t timeout);
+  int32_t EndInsertion();
+  int32_t EndRemoval();
+  int32_t PrintBarCode(int32_t station, const std::string& data, int32_t symbology, int32_t height,
+                       int32_t width, int32_t alignment, int32_t text_position);
+  int32_t PrintBitmap(int32_t station, const std::string& file_name, int32_t width,
+                      int32_t alignment);
+  int32_t SetBitmap(int32_t bitmap_number, int32_t station, const std::string& file_name,
+                    int32_t width, int32_t alignment);
+  int32_t SetLogo(int32_t location, const std::string& data);
 
   // Queues an event for the delivery thread (application's thread); dropped while the
   // device is not claimed.
@@ -215,6 +240,22 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   std::atomic<int32_t> current_request_id_{0};
   // Signalled with the completion flag, so the worker need not poll for it.
   platform::Event completion_event_{true};
+
+  // Print methods: what they read from the properties, the state they keep between calls,
+  // and the transaction flush.
+  print_data::TranslateSettings TranslateSettingsNow() const;
+  print_data::BitmapRequest BitmapRequestNow(int32_t station, const std::string& file_name,
+                                             int32_t width, int32_t alignment) const;
+  int32_t PrintText(int32_t station, const std::string& data);
+  int32_t SlipMethod();
+  int32_t FlushTransaction();
+  int32_t AwaitTransactionCompletion();
+  int32_t WriteDownloadNow(std::string_view bytes);
+  // ClaimDevice: normal rotation, the left margin, no open transaction.
+  void ResetPrintState();
+  print_data::EscapeTranslator translator_;
+  print_data::RotationState rotation_;
+  print_data::LogoStore logos_;
 };
 
 }  // namespace service_core

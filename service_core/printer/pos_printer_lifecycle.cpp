@@ -114,6 +114,7 @@ int32_t CPOSPrinter::ClaimDevice(int32_t timeout) {
   platform::MessagePumpingPause();
 
   bitmap_slots_.Clear();
+  ResetPrintState();
   bitmap_downloaded_[0] = bitmap_downloaded_[1] = false;
   last_sync_print_ms_ = 0;
   last_async_print_ms_ = 0;

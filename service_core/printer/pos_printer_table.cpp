@@ -13,13 +13,6 @@ int32_t CPOSPrinter::NotAvailableYet() {
 }
 
 const DispatchTable<CPOSPrinter>& CPOSPrinter::AutomationTable() {
-  // Members whose family (health check, direct I/O, output, print methods, bitmaps) is
-  // not part of this object yet answer OPOS_E_ILLEGAL, so every name still resolves.
-  auto none = [](P& p) { return p.NotAvailableYet(); };
-  auto one_long = [](P& p, int32_t) { return p.NotAvailableYet(); };
-  auto two_long = [](P& p, int32_t, int32_t) { return p.NotAvailableYet(); };
-  auto long_string = [](P& p, int32_t, const string&) { return p.NotAvailableYet(); };
-
   static const DispatchTable<P> table =
       DispatchTable<P>()
           .Method("COFreezeEvents", &P::COFreezeEvents)
@@ -34,25 +27,21 @@ const DispatchTable<CPOSPrinter>& CPOSPrinter::AutomationTable() {
           .Method("CloseService", &P::CloseService)
           .Method("DirectIO", &P::DirectIO)
           .Method("ReleaseDevice", &P::ReleaseDevice)
-          .Method("BeginInsertion", one_long)
-          .Method("BeginRemoval", one_long)
-          .Method("CutPaper", one_long)
-          .Method("EndInsertion", none)
-          .Method("EndRemoval", none)
-          .Method("PrintBarCode", [](P& p, int32_t, const string&, int32_t, int32_t, int32_t,
-                                     int32_t, int32_t) { return p.NotAvailableYet(); })
-          .Method("PrintBitmap", [](P& p, int32_t, const string&, int32_t,
-                                    int32_t) { return p.NotAvailableYet(); })
-          .Method("PrintImmediate", long_string)
-          .Method("PrintNormal", long_string)
-          .Method("PrintTwoNormal",
-                  [](P& p, int32_t, const string&, const string&) { return p.NotAvailableYet(); })
-          .Method("RotatePrint", two_long)
-          .Method("SetBitmap", [](P& p, int32_t, int32_t, const string&, int32_t,
-                                  int32_t) { return p.NotAvailableYet(); })
-          .Method("SetLogo", long_string)
-          .Method("TransactionPrint", two_long)
-          .Method("ValidateData", long_string)
+          .Method("BeginInsertion", &P::BeginInsertion)
+          .Method("BeginRemoval", &P::BeginRemoval)
+          .Method("CutPaper", &P::CutPaper)
+          .Method("EndInsertion", &P::EndInsertion)
+          .Method("EndRemoval", &P::EndRemoval)
+          .Method("PrintBarCode", &P::PrintBarCode)
+          .Method("PrintBitmap", &P::PrintBitmap)
+          .Method("PrintImmediate", &P::PrintImmediate)
+          .Method("PrintNormal", &P::PrintNormal)
+          .Method("PrintTwoNormal", &P::PrintTwoNormal)
+          .Method("RotatePrint", &P::RotatePrint)
+          .Method("SetBitmap", &P::SetBitmap)
+          .Method("SetLogo", &P::SetLogo)
+          .Method("TransactionPrint", &P::TransactionPrint)
+          .Method("ValidateData", &P::ValidateData)
           .Method("Claim", &P::ClaimDevice)
           .Method("Release", &P::ReleaseDevice)
           .Method("Close", &P::CloseService);

@@ -1,0 +1,158 @@
+// TransactionPrint: while a transaction is open the send routine collects every finished
+// byte string; closing it hands them over in order and, on the thermal model printing
+// synchronously, waits until the printer confirms it printed them all.
+//
+// The transaction-failed flag is the output path's error-wait flag and the
+// discard-transaction flag its clear-during-error flag: a failed flush leaves the jobs
+// collected, and ClearOutput after it makes the next transaction start empty.
+#include "opos_codes.h"
+#include "platform/event.h"
+#include "pos_printer.h"
+#include "print_data/text_print.h"
+
+namespace service_core {
+
+namespace {
+constexpr int32_t kReceiptStation = 2;
+constexpr int32_t kTransactionBegin = 11;  // PTR_TP_TRANSACTION
+constexpr int32_t kTransactionEnd = 12;    // PTR_TP_NORMAL
+constexpr int32_t kEndOfTransactionId = -1;
+constexpr uint32_t kCompletionPollMs = 20;
+constexpr uint32_t kAnswerSettleMs = 100;
+constexpr uint64_t kCompletionResendMs = 10000;
+// A printer that leaves this many completion requests unanswered is reported as failed
+// rather than waited for without end.
+constexpr int kCompletionRequestsBeforeFailure = 3;
+}  // namespace
+
+int32_t CPOSPrinter::TransactionPrint(int32_t station, int32_t control) {
+  if (!claimed_) return Finish(opos::kNotClaimed);
+  if (!device_enabled_) return Finish(opos::kDisabled);
+  if (station != kReceiptStation) {
+    result_code_extended_ = 0;
+    return Finish(opos::kIllegal);
+  }
+  if (control == kTransactionBegin) {
+    if (properties_.Number(opos::kPropAsyncMode) != 1 && clear_during_error_) {
+      clear_during_error_ = false;
+      error_wait_ = false;
+      std::lock_guard lock(transaction_queue_mutex_);
+      transaction_queue_.clear();
+    }
+    transaction_open_ = true;
+    return Finish(opos::kSuccess);
+  }
+  if (control == kTransactionEnd) {
+    transaction_open_ = false;
+    return Finish(FlushTransaction());
+  }
+  return Finish(opos::kIllegal);
+}
+
+int32_t CPOSPrinter::FlushTransaction() {
+  const bool asynchronous = properties_.Number(opos::kPropAsyncMode) == 1;
+  if (asynchronous) {
+    std::lock_guard lock(transaction_queue_mutex_);
+    transaction_queue_.push_back({{0}, kReceiptStation, kEndOfTransactionId, false});
+  } else {
+    output_pending_ = true;
+  }
+
+  for (size_t index = 0;; ++index) {
+    OutputJob job;
+    {
+      // Released while the job is handed over: the send routine may take other locks.
+      std::lock_guard lock(transaction_queue_mutex_);
+      if (index >= transaction_queue_.size()) break;
+      job = transaction_queue_[index];
+    }
+    const bool end_of_transaction = job.output_id == kEndOfTransactionId;
+    const std::string_view bytes(reinterpret_cast<const char*>(job.data.data()), job.data.size());
+    const int32_t result =
+        SendData(job.station, bytes, !end_of_transaction,
+                 job.expand_bitmaps ? BitmapReferences::kExpand : BitmapReferences::kKeep);
+    if (result != opos::kSuccess) {
+      error_wait_ = true;
+      if (asynchronous) {
+        // The end marker belongs to this flush only; a later flush adds its own.
+        std::lock_guard lock(transaction_queue_mutex_);
+        if (!transaction_queue_.empty() && transaction_queue_.back().output_id == kEndOfTransactionId)
+          transaction_queue_.pop_back();
+      } else {
+        output_pending_ = false;
+      }
+      return result;
+    }
+  }
+
+  if (asynchronous || !thermal_) {
+    {
+      std::lock_guard lock(transaction_queue_mutex_);
+      transaction_queue_.clear();
+    }
+    if (!asynchronous) {
+      error_wait_ = false;
+      output_pending_ = false;
+    }
+    return opos::kSuccess;
+  }
+  const int32_t result = AwaitTransactionCompletion();
+  port_.SetFastPoll(false);
+  output_pending_ = false;
+  return result;
+}
+
+int32_t CPOSPrinter::AwaitTransactionCompletion() {
+  const std::string_view request = print_data::kCompletionRequest;
+  completion_answer_ = false;
+  completion_event_.Reset();
+  if (!WriteBytes(request)) {
+    error_wait_ = true;
+    result_code_extended_ = opos::kExtWriteFailed;
+    return opos::kFailure;
+  }
+  port_.SetFastPoll(true);
+  if (stop_) return opos::kSuccess;
+  uint64_t sent_at = platform::TickCountMs();
+  int requests = 1;
+  for (;;) {
+    int status;
+    if (completion_answer_.exchange(false)) {
+      platform::SleepMs(kAnswerSettleMs);
+      // The link turns a low clear-to-send (power lost) into its offline condition, so a
+      // ready status here also means the printer kept its power.
+      status = port_.GetPrinterStatus();
+      if (status == kPortReady) {
+        error_wait_ = false;
+        std::lock_guard lock(transaction_queue_mutex_);
+        transaction_queue_.clear();
+        return opos::kSuccess;
+      }
+    } else {
+      status = port_.GetPrinterStatus();
+      if (status == kPortReady && stop_) return opos::kSuccess;
+    }
+    if (status != kPortReady) {
+      error_wait_ = true;
+      if (status == kPortCoverOpen || status == kPortPaperEmpty) {
+        result_code_extended_ = status == kPortCoverOpen ? opos::kExtCoverOpen : opos::kExtRecEmpty;
+        return opos::kExtended;
+      }
+      result_code_extended_ = opos::kExtWriteFailed;
+      return opos::kFailure;
+    }
+    if (platform::TickCountMs() - sent_at >= kCompletionResendMs) {
+      if (requests >= kCompletionRequestsBeforeFailure || !WriteBytes(request)) {
+        error_wait_ = true;
+        result_code_extended_ = opos::kExtWriteFailed;
+        return opos::kFailure;
+      }
+      ++requests;
+      sent_at = platform::TickCountMs();
+    }
+    platform::WaitForOne(completion_event_, kCompletionPollMs);
+    completion_event_.Reset();
+  }
+}
+
+}  // namespace service_core

@@ -19,11 +19,6 @@ void CPOSPrinter::QueueEvent(ClaimSync& sync, const EventRecord& record) {
   sync.event_queue.Set();
 }
 
-std::optional<int32_t> CPOSPrinter::AnsweredErrorResponse() {
-  if (!sync_ || !sync_->error_response.IsSet()) return std::nullopt;
-  return error_response_.load();
-}
-
 void CPOSPrinter::EventDeliveryLoop(ClaimSync& sync) {
   for (;;) {
     platform::WaitForAll({&sync.event_queue, &sync.property_gate, &sync.control_object_gate},

@@ -108,10 +108,6 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   // Queues an event for the delivery thread (application's thread); dropped while the
   // device is not claimed.
   void QueueEvent(const EventRecord& record);
-  // The name OpenService was given (for the test hooks).
-  const std::string& OpenedName() const { return opened_name_; }
-  // The ErrorResponse of the last error event, once the application has answered it.
-  std::optional<int32_t> AnsweredErrorResponse();
 
  protected:
   ~CPOSPrinter() override;

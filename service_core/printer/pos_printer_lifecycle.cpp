@@ -2,7 +2,6 @@
 #include "opos_codes.h"
 #include "platform/registry.h"
 #include "pos_printer.h"
-#include "test_hooks.h"
 
 namespace service_core {
 
@@ -19,7 +18,6 @@ constexpr uint64_t kReleaseDrainMs = 10000;
 CPOSPrinter::CPOSPrinter() = default;
 
 CPOSPrinter::~CPOSPrinter() {
-  OpenPrinters::Remove(this);
   if (claimed_) ReleaseDevice();
   window_.reset();
 }
@@ -68,7 +66,6 @@ int32_t CPOSPrinter::OpenService(const std::string& /*device_class*/,
   power_notify_ = 0;
   cap_power_reporting_ = 1;
   SetState(opos::kStateIdle);
-  OpenPrinters::Add(this);
   return Finish(opos::kSuccess);
 }
 

@@ -119,6 +119,8 @@ void CPOSPrinter::SetPropertyNumber(int32_t index, int32_t value) {
       properties_.ChangeMapMode(value);
       break;
     case prop::kRecLineSpacing:
+      // Sideways text being collected keeps the spacing it started with.
+      if (rotation_.rotated()) break;
       if (!properties_.ChangeRecLineSpacing(value)) {
         Finish(opos::kIllegal);
         return;

@@ -3,6 +3,7 @@
 // distance, CharacterSet on the line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <map>
 #include <string>
@@ -15,6 +16,7 @@ namespace service_core::testing {
 namespace {
 
 using opos::control::POSPrinter;
+using platform::automation::Variant;
 
 // The values an opened printer answers, written from the printer's documented property
 // tables; every index not listed reads 0 (numbers) or "" (strings).
@@ -224,6 +226,18 @@ TEST_F(PropertiesTest, LineSpacingSetsTheLinesToThePaperCut) {
   printer->SetPropertyNumber(8018, 338);  // 23.97 dots
   EXPECT_EQ(printer->GetPropertyNumber(8019), 6);
 
+  // While sideways text is collected the spacing stays.
+  printer->SetDeviceEnabled(true);
+  std::vector<Variant> left90 = {Variant(2), Variant(0x0102)};
+  int32_t result = -1;
+  ASSERT_EQ(printer->CallMethod("RotatePrint", left90, result), platform::automation::kOk);
+  ASSERT_EQ(result, 0);
+  printer->SetPropertyNumber(8018, 100);
+  EXPECT_EQ(printer->ResultCode(), 0);
+  EXPECT_EQ(printer->GetPropertyNumber(8018), 338);
+  std::vector<Variant> normal = {Variant(2), Variant(0x0001)};
+  ASSERT_EQ(printer->CallMethod("RotatePrint", normal, result), platform::automation::kOk);
+
   // No spacing, no paper-cut distance: refused, nothing changes.
   for (int32_t bad : {0, -30, INT_MIN}) {
     printer->SetPropertyNumber(8018, bad);
@@ -261,6 +275,37 @@ TEST_F(PropertiesTest, CharacterSetSelectsTheCodePageOnTheLine) {
     const std::vector<uint8_t> sent(capture.begin() + before, capture.end());
     EXPECT_EQ(sent, expected) << character_set;
   }
+}
+
+TEST_F(PropertiesTest, CharacterSetIsARequestLikeAnyPrint) {
+  auto printer = OpenClaimed();
+  VirtualPrinterOnPty& device = *devices_.back();
+  printer->SetDeviceEnabled(true);
+  std::vector<int32_t> completed;
+  printer->on_output_complete = [&](int32_t id) { completed.push_back(id); };
+
+  // Asynchronous: an output identifier and its output-complete event.
+  printer->SetAsyncMode(true);
+  const size_t before = device.printer.Capture().size();
+  printer->SetPropertyNumber(8002, 860);
+  EXPECT_EQ(printer->ResultCode(), 0);
+  EXPECT_EQ(printer->GetPropertyNumber(5), 1);
+  ASSERT_TRUE(PumpUntil([&] { return completed.size() == 1; }, 15000));
+  EXPECT_EQ(completed, std::vector<int32_t>{1});
+  const auto capture = device.printer.Capture();
+  const std::vector<uint8_t> select = {0x1B, 0x74, 3};
+  EXPECT_NE(std::search(capture.begin() + before, capture.end(), select.begin(), select.end()),
+            capture.end());
+
+  // Synchronous with the cover open: the send result is the property's result.
+  printer->SetAsyncMode(false);
+  device.Set("cover open");
+  ASSERT_TRUE(PumpUntil([&] {
+    printer->SetPropertyNumber(8002, 865);
+    return printer->ResultCode() == opos::kExtended;
+  }));
+  EXPECT_EQ(printer->ResultCodeExtended(), 201);  // OPOS_EPTR_COVER_OPEN
+  EXPECT_EQ(printer->GetPropertyNumber(8002), 865);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // Asynchronous output through the control object: identifiers and output-complete events,
 // error events and their answers, ClearOutput, and release with output still queued.
+#include <algorithm>
+
 #include "output_fixture.h"
 #include "platform/event.h"
 
@@ -41,6 +43,37 @@ TEST_F(AsyncOutputTest, RequestsGetIdentifiersAndCompleteInOrder) {
   EXPECT_EQ(printer_->State(), opos::kStateIdle);
   EXPECT_EQ(std::count(statuses_.begin(), statuses_.end(), 1001), 1);
   EXPECT_EQ(printer_->GetPropertyNumber(8005), 0);
+}
+
+TEST_F(AsyncOutputTest, AsynchronousPrintSendsWhatSynchronousPrintSendsAndOneEventPerRequest) {
+  const std::string text = "Total      12.34\n";
+  ASSERT_EQ(printer_->PrintNormal(2, text), 0);
+  platform::PumpMessages(300);
+  const Bytes sync_bytes = Received();
+  ASSERT_FALSE(sync_bytes.empty());
+
+  SetAsync();
+  Mark();
+  ASSERT_EQ(printer_->PrintNormal(2, text), 0);
+  EXPECT_EQ(printer_->GetPropertyNumber(5), 1);
+  ASSERT_TRUE(PumpUntil([&] { return outputs_.size() == 1; }, 15000));
+  EXPECT_EQ(ReceivedWhenAtLeast(sync_bytes.size()), Join({sync_bytes, kCompletionRequest}));
+
+  // A transaction reaches the send routine in pieces: one identifier, one event.
+  Mark();
+  ASSERT_EQ(printer_->TransactionPrint(2, 11), 0);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(printer_->PrintNormal(2, text), 0);
+  ASSERT_EQ(printer_->TransactionPrint(2, 12), 0);
+  EXPECT_EQ(printer_->GetPropertyNumber(5), 2);
+  ASSERT_TRUE(PumpUntil([&] { return outputs_.size() == 2; }, 15000));
+  platform::PumpMessages(500);
+  EXPECT_EQ(outputs_, (std::vector<int32_t>{1, 2}));
+  const Bytes received = Received();
+  ASSERT_GE(received.size(), 3 * sync_bytes.size() + kCompletionRequest.size());
+  EXPECT_EQ(Bytes(received.end() - kCompletionRequest.size(), received.end()), kCompletionRequest);
+  EXPECT_EQ(std::search(received.begin() + 2 * sync_bytes.size(), received.end(),
+                        sync_bytes.begin(), sync_bytes.end()),
+            received.begin() + 2 * sync_bytes.size());
 }
 
 TEST_F(AsyncOutputTest, CoverOpenedDuringPrintRaisesAnErrorAndRetryPrintsTheRequestOnceMore) {

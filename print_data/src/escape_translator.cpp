@@ -4,7 +4,10 @@
 #include <cstring>
 #include <limits>
 
-#include "line_scan.h"
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "print_data/feed_units.h"
 #include "print_data/map_mode.h"
 
@@ -30,11 +33,89 @@ uint8_t RaiseHeight(uint8_t size, int steps) {
   return static_cast<uint8_t>((size & 0xF0) | height);
 }
 
+// The output of one translation, written through a cursor into `out` itself. `out` grows
+// ahead of the cursor (so small writes are plain stores) and is cut back to what was written
+// at the end; nothing beyond `limit` bytes is ever written.
+class OutputCursor {
+ public:
+  OutputCursor(std::string& out, size_t limit, size_t expected)
+      : out_(out), start_(out.size()), limit_(limit) {
+    Resize(0, std::min(expected, limit_));
+  }
+  // Makes room for `n` more bytes; false when they would exceed the limit.
+  bool Reserve(size_t n) {
+    return static_cast<size_t>(end_ - cursor_) >= n || Grow(n);
+  }
+  void Put(const char* bytes, size_t n) {
+    std::memcpy(cursor_, bytes, n);
+    cursor_ += n;
+  }
+  void PutRepeated(char byte, size_t n) {
+    std::memset(cursor_, byte, n);
+    cursor_ += n;
+  }
+  // Raw(): where the next byte goes; after Reserve(n), n bytes may be stored there.
+  char* Raw() { return cursor_; }
+  void Advance(size_t n) { cursor_ += n; }
+  size_t Used() const { return static_cast<size_t>(cursor_ - Base()); }
+  size_t Room() const { return limit_ - Used(); }
+  // Hands `out` to code that appends to the string itself, then takes it back.
+  std::string& Suspend() {
+    out_.resize(start_ + Used());
+    return out_;
+  }
+  void Resume() {
+    const size_t used = out_.size() - start_;
+    Resize(used, used);
+  }
+  void Finish() { out_.resize(start_ + Used()); }
+  void Discard() { out_.resize(start_); }
+
+ private:
+  char* Base() const { return out_.data() + start_; }
+  void Resize(size_t used, size_t capacity) {
+    out_.resize(start_ + capacity);
+    cursor_ = Base() + used;
+    end_ = out_.data() + out_.size();
+  }
+  bool Grow(size_t n) {
+    const size_t used = Used();
+    if (n > limit_ - used) return false;
+    const size_t capacity = static_cast<size_t>(end_ - Base());
+    Resize(used, std::max(used + n, std::min(limit_, capacity * 2 + 64)));
+    return true;
+  }
+
+  std::string& out_;
+  const size_t start_;
+  const size_t limit_;
+  char* cursor_ = nullptr;
+  char* end_ = nullptr;
+};
+
+#ifdef __SSE2__
+// Bit i set where text[i] is a control byte up to ESC (0x00..0x1B: ESC, CR, LF and rarer
+// ones), for the 64 bytes at `text`. One comparison per byte keeps the scan close to the
+// speed of copying; the few hits are told apart one by one.
+// The 64 bytes are copied to `copy` on the way.
+inline uint64_t CopyControlBytes64(const char* text, char* copy) {
+  const __m128i highest = _mm_set1_epi8(kEsc);
+  uint64_t mask = 0;
+  for (int part = 0; part < 4; ++part) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16 * part));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(copy + 16 * part), block);
+    const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(block, highest), block);
+    mask |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(low))) << (16 * part);
+  }
+  return mask;
+}
+#endif
+
 // One translation: the per-call state and the output being built.
 class Pass {
  public:
-  Pass(const TranslateSettings& settings, ColumnState columns, std::string& out)
-      : settings_(settings), columns_(columns), out_(out), start_(out.size()) {
+  Pass(const TranslateSettings& settings, ColumnState columns, std::string& out, size_t expected)
+      : settings_(settings), columns_(columns), out_(out, settings.output_limit, expected) {
     mode_ = InitialModeByte(settings.rec_line_chars);
     column_ = columns_.line_open ? columns_.carried_column : 0;
   }
@@ -44,18 +125,23 @@ class Pass {
     const size_t length = data.size();
     size_t pos = 0;
     while (pos < length && !overflow_) {
-      const size_t end = NextEscape(text, pos, length);
-      if (end > pos) PlainRun(text + pos, end - pos);
-      pos = end;
+      // Plain text up to the next sequence: copied as it is in one piece; only the column
+      // bookkeeping looks at its line ends.
+      pos = PlainText(text, pos, length);
       if (pos >= length || overflow_) break;
       if (pos + 1 < length && text[pos + 1] == '|') {
         pos = Sequence(text, length, pos);
       } else {
-        PlainRun(text + pos, 1);
+        Emit(text + pos, 1);  // a lone ESC is ordinary data
+        Columns(1);
         ++pos;
       }
     }
-    if (overflow_) return false;
+    if (overflow_) {
+      out_.Discard();
+      return false;
+    }
+    out_.Finish();
     // The line in progress carries its columns into the next call, also after a line end
     // earlier in this call, so that a rotated page is sized by every line it holds.
     columns_.carried_column = column_;
@@ -66,35 +152,78 @@ class Pass {
   const ColumnState& columns() const { return columns_; }
 
  private:
-  // Sequences usually sit a few bytes apart: look at the next bytes directly before
-  // handing a long search to memchr.
-  static size_t NextEscape(const char* text, size_t pos, size_t length) {
-    const size_t near_end = std::min(length, pos + 16);
-    for (; pos < near_end; ++pos) {
-      if (text[pos] == kEsc) return pos;
-    }
-    if (pos == length) return length;
-    const void* esc = std::memchr(text + pos, kEsc, length - pos);
-    return esc ? static_cast<size_t>(static_cast<const char*>(esc) - text) : length;
-  }
-
-  size_t Room() const { return settings_.output_limit - std::min(Used(), settings_.output_limit); }
-  size_t Used() const { return out_.size() - start_; }
-
-  void Emit(std::string_view bytes) {
-    if (bytes.size() > Room()) {
+  void Emit(const char* bytes, size_t n) {
+    if (!out_.Reserve(n)) {
       overflow_ = true;
       return;
     }
-    out_.append(bytes);
+    out_.Put(bytes, n);
   }
+  void Emit(std::string_view bytes) { Emit(bytes.data(), bytes.size()); }
   void EmitRepeated(char byte, int64_t count) {
     if (count <= 0) return;
-    if (static_cast<uint64_t>(count) > Room()) {
+    if (static_cast<uint64_t>(count) > out_.Room() || !out_.Reserve(static_cast<size_t>(count))) {
       overflow_ = true;
       return;
     }
-    out_.append(static_cast<size_t>(count), byte);
+    out_.PutRepeated(byte, static_cast<size_t>(count));
+  }
+
+  // Column bookkeeping of the plain text from `pos` up to the next ESC (or the end), whose
+  // position it returns. Blocks of 64 bytes are looked at in one go.
+  size_t PlainText(const char* text, size_t pos, size_t length) {
+    size_t segment = pos;  // start of the line part not yet counted
+    bool ended = false;    // a line ended in this text
+    size_t longest = 0;    // longest line between two line ends of this text
+    // The first line end finishes the line in progress; the lines after it start at the
+    // left margin with no width increment, so only their lengths matter.
+    auto line_end = [&](size_t at) {
+      if (ended) {
+        longest = std::max(longest, at - segment);
+      } else {
+        Columns(at - segment);
+        LineEnd();
+        ended = true;
+      }
+      segment = at + 1;
+    };
+#ifdef __SSE2__
+    // Whole blocks are copied as they are scanned; the cursor moves only over the part
+    // before an ESC. Near the output limit the exact path below takes over.
+    for (; pos + 64 <= length && out_.Reserve(64); pos += 64) {
+      for (uint64_t hits = CopyControlBytes64(text + pos, out_.Raw()); hits != 0;
+           hits &= hits - 1) {
+        const size_t at = pos + static_cast<size_t>(__builtin_ctzll(hits));
+        if (text[at] == kEsc) {
+          out_.Advance(at - pos);
+          pos = at;
+          goto done;
+        }
+        if (text[at] == '\r' || text[at] == '\n') line_end(at);
+      }
+      out_.Advance(64);
+    }
+#endif
+    {
+      const size_t tail = pos;
+      for (; pos < length && text[pos] != kEsc; ++pos) {
+        if (text[pos] == '\r' || text[pos] == '\n') line_end(pos);
+      }
+      Emit(text + tail, pos - tail);
+    }
+#ifdef __SSE2__
+  done:
+#endif
+    columns_.widest_line = std::max(columns_.widest_line, static_cast<int64_t>(longest));
+    Columns(pos - segment);
+    return pos;
+  }
+
+  // `n` printed characters of the line in progress.
+  void Columns(size_t n) {
+    if (n == 0) return;
+    column_ += static_cast<int64_t>(n) * (1 + width_increment_);
+    line_start_ = false;
   }
 
   void LineEnd() {
@@ -104,38 +233,6 @@ class Pass {
     width_increment_ = 0;
     column_ = 0;
     line_start_ = true;
-  }
-
-  // Text without escape sequences: copied as it is, only the column bookkeeping changes.
-  void PlainRun(const char* text, size_t length) {
-    Emit(std::string_view(text, length));
-    if (overflow_) return;
-    if (length < 16) {
-      for (size_t i = 0; i < length; ++i) {
-        if (text[i] == '\r' || text[i] == '\n') {
-          LineEnd();
-        } else {
-          column_ += 1 + width_increment_;
-          line_start_ = false;
-        }
-      }
-      return;
-    }
-    const LineEnds ends = ScanLineEnds(text, length);
-    if (!ends.any) {
-      column_ += static_cast<int64_t>(length) * (1 + width_increment_);
-      line_start_ = false;
-      return;
-    }
-    column_ += static_cast<int64_t>(ends.first) * (1 + width_increment_);
-    LineEnd();
-    // Lines between line ends are printed without a width increment (it ends with a line).
-    columns_.widest_line = std::max(columns_.widest_line, static_cast<int64_t>(ends.longest_inner));
-    const size_t tail = length - ends.last - 1;
-    if (tail > 0) {
-      column_ = static_cast<int64_t>(tail);
-      line_start_ = false;
-    }
   }
 
   // Parses the sequence whose ESC is at `pos` and returns where scanning resumes.
@@ -197,10 +294,11 @@ class Pass {
         } else if (qualifier == 'u') {
           if (settings_.rotation_mode == 0) {
             const int64_t dots = ToDots(n, settings_.map_mode);
-            if (FeedUnitsLength(dots) > Room()) {
+            if (FeedUnitsLength(dots) > out_.Room()) {
               overflow_ = true;
             } else {
-              AppendFeedUnits(dots, settings_.kind, out_);
+              AppendFeedUnits(dots, settings_.kind, out_.Suspend());
+              out_.Resume();
             }
           }
         } else if (qualifier != 'r') {
@@ -329,8 +427,7 @@ class Pass {
 
   const TranslateSettings& settings_;
   ColumnState columns_;
-  std::string& out_;
-  const size_t start_;
+  OutputCursor out_;
   bool overflow_ = false;
 
   uint8_t mode_ = 0x40;
@@ -348,19 +445,15 @@ int32_t EscapeTranslator::TranslateAppend(std::string_view data, const Translate
   if (const void* zero = std::memchr(data.data(), 0, data.size())) {
     data = data.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - data.data()));
   }
-  const size_t start = out.size();
-  Pass pass(settings, columns_, out);
-  if (!pass.Run(data)) {
-    out.resize(start);
-    return kIllegal;
-  }
+  // Translated text is about as long as its source: room for that is made at once.
+  Pass pass(settings, columns_, out, data.size() + 64);
+  if (!pass.Run(data)) return kIllegal;
   columns_ = pass.columns();
   return kSuccess;
 }
 
 Encoded EscapeTranslator::Translate(std::string_view data, const TranslateSettings& settings) {
   Encoded encoded;
-  encoded.bytes.reserve(data.size() + 16);
   encoded.result = TranslateAppend(data, settings, encoded.bytes);
   return encoded;
 }

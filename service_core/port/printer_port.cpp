@@ -262,7 +262,7 @@ void CPrinterPort::MonitorLoop() {
   uint8_t buffer[3 + 256];
   size_t carried = 0;
   while (!monitor_stop_) {
-    platform::WaitForOne(monitor_wake_, fast_poll_ ? 50 : 500);
+    platform::WaitForAny({&monitor_wake_, &poll_now_}, fast_poll_ ? 50 : 500);
     if (monitor_stop_) break;
     if (offline_) {
       WritePort(kEnableStatusBack, sizeof kEnableStatusBack);

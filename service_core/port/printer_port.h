@@ -63,7 +63,12 @@ class CPrinterPort {
   // A drawer state seen only in between two monitor rounds (opened and closed again), or
   // -1; taking it clears it.
   int TakeBriefDrawerState();
-  void SetFastPoll(bool fast) { fast_poll_ = fast; }
+  // Fast polling (every 50 ms) while the output worker waits for a completion answer;
+  // switching it on starts a round at once instead of after the current 500 ms wait.
+  void SetFastPoll(bool fast) {
+    fast_poll_ = fast;
+    if (fast) poll_now_.Set();
+  }
   bool IsOwner() const { return owner_; }
   // The last operating-system error seen by this link, for logs.
   std::string LastError() const;
@@ -101,6 +106,7 @@ class CPrinterPort {
 
   std::atomic<bool> monitor_stop_{false};
   platform::Event monitor_wake_{true};
+  platform::Event poll_now_{false};
   std::thread monitor_;
 
   uint8_t read_buffer_[256] = {};

@@ -153,6 +153,7 @@ class Pass {
 
  private:
   void Emit(const char* bytes, size_t n) {
+    if (n == 0) return;  // `bytes` may be null then
     if (!out_.Reserve(n)) {
       overflow_ = true;
       return;

@@ -216,8 +216,10 @@ TEST(Transactions, FailedFlushKeepsJobsUntilClearOutput) {
   EXPECT_EQ(p.ResultCodeExtended(), 201);
 
   // Without ClearOutput the kept jobs print with the next flush.
+  // The link asks the recovering printer for its status blocks again: wait until it did.
   rig.device().Set("cover close");
-  rig.Wait(1500);
+  rig.Wait(2000);
+  rig.Mark();
   EXPECT_EQ(p.TransactionPrint(2, 12), 0);
   const std::string kept = rig.PlainOutput("kept\n") + kCompletionRequest;
   EXPECT_EQ(rig.Sent(kept.size()), kept);
@@ -230,7 +232,7 @@ TEST(Transactions, FailedFlushKeepsJobsUntilClearOutput) {
   EXPECT_EQ(p.TransactionPrint(2, 12), opos::kExtended);
   EXPECT_EQ(p.ResultCodeExtended(), 203);
   rig.device().Set("paper in");
-  rig.Wait(1500);
+  rig.Wait(2000);
   EXPECT_EQ(p.ClearOutput(), 0);
   rig.Mark();
   ASSERT_EQ(p.TransactionPrint(2, 11), 0);

@@ -52,8 +52,7 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
 
   CPOSPrinter();
 
-  // The automation interface, in interface order. Methods of the print, health and
-  // bitmap families are declared in the table and answer OPOS_E_ILLEGAL until they exist.
+  // The automation interface (the table in pos_printer_table.cpp keeps interface order).
   int32_t COFreezeEvents(int32_t freeze);
   int32_t GetPropertyNumber(int32_t index);
   void SetPropertyNumber(int32_t index, int32_t value);
@@ -114,7 +113,6 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
 
  private:
   int32_t Finish(int32_t result);  // stores ResultCode
-  int32_t NotAvailableYet();
   void SetState(int32_t state);
   int32_t ReadState();
   void SetDeviceEnabled(int32_t value);

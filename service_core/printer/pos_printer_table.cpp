@@ -7,11 +7,6 @@ namespace service_core {
 using P = CPOSPrinter;
 using std::string;
 
-int32_t CPOSPrinter::NotAvailableYet() {
-  result_code_extended_ = 0;
-  return Finish(opos::kIllegal);
-}
-
 const DispatchTable<CPOSPrinter>& CPOSPrinter::AutomationTable() {
   static const DispatchTable<P> table =
       DispatchTable<P>()

@@ -62,9 +62,10 @@ TEST_F(OpenClaimTest, OpenedObjectHasItsDefaultsAndDoesNotTouchThePort) {
   EXPECT_EQ(printer->ResultCode(), opos::kNotClaimed);
   EXPECT_FALSE(printer->AsyncMode());
   EXPECT_EQ(printer->ReleaseDevice(), opos::kIllegal);
-  // Methods of later families resolve and refuse.
-  EXPECT_EQ(printer->PrintNormal(2, "x"), opos::kIllegal);
-  EXPECT_EQ(printer->CutPaper(100), opos::kIllegal);
+  // Print methods refuse before the claim: PrintNormal checks the claim first, CutPaper
+  // only checks that the device is enabled.
+  EXPECT_EQ(printer->PrintNormal(2, "x"), opos::kNotClaimed);
+  EXPECT_EQ(printer->CutPaper(100), opos::kDisabled);
 }
 
 TEST_F(OpenClaimTest, DotMatrixAndSensorlessModelsChangeCapabilities) {

@@ -1,13 +1,8 @@
 #include "temp_registry.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-
 #include "control_objects/device_lookup.h"
-#include "platform/class_factory.h"
 #include "platform/registry.h"
 
 namespace opos::control::testing {
@@ -16,30 +11,8 @@ namespace reg = platform::registry;
 
 std::string TestServiceLibrary() { return TEST_SO_PATH; }
 
-TempRegistry::TempRegistry() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "opos-co-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) ADD_FAILURE() << "mkdtemp failed";
-  dir_ = pattern;
-  db_path_ = dir_ + "/registry.db";
-  reg::UseDatabase(db_path_);
-
-  void* library = dlopen(TEST_SO_PATH, RTLD_NOW | RTLD_LOCAL);
-  if (!library) {
-    ADD_FAILURE() << "dlopen: " << dlerror();
-    return;
-  }
-  auto register_server = reinterpret_cast<platform::automation::RegisterServerFn>(
-      dlsym(library, platform::automation::kRegisterServerExport));
-  if (!register_server)
-    ADD_FAILURE() << "no DllRegisterServer";
-  else
-    EXPECT_EQ(register_server(), 0);
-  dlclose(library);
-}
-
-TempRegistry::~TempRegistry() {
-  std::error_code ignored;
-  std::filesystem::remove_all(dir_, ignored);
+TempRegistry::TempRegistry() : test_support::TempRegistry("opos-co") {
+  EXPECT_TRUE(test_support::RegisterServerLibrary(TEST_SO_PATH));
 }
 
 void TempRegistry::AddDevice(std::string_view device_class, std::string_view key,

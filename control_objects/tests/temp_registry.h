@@ -6,17 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include "test_support/temp_registry.h"
+
 namespace opos::control::testing {
 
-class TempRegistry {
+class TempRegistry : public test_support::TempRegistry {
  public:
   TempRegistry();
-  ~TempRegistry();
-  TempRegistry(const TempRegistry&) = delete;
-  TempRegistry& operator=(const TempRegistry&) = delete;
-
-  const std::string& Dir() const { return dir_; }
-  const std::string& DatabasePath() const { return db_path_; }
 
   // Adds HKLM\SOFTWARE\OLEforRetail\ServiceOPOS\<class>\<key> with `prog_id` as its default
   // value (none when empty).
@@ -24,10 +20,6 @@ class TempRegistry {
   void AddLogicalName(std::string_view device_class, std::string_view name, std::string_view key);
   void SetDeviceDword(std::string_view device_class, std::string_view key,
                       std::string_view value_name, uint32_t value);
-
- private:
-  std::string dir_;
-  std::string db_path_;
 };
 
 // Absolute path of the test service object library.

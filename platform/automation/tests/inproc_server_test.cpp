@@ -13,7 +13,7 @@
 #include "platform/class_factory.h"
 #include "platform/dispatch_table.h"
 #include "platform/object_factory.h"
-#include "temp_registry.h"
+#include "classes_root.h"
 
 namespace automation_test {
 namespace {
@@ -211,7 +211,7 @@ TEST_F(InprocServer, CreationFailuresAreDistinct) {
   WriteClassesRootDefault("OposTest.NoServer\\CLSID", missing_clsid);
   EXPECT_EQ(CreateObject("OposTest.NoServer", object), kClassNotRegistered);
 
-  std::string missing_path = registry_.dir() + "/absent.so";
+  std::string missing_path = registry_.Dir() + "/absent.so";
   WriteClassesRootDefault("CLSID\\" + missing_clsid + "\\InprocServer32", missing_path);
   EXPECT_EQ(CreateObject("OposTest.NoServer", object), kModuleNotFound);
   EXPECT_NE(LastCreateError().find(missing_path), std::string::npos) << LastCreateError();

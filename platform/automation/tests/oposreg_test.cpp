@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "temp_registry.h"
+#include "classes_root.h"
 
 extern char** environ;
 
@@ -37,13 +37,13 @@ class Oposreg : public ::testing::Test {
  protected:
   // oposreg --registry <db> args..., with standard input from `input`.
   RunResult Run(std::vector<std::string> args, const std::string& input = "") {
-    args.insert(args.begin(), {OPOSREG_PATH, "--registry", registry_.database()});
+    args.insert(args.begin(), {OPOSREG_PATH, "--registry", registry_.DatabasePath()});
     return RunRaw(args, input);
   }
 
   RunResult RunRaw(const std::vector<std::string>& args, const std::string& input = "") {
-    std::string in_path = registry_.dir() + "/stdin", out_path = registry_.dir() + "/stdout",
-                err_path = registry_.dir() + "/stderr";
+    std::string in_path = registry_.Dir() + "/stdin", out_path = registry_.Dir() + "/stdout",
+                err_path = registry_.Dir() + "/stderr";
     WriteFile(in_path, input);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -98,7 +98,7 @@ TEST_F(Oposreg, RegistersListsAndUnregistersALibrary) {
 }
 
 TEST_F(Oposreg, ReportsLibrariesThatCannotBeRegistered) {
-  std::string absent = registry_.dir() + "/absent.so";
+  std::string absent = registry_.Dir() + "/absent.so";
   RunResult r = Run({"register", absent, TEST_SERVER_PATH});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.err.find(absent), std::string::npos) << r.err;
@@ -110,7 +110,7 @@ TEST_F(Oposreg, ReportsLibrariesThatCannotBeRegistered) {
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.err.find("DllRegisterServer"), std::string::npos) << r.err;
 
-  std::string not_a_library = registry_.dir() + "/text.so";
+  std::string not_a_library = registry_.Dir() + "/text.so";
   WriteFile(not_a_library, "hello");
   r = Run({"unregister", not_a_library});
   EXPECT_EQ(r.exit_code, 1);
@@ -125,7 +125,7 @@ TEST_F(Oposreg, ReportsLibrariesThatCannotBeRegistered) {
 }
 
 TEST_F(Oposreg, ImportAndExportMoveAConfiguration) {
-  std::string file = registry_.dir() + "/device.reg";
+  std::string file = registry_.Dir() + "/device.reg";
   WriteFile(file,
             "REGEDIT4\n\n"
             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter\\Receipt]\n"
@@ -143,7 +143,7 @@ TEST_F(Oposreg, ImportAndExportMoveAConfiguration) {
 
   // The export, fed to another store through standard input, reproduces it.
   std::string exported = r.out;
-  std::string other = registry_.dir() + "/other.db";
+  std::string other = registry_.Dir() + "/other.db";
   r = RunRaw({OPOSREG_PATH, "--registry", other, "import", "-"}, exported);
   ASSERT_EQ(r.exit_code, 0) << r.err;
   r = RunRaw({OPOSREG_PATH, "--registry", other, "export",
@@ -156,14 +156,14 @@ TEST_F(Oposreg, ImportAndExportMoveAConfiguration) {
 }
 
 TEST_F(Oposreg, RejectsBadImportsAndUsage) {
-  std::string file = registry_.dir() + "/bad.reg";
+  std::string file = registry_.Dir() + "/bad.reg";
   WriteFile(file, "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\X]\n\"Port\"=dword:nothex\n");
   RunResult r = Run({"import", file});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.err.find("import of " + file + " failed"), std::string::npos) << r.err;
   EXPECT_EQ(Run({"export", "HKEY_LOCAL_MACHINE\\SOFTWARE\\X"}).exit_code, 1);  // nothing written
 
-  r = Run({"import", registry_.dir() + "/none.reg"});
+  r = Run({"import", registry_.Dir() + "/none.reg"});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.err.find("cannot read"), std::string::npos);
 

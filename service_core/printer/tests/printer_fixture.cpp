@@ -1,13 +1,8 @@
 #include "printer_fixture.h"
 
 #include <dirent.h>
-#include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
-
-#include "platform/class_factory.h"
 #include "platform/event.h"
 #include "platform/message_queue.h"
 #include "platform/registry.h"
@@ -27,35 +22,14 @@ void VirtualPrinterOnPty::Set(const std::string& command) {
 }
 
 PrinterRig::PrinterRig() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "tandor-so-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) ADD_FAILURE() << "mkdtemp failed";
-  dir_ = pattern;
-  registry_ = dir_ + "/registry.db";
-  reg::UseDatabase(registry_);
-
-  void* library = dlopen(PRINTER_SO_PATH, RTLD_NOW | RTLD_LOCAL);
-  if (!library) {
-    ADD_FAILURE() << "dlopen: " << dlerror();
-    return;
-  }
-  auto register_server = reinterpret_cast<platform::automation::RegisterServerFn>(
-      dlsym(library, platform::automation::kRegisterServerExport));
-  if (!register_server)
-    ADD_FAILURE() << "no DllRegisterServer";
-  else
-    EXPECT_EQ(register_server(), 0);
-  dlclose(library);
+  EXPECT_TRUE(test_support::RegisterServerLibrary(PRINTER_SO_PATH));
 }
 
-PrinterRig::~PrinterRig() {
-  printers_.clear();
-  std::error_code ignored;
-  std::filesystem::remove_all(dir_, ignored);
-}
+PrinterRig::~PrinterRig() { printers_.clear(); }
 
 VirtualPrinterOnPty& PrinterRig::AddVirtualPrinter(const std::string& name,
                                                    vdev::PrinterConfig config) {
-  printers_.push_back(std::make_unique<VirtualPrinterOnPty>(dir_ + "/" + name, config));
+  printers_.push_back(std::make_unique<VirtualPrinterOnPty>(Dir() + "/" + name, config));
   std::string error;
   EXPECT_TRUE(printers_.back()->attachment.Start(error)) << error;
   return *printers_.back();

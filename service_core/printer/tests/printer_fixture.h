@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "control_objects/pos_printer.h"
+#include "test_support/temp_registry.h"
 #include "virtual_devices/pty_attachment.h"
 #include "virtual_devices/virtual_printer.h"
 
@@ -32,8 +33,8 @@ class PrinterRig {
   PrinterRig(const PrinterRig&) = delete;
   PrinterRig& operator=(const PrinterRig&) = delete;
 
-  const std::string& Dir() const { return dir_; }
-  const std::string& RegistryPath() const { return registry_; }
+  const std::string& Dir() const { return registry_.Dir(); }
+  const std::string& RegistryPath() const { return registry_.DatabasePath(); }
 
   // Starts a virtual printer on "<dir>/<name>" and returns it.
   VirtualPrinterOnPty& AddVirtualPrinter(const std::string& name, vdev::PrinterConfig config = {});
@@ -48,8 +49,7 @@ class PrinterRig {
   static void Import(const std::string& regedit_body);
 
  private:
-  std::string dir_;
-  std::string registry_;
+  test_support::TempRegistry registry_{"tandor-so"};
   std::vector<std::unique_ptr<VirtualPrinterOnPty>> printers_;
 };
 

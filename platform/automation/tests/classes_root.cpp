@@ -1,8 +1,5 @@
-#include "temp_registry.h"
+#include "classes_root.h"
 
-#include <stdlib.h>
-
-#include <filesystem>
 #include <stdexcept>
 
 #include "platform/registry.h"
@@ -10,19 +7,6 @@
 namespace automation_test {
 
 namespace reg = platform::registry;
-
-TempRegistry::TempRegistry() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "automation-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  dir_ = pattern;
-  database_ = dir_ + "/registry.db";
-  reg::UseDatabase(database_);
-}
-
-TempRegistry::~TempRegistry() {
-  std::error_code ignored;
-  std::filesystem::remove_all(dir_, ignored);
-}
 
 std::string ClassesRootDefault(const std::string& path) {
   reg::Key key;

@@ -1,6 +1,7 @@
 #include "print_data/escape_translator.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 
@@ -34,22 +35,43 @@ uint8_t RaiseHeight(uint8_t size, int steps) {
 }
 
 // The output of one translation, written through a cursor into `out` itself. `out` grows
-// ahead of the cursor (so small writes are plain stores) and is cut back to what was written
-// at the end; nothing beyond `limit` bytes is ever written.
+// ahead of the cursor and always keeps kSlack writable bytes past it, so the short commands
+// of a sequence and 16-byte blocks of text are plain stores without a size check each. Such
+// stores may run past `limit`; Over() tells, and the translation is then refused, so only the
+// final length matters. Long writes (feeds, logos) are checked against the limit first.
 class OutputCursor {
  public:
+  static constexpr size_t kSlack = 64;
+
   OutputCursor(std::string& out, size_t limit, size_t expected)
       : out_(out), start_(out.size()), limit_(limit) {
-    Resize(0, std::min(expected, limit_));
+    Resize(0, std::min(expected, limit_) + kSlack);
   }
-  // Makes room for `n` more bytes; false when they would exceed the limit.
+  bool Over() const { return cursor_ > limit_end_; }
+  // Restores the slack after short stores; only while !Over().
+  void EnsureSlack() {
+    if (static_cast<size_t>(end_ - cursor_) < kSlack) Grow(0);
+  }
+  // Makes room for `n` more bytes (and the slack after them); false when they would exceed
+  // the limit.
   bool Reserve(size_t n) {
-    return static_cast<size_t>(end_ - cursor_) >= n || Grow(n);
+    if (cursor_ > limit_end_ || n > static_cast<size_t>(limit_end_ - cursor_)) return false;
+    if (static_cast<size_t>(end_ - cursor_) < n + kSlack) Grow(n);
+    return true;
+  }
+  // Reserve(n) for a small n, usually a single comparison.
+  bool ReserveSmall(size_t n) {
+    return block_end_ - cursor_ >= static_cast<std::ptrdiff_t>(n) || Reserve(n);
   }
   void Put(const char* bytes, size_t n) {
     std::memcpy(cursor_, bytes, n);
     cursor_ += n;
   }
+  template <size_t N>
+  void Put(const char (&bytes)[N]) {
+    Put(bytes, N - 1);
+  }
+  void PutByte(char byte) { *cursor_++ = byte; }
   void PutRepeated(char byte, size_t n) {
     std::memset(cursor_, byte, n);
     cursor_ += n;
@@ -57,8 +79,8 @@ class OutputCursor {
   // Raw(): where the next byte goes; after Reserve(n), n bytes may be stored there.
   char* Raw() { return cursor_; }
   void Advance(size_t n) { cursor_ += n; }
-  size_t Used() const { return static_cast<size_t>(cursor_ - Base()); }
-  size_t Room() const { return limit_ - Used(); }
+  size_t Used() const { return static_cast<size_t>(cursor_ - base_); }
+  size_t Room() const { return Over() ? 0 : limit_ - Used(); }
   // Hands `out` to code that appends to the string itself, then takes it back.
   std::string& Suspend() {
     out_.resize(start_ + Used());
@@ -66,31 +88,35 @@ class OutputCursor {
   }
   void Resume() {
     const size_t used = out_.size() - start_;
-    Resize(used, used);
+    Resize(used, used + kSlack);
   }
   void Finish() { out_.resize(start_ + Used()); }
   void Discard() { out_.resize(start_); }
 
  private:
-  char* Base() const { return out_.data() + start_; }
   void Resize(size_t used, size_t capacity) {
     out_.resize(start_ + capacity);
-    cursor_ = Base() + used;
+    base_ = out_.data() + start_;
+    cursor_ = base_ + used;
     end_ = out_.data() + out_.size();
+    limit_end_ = base_ + limit_;
+    block_end_ = std::min(end_ - kSlack, limit_end_);
   }
-  bool Grow(size_t n) {
+  // Called with Used() + n within the limit.
+  void Grow(size_t n) {
     const size_t used = Used();
-    if (n > limit_ - used) return false;
-    const size_t capacity = static_cast<size_t>(end_ - Base());
-    Resize(used, std::max(used + n, std::min(limit_, capacity * 2 + 64)));
-    return true;
+    const size_t capacity = static_cast<size_t>(end_ - base_);
+    Resize(used, std::max(used + n + kSlack, std::min(limit_ + kSlack, capacity * 2 + 64)));
   }
 
   std::string& out_;
   const size_t start_;
   const size_t limit_;
+  char* base_ = nullptr;       // where this translation's output starts
   char* cursor_ = nullptr;
   char* end_ = nullptr;
+  char* limit_end_ = nullptr;  // base_ + limit_
+  char* block_end_ = nullptr;  // writes up to here keep the slack and the limit
 };
 
 #ifdef __SSE2__
@@ -109,6 +135,14 @@ inline uint64_t CopyControlBytes64(const char* text, char* copy) {
   }
   return mask;
 }
+
+// The same for the 16 bytes at `text`: the short text between two sequences usually fits.
+inline uint32_t CopyControlBytes16(const char* text, char* copy) {
+  const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(copy), block);
+  const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(block, _mm_set1_epi8(kEsc)), block);
+  return static_cast<uint32_t>(_mm_movemask_epi8(low));
+}
 #endif
 
 // One translation: the per-call state and the output being built.
@@ -124,20 +158,32 @@ class Pass {
     const char* text = data.data();
     const size_t length = data.size();
     size_t pos = 0;
-    while (pos < length && !overflow_) {
-      // Plain text up to the next sequence: copied as it is in one piece; only the column
-      // bookkeeping looks at its line ends.
-      pos = PlainText(text, pos, length);
-      if (pos >= length || overflow_) break;
-      if (pos + 1 < length && text[pos + 1] == '|') {
-        pos = Sequence(text, length, pos);
-      } else {
-        Emit(text + pos, 1);  // a lone ESC is ordinary data
+    while (pos < length && !overflow_ && !out_.Over()) {
+      out_.EnsureSlack();
+#ifdef __SSE2__
+      if (pos + 16 <= length) {
+        // The text up to the next control byte, when it is short, is taken in one store;
+        // longer text goes to the block scan.
+        const uint32_t hits = CopyControlBytes16(text + pos, out_.Raw());
+        if (hits == 0) {
+          pos = PlainText(text, pos, length);
+          continue;
+        }
+        const size_t run = static_cast<size_t>(__builtin_ctz(hits));
+        out_.Advance(run);
+        Columns(run);
+        pos += run;
+      } else
+#endif
+      if (static_cast<unsigned char>(text[pos]) > static_cast<unsigned char>(kEsc)) {
+        // The last few bytes, or no SSE2: one at a time.
+        out_.PutByte(text[pos++]);
         Columns(1);
-        ++pos;
+        continue;
       }
+      pos = ControlByte(text, pos, length);
     }
-    if (overflow_) {
+    if (overflow_ || out_.Over()) {
       out_.Discard();
       return false;
     }
@@ -152,6 +198,26 @@ class Pass {
   const ColumnState& columns() const { return columns_; }
 
  private:
+  // The control byte at `pos` (ESC, a line end or a rarer one); returns where scanning
+  // resumes. The output has its slack.
+  size_t ControlByte(const char* text, size_t pos, size_t length) {
+    const char byte = text[pos];
+    if (byte == kEsc && pos + 1 < length && text[pos + 1] == '|') return Sequence(text, length, pos);
+    out_.PutByte(byte);
+    if (byte == '\r' || byte == '\n') {
+      LineEnd();
+    } else {
+      Columns(1);  // a lone ESC and the other control bytes are ordinary data
+    }
+    return pos + 1;
+  }
+
+  // Short fixed commands: the output always has room for them (its slack).
+  template <size_t N>
+  void Put(const char (&bytes)[N]) {
+    out_.Put(bytes);
+  }
+
   void Emit(const char* bytes, size_t n) {
     if (n == 0) return;  // `bytes` may be null then
     if (!out_.Reserve(n)) {
@@ -191,7 +257,7 @@ class Pass {
 #ifdef __SSE2__
     // Whole blocks are copied as they are scanned; the cursor moves only over the part
     // before an ESC. Near the output limit the exact path below takes over.
-    for (; pos + 64 <= length && out_.Reserve(64); pos += 64) {
+    for (; pos + 64 <= length && out_.ReserveSmall(64); pos += 64) {
       for (uint64_t hits = CopyControlBytes64(text + pos, out_.Raw()); hits != 0;
            hits &= hits - 1) {
         const size_t at = pos + static_cast<size_t>(__builtin_ctzll(hits));
@@ -222,9 +288,8 @@ class Pass {
 
   // `n` printed characters of the line in progress.
   void Columns(size_t n) {
-    if (n == 0) return;
     column_ += static_cast<int64_t>(n) * (1 + width_increment_);
-    line_start_ = false;
+    line_start_ = line_start_ && n == 0;
   }
 
   void LineEnd() {
@@ -257,33 +322,33 @@ class Pass {
       return i + 1;
     }
     // Unrecognised: ESC and "|" go out unchanged, the rest is ordinary data.
-    Emit(std::string_view(text + pos, 2));
+    out_.Put(text + pos, 2);
     return pos + 2;
   }
 
   void EmitMode() {
     const char bytes[] = {kEsc, '!', static_cast<char>(mode_)};
-    Emit(std::string_view(bytes, 3));
-    if (underline_ == 1) Emit("\x1B-1");
-    if (underline_ == 2) Emit("\x1B-2");
+    out_.Put(bytes, 3);
+    if (underline_ == 1) Put("\x1B-1");
+    if (underline_ == 2) Put("\x1B-2");
   }
   void EmitSize() {
     const char bytes[] = {kGs, '!', static_cast<char>(size_)};
-    Emit(std::string_view(bytes, 3));
+    out_.Put(bytes, 3);
   }
 
   bool Apply(char qualifier, bool reverse_video, char terminator, int32_t n) {
-    const bool thermal = settings_.kind == PrinterKind::kThermal;
+    const bool thermal = thermal_;
     if (reverse_video) {
       if (terminator != 'C') return false;
-      if (thermal) Emit("\x1D\x42\x01");
+      if (thermal) Put("\x1D\x42\x01");
       return true;
     }
     switch (terminator) {
       case 'A':
         if (qualifier != 'c' && qualifier != 'r') return false;
         if (line_start_) {
-          Emit(qualifier == 'c' ? "\x1B\x61\x31" : "\x1B\x61\x32");
+          qualifier == 'c' ? Put("\x1B\x61\x31") : Put("\x1B\x61\x32");
           line_start_ = false;
         }
         return true;
@@ -317,19 +382,18 @@ class Pass {
         return true;
       case 'N':
         if (qualifier != 0) return false;
-        if (line_start_) Emit("\x1B\x61\x30");
+        if (line_start_) Put("\x1B\x61\x30");
         mode_ = InitialModeByte(settings_.rec_line_chars);
         underline_ = 0;
-        Emit("\x1B\x45\x30\x1B\x2D\x30");
-        Emit(std::string_view("\x1B!", 2));
-        Emit(std::string_view(reinterpret_cast<const char*>(&mode_), 1));
+        Put("\x1B\x45\x30\x1B\x2D\x30\x1B!");
+        out_.PutByte(static_cast<char>(mode_));
         return true;
       case 'P':
         if (qualifier == 0) {
-          Emit("\x1B\x6D");
+          Put("\x1B\x6D");
         } else if (qualifier == 'f') {
           EmitRepeated('\n', settings_.rec_lines_to_paper_cut);
-          Emit("\x1B\x6D");
+          Put("\x1B\x6D");
         } else if (qualifier != 's') {
           return false;
         }
@@ -344,18 +408,18 @@ class Pass {
   bool Character(char qualifier, int32_t n, bool thermal) {
     switch (qualifier) {
       case 'b':
-        Emit("\x1B\x45\x31");
+        Put("\x1B\x45\x31");
         mode_ |= kEmphasized;
         return true;
       case 'u':
         underline_ = n == 2 ? 2 : 1;
-        Emit(n == 2 ? "\x1B\x2D\x32" : "\x1B\x2D\x31");
+        n == 2 ? Put("\x1B\x2D\x32") : Put("\x1B\x2D\x31");
         return true;
       case 'i':
       case 's':
         return true;
       case 'r':
-        if (!thermal) Emit("\x1B\x72\x01");
+        if (!thermal) Put("\x1B\x72\x01");
         return true;
       case 'h':
         HorizontalScale(n, thermal);
@@ -427,6 +491,7 @@ class Pass {
   }
 
   const TranslateSettings& settings_;
+  const bool thermal_ = settings_.kind == PrinterKind::kThermal;
   ColumnState columns_;
   OutputCursor out_;
   bool overflow_ = false;

@@ -1,6 +1,7 @@
 // Two small classes served by the test server library.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "platform/dispatch_table.h"
@@ -14,8 +15,8 @@ using platform::automation::DispatchTable;
 
 // A static inside an inline function: g++ would make it a process-unique symbol that pins
 // the library in memory unless the library is built with -fno-gnu-unique.
-inline int32_t& LiveCalculators() {
-  static int32_t count = 0;
+inline std::atomic<int32_t>& LiveCalculators() {
+  static std::atomic<int32_t> count{0};
   return count;
 }
 

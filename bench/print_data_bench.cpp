@@ -62,11 +62,11 @@ void BM_TranslateEscapeHeavyText(benchmark::State& state) {
 }
 
 print_data::MonoBitmap Image512x800() {
-  print_data::testing::BmpSpec spec;
-  spec.width = 512;
-  spec.height = 800;
-  spec.pixel = [](int32_t x, int32_t y) { return ((x / 7) + (y / 5)) % 3 == 0; };
-  return print_data::ReadBmp(print_data::testing::BuildBmp(spec)).image;
+  print_data::testing::BmpLayout layout;
+  layout.width = 512;
+  layout.height = 800;
+  layout.pixel = [](int32_t x, int32_t y) { return ((x / 7) + (y / 5)) % 3 == 0; };
+  return print_data::ReadBmp(print_data::testing::BuildBmp(layout)).image;
 }
 
 void ConvertBitmap(benchmark::State& state, print_data::PrinterKind kind, int32_t width) {

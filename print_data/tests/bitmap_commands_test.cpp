@@ -11,17 +11,17 @@
 namespace print_data {
 namespace {
 
-using testing::BmpSpec;
+using testing::BmpLayout;
 using testing::BuildBmp;
 
 MonoBitmap Image(
     int32_t width, int32_t height,
     std::function<bool(int32_t, int32_t)> pixel = [](int32_t, int32_t) { return true; }) {
-  BmpSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.pixel = std::move(pixel);
-  BmpReadResult read = ReadBmp(BuildBmp(spec));
+  BmpLayout layout;
+  layout.width = width;
+  layout.height = height;
+  layout.pixel = std::move(pixel);
+  BmpReadResult read = ReadBmp(BuildBmp(layout));
   EXPECT_TRUE(read.ok());
   return read.image;
 }
@@ -156,11 +156,11 @@ class BitmapFiles : public ::testing::Test {
 };
 
 TEST_F(BitmapFiles, PrintAndSetBitmapFromFiles) {
-  BmpSpec spec;
-  spec.width = 16;
-  spec.height = 8;
-  spec.pixel = [](int32_t x, int32_t) { return x == 0; };
-  const std::string path = Write("logo.bmp", BuildBmp(spec));
+  BmpLayout layout;
+  layout.width = 16;
+  layout.height = 8;
+  layout.pixel = [](int32_t x, int32_t) { return x == 0; };
+  const std::string path = Write("logo.bmp", BuildBmp(layout));
   BitmapRequest request = Thermal(kBitmapAsIs);
   request.file_name = path;
   BitmapPrint print = BuildPrintBitmap(request);
@@ -185,8 +185,8 @@ TEST_F(BitmapFiles, PrintAndSetBitmapFromFiles) {
   const std::string long_name = "/" + std::string(255, 'n');
   missing.file_name = long_name;
   EXPECT_EQ(BuildSetBitmap(1, missing).result, kIllegal);
-  spec.bits_per_pixel = 24;
-  const std::string colour = Write("colour.bmp", BuildBmp(spec));
+  layout.bits_per_pixel = 24;
+  const std::string colour = Write("colour.bmp", BuildBmp(layout));
   request.file_name = colour;
   EXPECT_EQ(BuildSetBitmap(1, request).extended, kExtBadFormat);
 }

@@ -8,7 +8,7 @@
 
 namespace print_data::testing {
 
-struct BmpSpec {
+struct BmpLayout {
   int32_t width = 8;
   int32_t height = 8;
   uint16_t bits_per_pixel = 1;
@@ -22,7 +22,7 @@ struct BmpSpec {
 };
 
 // A complete file. For depths other than 1 the pixels are all zero bytes.
-std::string BuildBmp(const BmpSpec& spec);
+std::string BuildBmp(const BmpLayout& layout);
 
 void PutU16(std::string& bytes, size_t at, uint32_t value);
 void PutU32(std::string& bytes, size_t at, uint32_t value);

@@ -12,19 +12,19 @@
 namespace print_data {
 namespace {
 
-using testing::BmpSpec;
+using testing::BmpLayout;
 using testing::BuildBmp;
 using testing::PutU32;
 
 // A pattern that tells rows, columns and orientation apart.
 bool Pattern(int32_t x, int32_t y) { return (x + 2 * y) % 5 == 0 || (y == 0 && x < 3); }
 
-BmpSpec PatternSpec(int32_t width = 13, int32_t height = 7) {
-  BmpSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.pixel = Pattern;
-  return spec;
+BmpLayout PatternSpec(int32_t width = 13, int32_t height = 7) {
+  BmpLayout layout;
+  layout.width = width;
+  layout.height = height;
+  layout.pixel = Pattern;
+  return layout;
 }
 
 void ExpectPattern(const BmpReadResult& read, int32_t width, int32_t height) {
@@ -40,17 +40,17 @@ void ExpectPattern(const BmpReadResult& read, int32_t width, int32_t height) {
 
 TEST(BmpReader, OneBitLayouts) {
   ExpectPattern(ReadBmp(BuildBmp(PatternSpec())), 13, 7);
-  BmpSpec top_down = PatternSpec(40, 9);
+  BmpLayout top_down = PatternSpec(40, 9);
   top_down.top_down = true;
   ExpectPattern(ReadBmp(BuildBmp(top_down)), 40, 9);
-  BmpSpec core = PatternSpec(33, 5);
+  BmpLayout core = PatternSpec(33, 5);
   core.header_size = 12;
   ExpectPattern(ReadBmp(BuildBmp(core)), 33, 5);
-  BmpSpec bit_fields = PatternSpec();
+  BmpLayout bit_fields = PatternSpec();
   bit_fields.compression = 3;
   ExpectPattern(ReadBmp(BuildBmp(bit_fields)), 13, 7);
   for (uint32_t header : {108u, 124u}) {
-    BmpSpec newer = PatternSpec();
+    BmpLayout newer = PatternSpec();
     newer.header_size = header;
     newer.compression = header == 124 ? 3 : 0;
     ExpectPattern(ReadBmp(BuildBmp(newer)), 13, 7);
@@ -58,15 +58,15 @@ TEST(BmpReader, OneBitLayouts) {
 }
 
 TEST(BmpReader, PaletteDecidesWhatPrints) {
-  BmpSpec inverted = PatternSpec();
+  BmpLayout inverted = PatternSpec();
   inverted.palette = {0x000000, 0xFFFFFF};
   inverted.pixel = [](int32_t x, int32_t y) { return !Pattern(x, y); };
   ExpectPattern(ReadBmp(BuildBmp(inverted)), 13, 7);
   // Any colour that is not pure white prints, however light.
-  BmpSpec light = PatternSpec();
+  BmpLayout light = PatternSpec();
   light.palette = {0xFFFFFF, 0xFEFFFF};
   ExpectPattern(ReadBmp(BuildBmp(light)), 13, 7);
-  BmpSpec both_white = PatternSpec();
+  BmpLayout both_white = PatternSpec();
   both_white.palette = {0xFFFFFF, 0xFFFFFF};
   BmpReadResult read = ReadBmp(BuildBmp(both_white));
   ASSERT_TRUE(read.ok());
@@ -75,7 +75,7 @@ TEST(BmpReader, PaletteDecidesWhatPrints) {
 
 TEST(BmpReader, UnsupportedFormatsAreBadFormat) {
   for (uint16_t depth : {4, 8, 24, 32}) {
-    BmpSpec colour = PatternSpec();
+    BmpLayout colour = PatternSpec();
     colour.bits_per_pixel = depth;
     BmpReadResult read = ReadBmp(BuildBmp(colour));
     EXPECT_EQ(read.result, kExtended) << depth;

@@ -58,11 +58,11 @@ TEST(RandomInput, TranslationKeepsItsPromises) {
 
 TEST(RandomInput, DamagedBitmapsAreRefusedOrConvertedConsistently) {
   std::mt19937 random(7);
-  testing::BmpSpec spec;
-  spec.width = 37;
-  spec.height = 21;
-  spec.pixel = [](int32_t x, int32_t y) { return (x * y) % 3 == 0; };
-  const std::string good = testing::BuildBmp(spec);
+  testing::BmpLayout layout;
+  layout.width = 37;
+  layout.height = 21;
+  layout.pixel = [](int32_t x, int32_t y) { return (x * y) % 3 == 0; };
+  const std::string good = testing::BuildBmp(layout);
   for (int i = 0; i < 5000; ++i) {
     std::string bmp = good;
     const int changes = 1 + static_cast<int>(random() % 4);

@@ -12,7 +12,7 @@
 namespace service_core::testing {
 namespace {
 
-using print_data::testing::BmpSpec;
+using print_data::testing::BmpLayout;
 using print_data::testing::BuildBmp;
 using print_data::testing::PutU32;
 
@@ -24,11 +24,11 @@ std::string WriteFile(const std::string& dir, const std::string& name, const std
 
 // A 1-bit image with a diagonal stripe pattern, so slices differ.
 std::string StripedBmp(int32_t width, int32_t height) {
-  BmpSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.pixel = [](int32_t x, int32_t y) { return (x + y) % 7 < 3; };
-  return BuildBmp(spec);
+  BmpLayout layout;
+  layout.width = width;
+  layout.height = height;
+  layout.pixel = [](int32_t x, int32_t y) { return (x + y) % 7 < 3; };
+  return BuildBmp(layout);
 }
 
 size_t Count(const std::string& haystack, const std::string& needle) {

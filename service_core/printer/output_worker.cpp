@@ -4,6 +4,7 @@
 #include "opos_codes.h"
 #include "platform/event.h"
 #include "pos_printer.h"
+#include "print_data/text_print.h"
 
 namespace service_core {
 
@@ -17,9 +18,8 @@ constexpr uint64_t kCompletionResendMs = 10000;
 // instead of being asked for ever.
 constexpr int kCompletionRequestsBeforeError = 3;
 constexpr uint8_t kLineFeed = 0x0A;
-// GS ( H: ask for process identifier "FFFF"; the printer answers once it got this far.
-constexpr uint8_t kCompletionRequest[] = {0x1D, 0x28, 0x48, 0x06, 0x00, 0x30,
-                                          0x30, 0x46, 0x46, 0x46, 0x46};
+// GS ( H asking for process identifier "FFFF": the printer answers once it got this far.
+constexpr std::string_view kCompletionRequest = print_data::kCompletionRequest;
 constexpr int kWriteFailed = -1;  // a status of our own: the link refused the bytes
 constexpr int kStopped = -2;      // release: leave the request as it is
 
@@ -121,8 +121,7 @@ CPOSPrinter::RequestOutcome CPOSPrinter::PrintRequest(ClaimSync& sync,
 int CPOSPrinter::WaitForCompletion(ClaimSync& sync) {
   completion_answer_ = false;
   completion_event_.Reset();
-  if (!WriteBytes({reinterpret_cast<const char*>(kCompletionRequest), sizeof kCompletionRequest}))
-    return kWriteFailed;
+  if (!WriteBytes(kCompletionRequest)) return kWriteFailed;
   port_.SetFastPoll(true);
   uint64_t sent_at = platform::TickCountMs();
   int requests = 1;
@@ -147,8 +146,7 @@ int CPOSPrinter::WaitForCompletion(ClaimSync& sync) {
         result = kPortNoAnswer;
         break;
       }
-      if (!WriteBytes({reinterpret_cast<const char*>(kCompletionRequest),
-                       sizeof kCompletionRequest})) {
+      if (!WriteBytes(kCompletionRequest)) {
         result = kWriteFailed;
         break;
       }

@@ -34,86 +34,73 @@ uint8_t RaiseHeight(uint8_t size, int steps) {
   return static_cast<uint8_t>((size & 0xF0) | height);
 }
 
-// The output of one translation, written through a cursor into `out` itself. `out` grows
-// ahead of the cursor and always keeps kSlack writable bytes past it, so the short commands
-// of a sequence and 16-byte blocks of text are plain stores without a size check each. Such
-// stores may run past `limit`; Over() tells, and the translation is then refused, so only the
-// final length matters. Long writes (feeds, logos) are checked against the limit first.
-class OutputCursor {
+// The output of one translation: `out` itself, written through a cursor the translation
+// holds in a local variable (so that the byte stores cannot make the compiler reload it).
+// `out` grows ahead of the cursor and keeps kSlack writable bytes past it, so the short
+// commands of a sequence and 16-byte blocks of text are plain stores without a size check
+// each. Such stores may run past `limit`; the translation is then refused, so only the final
+// length matters. Long writes (feeds, logos) are checked against the limit first.
+class OutputBuffer {
  public:
-  static constexpr size_t kSlack = 64;
+  // A scan window of 64 bytes produces at most about 260 bytes (21 "ESC|N" at a line start,
+  // 11 bytes each, one more sequence running past the window, a 16-byte store's overrun).
+  static constexpr size_t kSlack = 320;
 
-  OutputCursor(std::string& out, size_t limit, size_t expected)
+  OutputBuffer(std::string& out, size_t limit, size_t expected)
       : out_(out), start_(out.size()), limit_(limit) {
-    Resize(0, std::min(expected, limit_) + kSlack);
+    Resize(std::min(expected, limit_) + kSlack);
   }
-  bool Over() const { return cursor_ > limit_end_; }
-  // Restores the slack after short stores; only while !Over().
-  void EnsureSlack() {
-    if (static_cast<size_t>(end_ - cursor_) < kSlack) Grow(0);
+  char* Start() { return base_; }
+  bool Over(const char* cursor) const { return cursor > limit_end_; }
+  // Short stores keep the slack and the limit while the cursor stays at or before this.
+  const char* CheckPoint() const { return block_end_; }
+  // Restores the slack after short stores; only while !Over(). Returns the cursor, which
+  // moves when the buffer does.
+  char* EnsureSlack(char* cursor) {
+    return static_cast<size_t>(end_ - cursor) < kSlack ? Grow(cursor, 0) : cursor;
   }
-  // Makes room for `n` more bytes (and the slack after them); false when they would exceed
-  // the limit.
-  bool Reserve(size_t n) {
-    if (cursor_ > limit_end_ || n > static_cast<size_t>(limit_end_ - cursor_)) return false;
-    if (static_cast<size_t>(end_ - cursor_) < n + kSlack) Grow(n);
-    return true;
+  // Makes room for `n` more bytes (and the slack after them) and returns the cursor; null
+  // when they would exceed the limit.
+  char* Reserve(char* cursor, size_t n) {
+    if (cursor > limit_end_ || n > static_cast<size_t>(limit_end_ - cursor)) return nullptr;
+    return static_cast<size_t>(end_ - cursor) < n + kSlack ? Grow(cursor, n) : cursor;
   }
-  // Reserve(n) for a small n, usually a single comparison.
-  bool ReserveSmall(size_t n) {
-    return block_end_ - cursor_ >= static_cast<std::ptrdiff_t>(n) || Reserve(n);
+  size_t Room(const char* cursor) const {
+    return Over(cursor) ? 0 : limit_ - static_cast<size_t>(cursor - base_);
   }
-  void Put(const char* bytes, size_t n) {
-    std::memcpy(cursor_, bytes, n);
-    cursor_ += n;
-  }
-  template <size_t N>
-  void Put(const char (&bytes)[N]) {
-    Put(bytes, N - 1);
-  }
-  void PutByte(char byte) { *cursor_++ = byte; }
-  void PutRepeated(char byte, size_t n) {
-    std::memset(cursor_, byte, n);
-    cursor_ += n;
-  }
-  // Raw(): where the next byte goes; after Reserve(n), n bytes may be stored there.
-  char* Raw() { return cursor_; }
-  void Advance(size_t n) { cursor_ += n; }
-  size_t Used() const { return static_cast<size_t>(cursor_ - base_); }
-  size_t Room() const { return Over() ? 0 : limit_ - Used(); }
   // Hands `out` to code that appends to the string itself, then takes it back.
-  std::string& Suspend() {
-    out_.resize(start_ + Used());
+  std::string& Suspend(const char* cursor) {
+    out_.resize(start_ + static_cast<size_t>(cursor - base_));
     return out_;
   }
-  void Resume() {
+  char* Resume() {
     const size_t used = out_.size() - start_;
-    Resize(used, used + kSlack);
+    Resize(used + kSlack);
+    return base_ + used;
   }
-  void Finish() { out_.resize(start_ + Used()); }
+  void Finish(const char* cursor) { out_.resize(start_ + static_cast<size_t>(cursor - base_)); }
   void Discard() { out_.resize(start_); }
 
  private:
-  void Resize(size_t used, size_t capacity) {
+  void Resize(size_t capacity) {
     out_.resize(start_ + capacity);
     base_ = out_.data() + start_;
-    cursor_ = base_ + used;
     end_ = out_.data() + out_.size();
     limit_end_ = base_ + limit_;
     block_end_ = std::min(end_ - kSlack, limit_end_);
   }
-  // Called with Used() + n within the limit.
-  void Grow(size_t n) {
-    const size_t used = Used();
+  // Called with the cursor plus `n` within the limit.
+  char* Grow(const char* cursor, size_t n) {
+    const size_t used = static_cast<size_t>(cursor - base_);
     const size_t capacity = static_cast<size_t>(end_ - base_);
-    Resize(used, std::max(used + n + kSlack, std::min(limit_ + kSlack, capacity * 2 + 64)));
+    Resize(std::max(used + n + kSlack, std::min(limit_ + kSlack, capacity * 2 + 64)));
+    return base_ + used;
   }
 
   std::string& out_;
   const size_t start_;
   const size_t limit_;
   char* base_ = nullptr;       // where this translation's output starts
-  char* cursor_ = nullptr;
   char* end_ = nullptr;
   char* limit_end_ = nullptr;  // base_ + limit_
   char* block_end_ = nullptr;  // writes up to here keep the slack and the limit
@@ -127,6 +114,7 @@ class OutputCursor {
 inline uint64_t CopyControlBytes64(const char* text, char* copy) {
   const __m128i highest = _mm_set1_epi8(kEsc);
   uint64_t mask = 0;
+#pragma GCC unroll 4
   for (int part = 0; part < 4; ++part) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16 * part));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(copy + 16 * part), block);
@@ -135,374 +123,490 @@ inline uint64_t CopyControlBytes64(const char* text, char* copy) {
   }
   return mask;
 }
-
-// The same for the 16 bytes at `text`: the short text between two sequences usually fits.
-inline uint32_t CopyControlBytes16(const char* text, char* copy) {
-  const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(copy), block);
-  const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(block, _mm_set1_epi8(kEsc)), block);
-  return static_cast<uint32_t>(_mm_movemask_epi8(low));
-}
 #endif
 
-// One translation: the per-call state and the output being built.
+// What the letters of a sequence "ESC|[digits][qualifier]terminator" ask for.
+enum class Op : uint8_t {
+  kUnknown,  // not a sequence of this printer: ESC and "|" go out as data
+  kIgnored,  // recognised, nothing to send (italic, subscript, slip feeds, ...)
+  kCenter,
+  kRight,
+  kBold,
+  kUnderline,
+  kRed,  // "rC": the dot-matrix model's second colour
+  kCharSize,
+  kHorizontalScale,
+  kVerticalScale,
+  kFeedLines,
+  kFeedUnits,
+  kTopLogo,
+  kBottomLogo,
+  kNormal,
+  kCut,
+  kFeedCut,
+};
+
+constexpr Op OpFor(char terminator, char qualifier) {
+  switch (terminator) {
+    case 'A':
+      return qualifier == 'c' ? Op::kCenter : qualifier == 'r' ? Op::kRight : Op::kUnknown;
+    case 'C':
+      switch (qualifier) {
+        case 'b': return Op::kBold;
+        case 'u': return Op::kUnderline;
+        case 'i':
+        case 's': return Op::kIgnored;
+        case 'r': return Op::kRed;
+        case 'h': return Op::kHorizontalScale;
+        case 'v': return Op::kVerticalScale;
+        case 0: return Op::kCharSize;
+        default: return Op::kUnknown;
+      }
+    case 'F':
+      return qualifier == 'l'   ? Op::kFeedLines
+             : qualifier == 'u' ? Op::kFeedUnits
+             : qualifier == 'r' ? Op::kIgnored
+                                : Op::kUnknown;
+    case 'L':
+      return qualifier == 't'   ? Op::kTopLogo
+             : qualifier == 'b' ? Op::kBottomLogo
+             : qualifier == 's' ? Op::kIgnored
+                                : Op::kUnknown;
+    case 'N':
+      return qualifier == 0 ? Op::kNormal : Op::kUnknown;
+    case 'P':
+      return qualifier == 0     ? Op::kCut
+             : qualifier == 'f' ? Op::kFeedCut
+             : qualifier == 's' ? Op::kIgnored
+                                : Op::kUnknown;
+    case 'T':
+      return qualifier == 'f' ? Op::kIgnored : Op::kUnknown;
+    default:
+      return Op::kUnknown;
+  }
+}
+
+// Every terminator byte against no qualifier or a lower-case one, looked up in one step.
+struct OpTable {
+  Op ops[256][27] = {};
+  constexpr OpTable() {
+    for (int terminator = 0; terminator < 256; ++terminator) {
+      ops[terminator][0] = OpFor(static_cast<char>(terminator), 0);
+      for (int q = 0; q < 26; ++q) {
+        ops[terminator][q + 1] = OpFor(static_cast<char>(terminator), static_cast<char>('a' + q));
+      }
+    }
+  }
+};
+constexpr OpTable kOps;
+
+inline bool IsLineEnd(char byte) { return byte == '\r' || byte == '\n'; }
+inline bool IsDigit(unsigned char byte) { return static_cast<unsigned char>(byte - '0') < 10; }
+inline bool IsLower(unsigned char byte) { return static_cast<unsigned char>(byte - 'a') < 26; }
+
+// The modes the sequences read and change, and the columns of the line in progress. A
+// translation keeps them in a local variable, for the same reason as the output cursor.
+struct LineModes {
+  int64_t column = 0;
+  int64_t widest_line = 0;
+  int32_t width_increment = 0;  // extra columns per character while scaled wider
+  uint8_t mode = 0x40;          // the ESC ! byte
+  uint8_t size = 0;             // the GS ! byte
+  uint8_t underline = 0;
+  bool line_start = true;
+
+  // `n` printed characters of the line in progress.
+  void Columns(size_t n) {
+    column += static_cast<int64_t>(n) * (1 + width_increment);
+    line_start &= n == 0;
+  }
+  void LineEnd() {
+    widest_line = std::max(widest_line, column);
+    width_increment = 0;
+    column = 0;
+    line_start = true;
+  }
+};
+
+#define HOT [[gnu::always_inline]] inline
+
+// Short fixed commands: the output always has room for them (its slack).
+template <size_t N>
+HOT void Put(char*& out, const char (&bytes)[N]) {
+  std::memcpy(out, bytes, N - 1);
+  out += N - 1;
+}
+
+// One translation: the settings, the column state it starts from and the output buffer.
 class Pass {
  public:
   Pass(const TranslateSettings& settings, ColumnState columns, std::string& out, size_t expected)
-      : settings_(settings), columns_(columns), out_(out, settings.output_limit, expected) {
-    mode_ = InitialModeByte(settings.rec_line_chars);
-    column_ = columns_.line_open ? columns_.carried_column : 0;
-  }
+      : settings_(settings), columns_(columns), buffer_(out, settings.output_limit, expected) {}
 
   bool Run(std::string_view data) {
-    const char* text = data.data();
-    const size_t length = data.size();
-    size_t pos = 0;
-    while (pos < length && !overflow_ && !out_.Over()) {
-      out_.EnsureSlack();
+    LineModes m;
+    m.mode = initial_mode_;
+    m.column = columns_.line_open ? columns_.carried_column : 0;
+    m.widest_line = columns_.widest_line;
+    char* out = buffer_.Start();
+    const char* check = buffer_.CheckPoint();
+    const char* p = data.data();
+    const char* const end = p + data.size();
+    bool ok = true;
 #ifdef __SSE2__
-      if (pos + 16 <= length) {
-        // The text up to the next control byte, when it is short, is taken in one store;
-        // longer text goes to the block scan.
-        const uint32_t hits = CopyControlBytes16(text + pos, out_.Raw());
-        if (hits == 0) {
-          pos = PlainText(text, pos, length);
-          continue;
+    // Windows of 64 bytes: one scan finds the control bytes (ESC, line ends, rarer ones);
+    // the text between two of them is copied in 16-byte stores. Sequences hold no control
+    // byte, so the scan stays valid after one. The window and a sequence near its end
+    // may read kLookahead bytes past it.
+    while (ok && end - p >= 64 + kLookahead) {
+      if (out > check) {
+        if (buffer_.Over(out)) {
+          ok = false;
+          break;
         }
-        const size_t run = static_cast<size_t>(__builtin_ctz(hits));
-        out_.Advance(run);
-        Columns(run);
-        pos += run;
-      } else
+        out = buffer_.EnsureSlack(out);
+        check = buffer_.CheckPoint();
+      }
+      const Position text = PlainText(p, end - kLookahead, check, m, out);
+      p = text.in;
+      out = text.out;
+      if (end - p < 64 + kLookahead || *p != kEsc || out > check) continue;
+      // A window from the ESC: its sequences and the text between them.
+      const char* const window = p;
+      for (uint64_t hits = CopyControlBytes64(window, out); hits != 0; hits &= hits - 1) {
+        const char* const at = window + __builtin_ctzll(hits);
+        if (at < p) continue;  // a guard only: sequences hold no control byte
+        CopyText(p, at, out);
+        m.Columns(static_cast<size_t>(at - p));
+        p = at;
+        ok = ControlByte(p, end, m, out);
+        if (!ok) break;
+        check = buffer_.CheckPoint();
+      }
+      if (!ok) break;
+      if (p < window + 64) {
+        CopyText(p, window + 64, out);
+        m.Columns(static_cast<size_t>(window + 64 - p));
+        p = window + 64;
+      }
+    }
 #endif
-      if (static_cast<unsigned char>(text[pos]) > static_cast<unsigned char>(kEsc)) {
-        // The last few bytes, or no SSE2: one at a time.
-        out_.PutByte(text[pos++]);
-        Columns(1);
+    // The last bytes one at a time.
+    while (ok && p < end) {
+      if (out > check) {
+        if (buffer_.Over(out)) {
+          ok = false;
+          break;
+        }
+        out = buffer_.EnsureSlack(out);
+        check = buffer_.CheckPoint();
+      }
+      if (static_cast<unsigned char>(*p) > static_cast<unsigned char>(kEsc)) {
+        *out++ = *p++;
+        m.Columns(1);
         continue;
       }
-      pos = ControlByte(text, pos, length);
+      ok = ControlByte(p, end, m, out);
+      check = buffer_.CheckPoint();
     }
-    if (overflow_ || out_.Over()) {
-      out_.Discard();
+    if (!ok || buffer_.Over(out)) {
+      buffer_.Discard();
       return false;
     }
-    out_.Finish();
+    buffer_.Finish(out);
     // The line in progress carries its columns into the next call, also after a line end
     // earlier in this call, so that a rotated page is sized by every line it holds.
-    columns_.carried_column = column_;
-    columns_.line_open = column_ != 0;
+    columns_.widest_line = m.widest_line;
+    columns_.carried_column = m.column;
+    columns_.line_open = m.column != 0;
     return true;
   }
 
   const ColumnState& columns() const { return columns_; }
 
  private:
-  // The control byte at `pos` (ESC, a line end or a rarer one); returns where scanning
-  // resumes. The output has its slack.
-  size_t ControlByte(const char* text, size_t pos, size_t length) {
-    const char byte = text[pos];
-    if (byte == kEsc && pos + 1 < length && text[pos + 1] == '|') return Sequence(text, length, pos);
-    out_.PutByte(byte);
-    if (byte == '\r' || byte == '\n') {
-      LineEnd();
-    } else {
-      Columns(1);  // a lone ESC and the other control bytes are ordinary data
-    }
-    return pos + 1;
-  }
+  static constexpr std::ptrdiff_t kLookahead = 32;
 
-  // Short fixed commands: the output always has room for them (its slack).
-  template <size_t N>
-  void Put(const char (&bytes)[N]) {
-    out_.Put(bytes);
-  }
-
-  void Emit(const char* bytes, size_t n) {
-    if (n == 0) return;  // `bytes` may be null then
-    if (!out_.Reserve(n)) {
-      overflow_ = true;
-      return;
-    }
-    out_.Put(bytes, n);
-  }
-  void Emit(std::string_view bytes) { Emit(bytes.data(), bytes.size()); }
-  void EmitRepeated(char byte, int64_t count) {
-    if (count <= 0) return;
-    if (static_cast<uint64_t>(count) > out_.Room() || !out_.Reserve(static_cast<size_t>(count))) {
-      overflow_ = true;
-      return;
-    }
-    out_.PutRepeated(byte, static_cast<size_t>(count));
-  }
-
-  // Column bookkeeping of the plain text from `pos` up to the next ESC (or the end), whose
-  // position it returns. Blocks of 64 bytes are looked at in one go.
-  size_t PlainText(const char* text, size_t pos, size_t length) {
-    size_t segment = pos;  // start of the line part not yet counted
-    bool ended = false;    // a line ended in this text
-    size_t longest = 0;    // longest line between two line ends of this text
-    // The first line end finishes the line in progress; the lines after it start at the
-    // left margin with no width increment, so only their lengths matter.
-    auto line_end = [&](size_t at) {
-      if (ended) {
-        longest = std::max(longest, at - segment);
-      } else {
-        Columns(at - segment);
-        LineEnd();
-        ended = true;
-      }
-      segment = at + 1;
-    };
 #ifdef __SSE2__
-    // Whole blocks are copied as they are scanned; the cursor moves only over the part
-    // before an ESC. Near the output limit the exact path below takes over.
-    for (; pos + 64 <= length && out_.ReserveSmall(64); pos += 64) {
-      for (uint64_t hits = CopyControlBytes64(text + pos, out_.Raw()); hits != 0;
-           hits &= hits - 1) {
-        const size_t at = pos + static_cast<size_t>(__builtin_ctzll(hits));
-        if (text[at] == kEsc) {
-          out_.Advance(at - pos);
-          pos = at;
+  // The text from `from` to `to` (no control byte in it), in 16-byte stores; the output's
+  // slack takes the overrun.
+  HOT static void CopyText(const char* from, const char* to, char*& out) {
+    const std::ptrdiff_t n = to - from;
+    std::ptrdiff_t i = 0;
+    do {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i)));
+      i += 16;
+    } while (i < n);
+    out += n;
+  }
+
+  struct Position {
+    const char* in;
+    char* out;
+  };
+  // Text and line ends from `p` up to the next ESC, in windows of 64 bytes copied as they
+  // are scanned; the line ends are only counted. Stops early before a window that would
+  // pass `stop` or when the output needs a check. Returns where the text ends.
+  Position PlainText(const char* p, const char* stop, const char* check, LineModes& m,
+                     char* out) {
+    const char* segment = p;  // start of the line part not yet counted
+    bool ended = false;       // a line ended in this text
+    int64_t longest = 0;      // longest line between two line ends of this text
+    for (; stop - p >= 64 && out <= check; p += 64, out += 64) {
+      for (uint64_t hits = CopyControlBytes64(p, out); hits != 0; hits &= hits - 1) {
+        const char* const at = p + __builtin_ctzll(hits);
+        if (*at == kEsc) {
+          out += at - p;
+          p = at;
           goto done;
         }
-        if (text[at] == '\r' || text[at] == '\n') line_end(at);
+        if (!IsLineEnd(*at)) continue;
+        // The first line end finishes the line in progress; the lines after it start at
+        // the left margin unscaled, so their lengths are their columns.
+        if (ended) {
+          longest = std::max<int64_t>(longest, at - segment);
+        } else {
+          m.Columns(static_cast<size_t>(at - segment));
+          m.LineEnd();
+          ended = true;
+        }
+        segment = at + 1;
       }
-      out_.Advance(64);
     }
-#endif
-    {
-      const size_t tail = pos;
-      for (; pos < length && text[pos] != kEsc; ++pos) {
-        if (text[pos] == '\r' || text[pos] == '\n') line_end(pos);
-      }
-      Emit(text + tail, pos - tail);
-    }
-#ifdef __SSE2__
   done:
+    m.widest_line = std::max(m.widest_line, longest);
+    m.Columns(static_cast<size_t>(p - segment));
+    return {p, out};
+  }
 #endif
-    columns_.widest_line = std::max(columns_.widest_line, static_cast<int64_t>(longest));
-    Columns(pos - segment);
-    return pos;
-  }
 
-  // `n` printed characters of the line in progress.
-  void Columns(size_t n) {
-    column_ += static_cast<int64_t>(n) * (1 + width_increment_);
-    line_start_ = line_start_ && n == 0;
-  }
-
-  void LineEnd() {
-    columns_.widest_line = std::max(columns_.widest_line, column_);
-    columns_.carried_column = 0;
-    columns_.line_open = false;
-    width_increment_ = 0;
-    column_ = 0;
-    line_start_ = true;
-  }
-
-  // Parses the sequence whose ESC is at `pos` and returns where scanning resumes.
-  size_t Sequence(const char* text, size_t length, size_t pos) {
-    size_t i = pos + 2;
-    int64_t number = 0;
-    for (; i < length && text[i] >= '0' && text[i] <= '9'; ++i) {
-      number =
-          std::min<int64_t>(number * 10 + (text[i] - '0'), std::numeric_limits<int32_t>::max());
+  // The control byte at `p` (ESC, a line end or a rarer one); moves `p` past what it
+  // handled. False when the output would exceed the limit.
+  HOT bool ControlByte(const char*& p, const char* end, LineModes& m, char*& out) {
+    const char byte = *p;
+    if (byte == kEsc && end - p > 1 && p[1] == '|') return Sequence(p, end, m, out);
+    *out++ = byte;
+    ++p;
+    if (byte == '\r' || byte == '\n') {
+      m.LineEnd();
+    } else {
+      m.Columns(1);  // a lone ESC and the other control bytes are ordinary data
     }
-    char qualifier = 0;
-    bool reverse_video = false;
-    if (i < length && text[i] >= 'a' && text[i] <= 'z') {
-      qualifier = text[i++];
-      if (qualifier == 'r' && i + 1 < length && text[i] == 'v' && text[i + 1] == 'C') {
-        reverse_video = true;
-        ++i;
+    return true;
+  }
+
+  // Decodes the sequence whose ESC is at `p`, carries it out and moves `p` to where scanning
+  // resumes. False when its output would exceed the limit.
+  HOT bool Sequence(const char*& p, const char* end, LineModes& m, char*& out) {
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(p) + 2;
+    const auto* const stop = reinterpret_cast<const unsigned char*>(end);
+    int64_t number = 0;
+    if (s < stop && IsDigit(*s)) {
+      number = *s++ - '0';
+      for (; s < stop && IsDigit(*s); ++s) {
+        number = std::min<int64_t>(number * 10 + (*s - '0'), std::numeric_limits<int32_t>::max());
       }
     }
-    if (i < length && Apply(qualifier, reverse_video, text[i], static_cast<int32_t>(number))) {
-      return i + 1;
+    int qualifier = 0;  // 0, or 1..26 for 'a'..'z'
+    if (s < stop && IsLower(*s)) {
+      qualifier = *s++ - 'a' + 1;
+      if (qualifier == 'r' - 'a' + 1 && stop - s > 1 && s[0] == 'v' && s[1] == 'C') {
+        if (thermal_) Put(out, "\x1D\x42\x01");  // reverse video
+        p = reinterpret_cast<const char*>(s + 2);
+        return true;
+      }
     }
-    // Unrecognised: ESC and "|" go out unchanged, the rest is ordinary data.
-    out_.Put(text + pos, 2);
-    return pos + 2;
+    if (s < stop) {
+      switch (Apply(kOps.ops[*s][qualifier], static_cast<int32_t>(number), m, out)) {
+        case Outcome::kDone:
+          p = reinterpret_cast<const char*>(s + 1);
+          return true;
+        case Outcome::kOverLimit:
+          return false;
+        case Outcome::kNotASequence:
+          break;
+      }
+    }
+    // Unrecognised: ESC and "|" go out unchanged (a printer command, taking no column), the
+    // rest is ordinary data.
+    std::memcpy(out, p, 2);
+    out += 2;
+    p += 2;
+    return true;
   }
 
-  void EmitMode() {
-    const char bytes[] = {kEsc, '!', static_cast<char>(mode_)};
-    out_.Put(bytes, 3);
-    if (underline_ == 1) Put("\x1B-1");
-    if (underline_ == 2) Put("\x1B-2");
-  }
-  void EmitSize() {
-    const char bytes[] = {kGs, '!', static_cast<char>(size_)};
-    out_.Put(bytes, 3);
-  }
+  enum class Outcome { kDone, kNotASequence, kOverLimit };
 
-  bool Apply(char qualifier, bool reverse_video, char terminator, int32_t n) {
-    const bool thermal = thermal_;
-    if (reverse_video) {
-      if (terminator != 'C') return false;
-      if (thermal) Put("\x1D\x42\x01");
-      return true;
-    }
-    switch (terminator) {
-      case 'A':
-        if (qualifier != 'c' && qualifier != 'r') return false;
-        if (line_start_) {
-          qualifier == 'c' ? Put("\x1B\x61\x31") : Put("\x1B\x61\x32");
-          line_start_ = false;
+  HOT Outcome Apply(Op op, int32_t n, LineModes& m, char*& out) {
+    switch (op) {
+      case Op::kUnknown:
+        return Outcome::kNotASequence;
+      case Op::kIgnored:
+        break;
+      case Op::kCenter:
+      case Op::kRight:
+        if (m.line_start) {
+          op == Op::kCenter ? Put(out, "\x1B\x61\x31") : Put(out, "\x1B\x61\x32");
+          m.line_start = false;
         }
-        return true;
-      case 'C':
-        return Character(qualifier, n, thermal);
-      case 'F':
-        if (qualifier == 'l') {
-          EmitRepeated('\n', n == 0 ? 1 : n);
-        } else if (qualifier == 'u') {
-          if (settings_.rotation_mode == 0) {
-            const int64_t dots = ToDots(n, settings_.map_mode);
-            if (FeedUnitsLength(dots) > out_.Room()) {
-              overflow_ = true;
-            } else {
-              AppendFeedUnits(dots, settings_.kind, out_.Suspend());
-              out_.Resume();
-            }
-          }
-        } else if (qualifier != 'r') {
-          return false;
-        }
-        return true;
-      case 'L':
-        if (qualifier == 't') {
-          Emit(settings_.top_logo);
-        } else if (qualifier == 'b') {
-          Emit(settings_.bottom_logo);
-        } else if (qualifier != 's') {
-          return false;
-        }
-        return true;
-      case 'N':
-        if (qualifier != 0) return false;
-        if (line_start_) Put("\x1B\x61\x30");
-        mode_ = InitialModeByte(settings_.rec_line_chars);
-        underline_ = 0;
-        Put("\x1B\x45\x30\x1B\x2D\x30\x1B!");
-        out_.PutByte(static_cast<char>(mode_));
-        return true;
-      case 'P':
-        if (qualifier == 0) {
-          Put("\x1B\x6D");
-        } else if (qualifier == 'f') {
-          EmitRepeated('\n', settings_.rec_lines_to_paper_cut);
-          Put("\x1B\x6D");
-        } else if (qualifier != 's') {
-          return false;
-        }
-        return true;
-      case 'T':
-        return qualifier == 'f';
+        break;
+      case Op::kBold:
+        Put(out, "\x1B\x45\x31");
+        m.mode |= kEmphasized;
+        break;
+      case Op::kUnderline:
+        m.underline = n == 2 ? 2 : 1;
+        n == 2 ? Put(out, "\x1B\x2D\x32") : Put(out, "\x1B\x2D\x31");
+        break;
+      case Op::kRed:
+        if (!thermal_) Put(out, "\x1B\x72\x01");
+        break;
+      case Op::kCharSize:
+        if (n < 1 || n > 4) return Outcome::kNotASequence;
+        m.mode = static_cast<uint8_t>(m.mode & ~(kDoubleHeight | kDoubleWidth));
+        if (n == 2 || n == 4) m.mode |= kDoubleWidth;
+        if (n == 3 || n == 4) m.mode |= kDoubleHeight;
+        m.width_increment = (n == 2 || n == 4) ? 1 : 0;
+        EmitMode(m, out);
+        break;
+      case Op::kHorizontalScale:
+        HorizontalScale(n, m, out);
+        break;
+      case Op::kVerticalScale:
+        VerticalScale(n, m, out);
+        break;
+      case Op::kNormal:
+        if (m.line_start) Put(out, "\x1B\x61\x30");
+        m.mode = initial_mode_;
+        m.underline = 0;
+        Put(out, "\x1B\x45\x30\x1B\x2D\x30\x1B!");
+        *out++ = static_cast<char>(m.mode);
+        break;
+      case Op::kCut:
+        Put(out, "\x1B\x6D");
+        break;
       default:
-        return false;
+        // Output of any length: checked against the limit first.
+        out = LongOutput(op, n, out);
+        if (out == nullptr) return Outcome::kOverLimit;
+        break;
     }
+    return Outcome::kDone;
   }
 
-  bool Character(char qualifier, int32_t n, bool thermal) {
-    switch (qualifier) {
-      case 'b':
-        Put("\x1B\x45\x31");
-        mode_ |= kEmphasized;
-        return true;
-      case 'u':
-        underline_ = n == 2 ? 2 : 1;
-        n == 2 ? Put("\x1B\x2D\x32") : Put("\x1B\x2D\x31");
-        return true;
-      case 'i':
-      case 's':
-        return true;
-      case 'r':
-        if (!thermal) Put("\x1B\x72\x01");
-        return true;
-      case 'h':
-        HorizontalScale(n, thermal);
-        return true;
-      case 'v':
-        VerticalScale(n, thermal);
-        return true;
-      case 0:
-        if (n < 1 || n > 4) return false;
-        mode_ = static_cast<uint8_t>(mode_ & ~(kDoubleHeight | kDoubleWidth));
-        if (n == 2 || n == 4) mode_ |= kDoubleWidth;
-        if (n == 3 || n == 4) mode_ |= kDoubleHeight;
-        width_increment_ = (n == 2 || n == 4) ? 1 : 0;
-        EmitMode();
-        return true;
+  // Feeds, logos and the feed before a cut. Returns the cursor, or null over the limit.
+  char* LongOutput(Op op, int32_t n, char* out) {
+    switch (op) {
+      case Op::kFeedLines:
+        return Repeated(out, '\n', n == 0 ? 1 : n);
+      case Op::kFeedCut:
+        out = Repeated(out, '\n', settings_.rec_lines_to_paper_cut);
+        if (out != nullptr) Put(out, "\x1B\x6D");
+        return out;
+      case Op::kTopLogo:
+        return Copied(out, settings_.top_logo);
+      case Op::kBottomLogo:
+        return Copied(out, settings_.bottom_logo);
+      case Op::kFeedUnits: {
+        if (settings_.rotation_mode != 0) return out;
+        const int64_t dots = ToDots(n, settings_.map_mode);
+        if (FeedUnitsLength(dots) > buffer_.Room(out)) return nullptr;
+        AppendFeedUnits(dots, settings_.kind, buffer_.Suspend(out));
+        return buffer_.Resume();
+      }
       default:
-        return false;
+        return out;
     }
   }
 
-  void HorizontalScale(int32_t n, bool thermal) {
+  char* Copied(char* out, std::string_view bytes) {
+    if (bytes.empty()) return out;
+    out = buffer_.Reserve(out, bytes.size());
+    if (out == nullptr) return nullptr;
+    std::memcpy(out, bytes.data(), bytes.size());
+    return out + bytes.size();
+  }
+  char* Repeated(char* out, char byte, int64_t count) {
+    if (count <= 0) return out;
+    if (static_cast<uint64_t>(count) > buffer_.Room(out)) return nullptr;
+    out = buffer_.Reserve(out, static_cast<size_t>(count));
+    if (out == nullptr) return nullptr;
+    std::memset(out, byte, static_cast<size_t>(count));
+    return out + count;
+  }
+
+  HOT void EmitMode(const LineModes& m, char*& out) {
+    const char bytes[] = {kEsc, '!', static_cast<char>(m.mode)};
+    std::memcpy(out, bytes, 3);
+    out += 3;
+    if (m.underline == 1) Put(out, "\x1B-1");
+    if (m.underline == 2) Put(out, "\x1B-2");
+  }
+  HOT void EmitSize(const LineModes& m, char*& out) {
+    const char bytes[] = {kGs, '!', static_cast<char>(m.size)};
+    std::memcpy(out, bytes, 3);
+    out += 3;
+  }
+
+  HOT void HorizontalScale(int32_t n, LineModes& m, char*& out) {
     if (n < 1 || n > 8) return;
     if (n == 1) {
-      mode_ &= static_cast<uint8_t>(~kDoubleWidth);
-      width_increment_ = 0;
-      EmitMode();
+      m.mode &= static_cast<uint8_t>(~kDoubleWidth);
+      m.width_increment = 0;
+      EmitMode(m, out);
     } else if (n == 2) {
-      mode_ |= kDoubleWidth;
-      width_increment_ = 1;
-      if (size_ == 0) {
-        EmitMode();
+      m.mode |= kDoubleWidth;
+      m.width_increment = 1;
+      if (m.size == 0) {
+        EmitMode(m, out);
       } else {
-        size_ = RaiseWidth(size_, 1);
-        EmitSize();
+        m.size = RaiseWidth(m.size, 1);
+        EmitSize(m, out);
       }
     } else {
-      width_increment_ = n - 1;
-      if (!thermal) return;
-      mode_ &= static_cast<uint8_t>(~kDoubleWidth);
-      size_ &= 0x0F;
-      if (mode_ & kDoubleHeight) {
-        mode_ &= static_cast<uint8_t>(~kDoubleHeight);
-        size_ = RaiseHeight(size_, 1);
+      m.width_increment = n - 1;
+      if (!thermal_) return;
+      m.mode &= static_cast<uint8_t>(~kDoubleWidth);
+      m.size &= 0x0F;
+      if (m.mode & kDoubleHeight) {
+        m.mode &= static_cast<uint8_t>(~kDoubleHeight);
+        m.size = RaiseHeight(m.size, 1);
       }
-      size_ = RaiseWidth(size_, n - 1);
-      EmitSize();
+      m.size = RaiseWidth(m.size, n - 1);
+      EmitSize(m, out);
     }
   }
 
-  void VerticalScale(int32_t n, bool thermal) {
+  HOT void VerticalScale(int32_t n, LineModes& m, char*& out) {
     if (n < 1 || n > 8) return;
-    width_increment_ = 0;
+    m.width_increment = 0;
     if (n == 1) {
-      mode_ &= static_cast<uint8_t>(~kDoubleHeight);
-      EmitMode();
+      m.mode &= static_cast<uint8_t>(~kDoubleHeight);
+      EmitMode(m, out);
     } else if (n == 2) {
-      mode_ |= kDoubleHeight;
-      EmitMode();
-    } else if (thermal) {
-      mode_ &= static_cast<uint8_t>(~kDoubleHeight);
-      size_ &= 0xF0;
-      if (mode_ & kDoubleWidth) {
-        mode_ &= static_cast<uint8_t>(~kDoubleWidth);
-        size_ = RaiseWidth(size_, 1);
+      m.mode |= kDoubleHeight;
+      EmitMode(m, out);
+    } else if (thermal_) {
+      m.mode &= static_cast<uint8_t>(~kDoubleHeight);
+      m.size &= 0xF0;
+      if (m.mode & kDoubleWidth) {
+        m.mode &= static_cast<uint8_t>(~kDoubleWidth);
+        m.size = RaiseWidth(m.size, 1);
       }
-      size_ = RaiseHeight(size_, n - 1);
-      EmitSize();
+      m.size = RaiseHeight(m.size, n - 1);
+      EmitSize(m, out);
     }
   }
 
   const TranslateSettings& settings_;
   const bool thermal_ = settings_.kind == PrinterKind::kThermal;
+  const uint8_t initial_mode_ = InitialModeByte(settings_.rec_line_chars);
   ColumnState columns_;
-  OutputCursor out_;
-  bool overflow_ = false;
-
-  uint8_t mode_ = 0x40;
-  uint8_t size_ = 0;
-  int underline_ = 0;
-  bool line_start_ = true;
-  int width_increment_ = 0;
-  int64_t column_ = 0;
+  OutputBuffer buffer_;
 };
+
+#undef HOT
 
 }  // namespace
 
@@ -511,8 +615,9 @@ int32_t EscapeTranslator::TranslateAppend(std::string_view data, const Translate
   if (const void* zero = std::memchr(data.data(), 0, data.size())) {
     data = data.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - data.data()));
   }
-  // Translated text is about as long as its source: room for that is made at once.
-  Pass pass(settings, columns_, out, data.size() + 64);
+  // Translated text is about as long as its source, sequences make it somewhat longer: room
+  // for that is made at once.
+  Pass pass(settings, columns_, out, data.size() + data.size() / 4 + 64);
   if (!pass.Run(data)) return kIllegal;
   columns_ = pass.columns();
   return kSuccess;

@@ -197,5 +197,35 @@ TEST(EscapeTranslator, OversizedResultRefusedWithoutTouchingState) {
             kIllegal);
 }
 
+// Long data is scanned in blocks, a short line byte by byte. Lines that end in the modes they
+// start in must translate the same either way, whichever block boundary their sequences
+// straddle, and right up to the output limit.
+TEST(EscapeTranslator, LongDataTranslatesLikeItsLinesOneByOne) {
+  const std::string lines[] = {
+      "\x1B|cA\x1B|bCTOTAL\x1B|N 12.34\x1B|2Cx\x1B|1C\x1B|3hCy\x1B|1hC\x1B|uCz\x1B|N\n",
+      "\x1B|rvCinverse\x1B|N\x1B|X\x1B|\x1BQ\x1B|75qZ\r\n",
+      "plain text of a receipt line, forty-one\n",
+      "\x1B|N\x1B|N\x1B|N\x1B|N\x1B|N\n",
+  };
+  for (const std::string& line : lines) {
+    const std::string one = Tr(line);
+    for (size_t repeats : {3u, 50u, 700u}) {
+      std::string data;
+      std::string expected;
+      for (size_t i = 0; i < repeats; ++i) {
+        data += line;
+        expected += one;
+      }
+      EscapeTranslator translator;
+      TranslateSettings settings = Thermal();
+      settings.output_limit = expected.size();
+      EXPECT_EQ(translator.Translate(data, settings).bytes, expected) << line;
+      EXPECT_EQ(translator.columns().carried_column, 0);
+      settings.output_limit = expected.size() - 1;
+      EXPECT_EQ(translator.Translate(data, settings).result, kIllegal) << line;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace print_data

@@ -279,11 +279,10 @@ class Pass {
         CopyText(p, at, out);
         m.Columns(static_cast<size_t>(at - p));
         p = at;
-        ok = ControlByte(p, end, m, out);
-        if (!ok) break;
+        ControlByte(p, end, m, out);
         check = buffer_.CheckPoint();
       }
-      if (!ok) break;
+      if (over_limit_) break;
       if (p < window + 64) {
         CopyText(p, window + 64, out);
         m.Columns(static_cast<size_t>(window + 64 - p));
@@ -292,7 +291,7 @@ class Pass {
     }
 #endif
     // The last bytes one at a time.
-    while (ok && p < end) {
+    while (ok && !over_limit_ && p < end) {
       if (out > check) {
         if (buffer_.Over(out)) {
           ok = false;
@@ -306,10 +305,10 @@ class Pass {
         m.Columns(1);
         continue;
       }
-      ok = ControlByte(p, end, m, out);
+      ControlByte(p, end, m, out);
       check = buffer_.CheckPoint();
     }
-    if (!ok || buffer_.Over(out)) {
+    if (!ok || over_limit_ || buffer_.Over(out)) {
       buffer_.Discard();
       return false;
     }
@@ -382,23 +381,25 @@ class Pass {
 #endif
 
   // The control byte at `p` (ESC, a line end or a rarer one); moves `p` past what it
-  // handled. False when the output would exceed the limit.
-  HOT bool ControlByte(const char*& p, const char* end, LineModes& m, char*& out) {
+  // handled.
+  HOT void ControlByte(const char*& p, const char* end, LineModes& m, char*& out) {
     const char byte = *p;
-    if (byte == kEsc && end - p > 1 && p[1] == '|') return Sequence(p, end, m, out);
+    if (byte == kEsc && end - p > 1 && p[1] == '|') {
+      Sequence(p, end, m, out);
+      return;
+    }
     *out++ = byte;
     ++p;
-    if (byte == '\r' || byte == '\n') {
+    if (IsLineEnd(byte)) {
       m.LineEnd();
     } else {
       m.Columns(1);  // a lone ESC and the other control bytes are ordinary data
     }
-    return true;
   }
 
   // Decodes the sequence whose ESC is at `p`, carries it out and moves `p` to where scanning
-  // resumes. False when its output would exceed the limit.
-  HOT bool Sequence(const char*& p, const char* end, LineModes& m, char*& out) {
+  // resumes.
+  HOT void Sequence(const char*& p, const char* end, LineModes& m, char*& out) {
     const unsigned char* s = reinterpret_cast<const unsigned char*>(p) + 2;
     const auto* const stop = reinterpret_cast<const unsigned char*>(end);
     int64_t number = 0;
@@ -414,34 +415,25 @@ class Pass {
       if (qualifier == 'r' - 'a' + 1 && stop - s > 1 && s[0] == 'v' && s[1] == 'C') {
         if (thermal_) Put(out, "\x1D\x42\x01");  // reverse video
         p = reinterpret_cast<const char*>(s + 2);
-        return true;
+        return;
       }
     }
-    if (s < stop) {
-      switch (Apply(kOps.ops[*s][qualifier], static_cast<int32_t>(number), m, out)) {
-        case Outcome::kDone:
-          p = reinterpret_cast<const char*>(s + 1);
-          return true;
-        case Outcome::kOverLimit:
-          return false;
-        case Outcome::kNotASequence:
-          break;
-      }
+    if (s < stop && Apply(kOps.ops[*s][qualifier], static_cast<int32_t>(number), m, out)) {
+      p = reinterpret_cast<const char*>(s + 1);
+      return;
     }
     // Unrecognised: ESC and "|" go out unchanged (a printer command, taking no column), the
     // rest is ordinary data.
     std::memcpy(out, p, 2);
     out += 2;
     p += 2;
-    return true;
   }
 
-  enum class Outcome { kDone, kNotASequence, kOverLimit };
-
-  HOT Outcome Apply(Op op, int32_t n, LineModes& m, char*& out) {
+  // Carries out a decoded sequence; false when it is not one after all (a size out of range).
+  HOT bool Apply(Op op, int32_t n, LineModes& m, char*& out) {
     switch (op) {
       case Op::kUnknown:
-        return Outcome::kNotASequence;
+        return false;
       case Op::kIgnored:
         break;
       case Op::kCenter:
@@ -463,7 +455,7 @@ class Pass {
         if (!thermal_) Put(out, "\x1B\x72\x01");
         break;
       case Op::kCharSize:
-        if (n < 1 || n > 4) return Outcome::kNotASequence;
+        if (n < 1 || n > 4) return false;
         m.mode = static_cast<uint8_t>(m.mode & ~(kDoubleHeight | kDoubleWidth));
         if (n == 2 || n == 4) m.mode |= kDoubleWidth;
         if (n == 3 || n == 4) m.mode |= kDoubleHeight;
@@ -489,14 +481,20 @@ class Pass {
       default:
         // Output of any length: checked against the limit first.
         out = LongOutput(op, n, out);
-        if (out == nullptr) return Outcome::kOverLimit;
         break;
     }
-    return Outcome::kDone;
+    return true;
   }
 
-  // Feeds, logos and the feed before a cut. Returns the cursor, or null over the limit.
+  // Feeds, logos and the feed before a cut; output over the limit is not written but
+  // refuses the translation. Returns the cursor.
   char* LongOutput(Op op, int32_t n, char* out) {
+    char* const next = LongOutputOrNull(op, n, out);
+    if (next != nullptr) return next;
+    over_limit_ = true;
+    return out;
+  }
+  char* LongOutputOrNull(Op op, int32_t n, char* out) {
     switch (op) {
       case Op::kFeedLines:
         return Repeated(out, '\n', n == 0 ? 1 : n);
@@ -604,6 +602,7 @@ class Pass {
   const uint8_t initial_mode_ = InitialModeByte(settings_.rec_line_chars);
   ColumnState columns_;
   OutputBuffer buffer_;
+  bool over_limit_ = false;
 };
 
 #undef HOT

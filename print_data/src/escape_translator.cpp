@@ -123,6 +123,14 @@ inline uint64_t CopyControlBytes64(const char* text, char* copy) {
   }
   return mask;
 }
+
+// The same for the 16 bytes at `text`.
+inline uint32_t CopyControlBytes16(const char* text, char* copy) {
+  const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(copy), block);
+  const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(block, _mm_set1_epi8(kEsc)), block);
+  return static_cast<uint32_t>(_mm_movemask_epi8(low));
+}
 #endif
 
 // What the letters of a sequence "ESC|[digits][qualifier]terminator" ask for.
@@ -290,7 +298,7 @@ class Pass {
       }
     }
 #endif
-    // The last bytes one at a time.
+    // The last bytes: text up to the next control byte 16 bytes at a time, then one at a time.
     while (ok && !over_limit_ && p < end) {
       if (out > check) {
         if (buffer_.Over(out)) {
@@ -300,6 +308,16 @@ class Pass {
         out = buffer_.EnsureSlack(out);
         check = buffer_.CheckPoint();
       }
+#ifdef __SSE2__
+      if (end - p >= 16) {
+        const uint32_t hits = CopyControlBytes16(p, out);
+        const size_t run = hits == 0 ? 16 : static_cast<size_t>(__builtin_ctz(hits));
+        out += run;
+        p += run;
+        m.Columns(run);
+        if (hits == 0) continue;
+      } else
+#endif
       if (static_cast<unsigned char>(*p) > static_cast<unsigned char>(kEsc)) {
         *out++ = *p++;
         m.Columns(1);
@@ -347,7 +365,7 @@ class Pass {
   // Text and line ends from `p` up to the next ESC, in windows of 64 bytes copied as they
   // are scanned; the line ends are only counted. Stops early before a window that would
   // pass `stop` or when the output needs a check. Returns where the text ends.
-  Position PlainText(const char* p, const char* stop, const char* check, LineModes& m,
+  HOT Position PlainText(const char* p, const char* stop, const char* check, LineModes& m,
                      char* out) {
     const char* segment = p;  // start of the line part not yet counted
     bool ended = false;       // a line ended in this text
@@ -616,7 +634,7 @@ int32_t EscapeTranslator::TranslateAppend(std::string_view data, const Translate
   }
   // Translated text is about as long as its source, sequences make it somewhat longer: room
   // for that is made at once.
-  Pass pass(settings, columns_, out, data.size() + data.size() / 4 + 64);
+  Pass pass(settings, columns_, out, data.size() + data.size() / 8 + 64);
   if (!pass.Run(data)) return kIllegal;
   columns_ = pass.columns();
   return kSuccess;

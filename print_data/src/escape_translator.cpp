@@ -278,6 +278,7 @@ class Pass {
       const Position text = PlainText(p, end - kLookahead, check, m, out);
       p = text.in;
       out = text.out;
+      if (p < end && *p == 0) break;  // the data ends at its first zero byte
       if (end - p < 64 + kLookahead || *p != kEsc || out > check) continue;
       // A window from the ESC: its sequences and the text between them.
       const char* const window = p;
@@ -362,7 +363,7 @@ class Pass {
     const char* in;
     char* out;
   };
-  // Text and line ends from `p` up to the next ESC, in windows of 64 bytes copied as they
+  // Text and line ends from `p` up to the next ESC or zero byte, in windows of 64 bytes copied as they
   // are scanned; the line ends are only counted. Stops early before a window that would
   // pass `stop` or when the output needs a check. Returns where the text ends.
   HOT Position PlainText(const char* p, const char* stop, const char* check, LineModes& m,
@@ -373,7 +374,7 @@ class Pass {
     for (; stop - p >= 64 && out <= check; p += 64, out += 64) {
       for (uint64_t hits = CopyControlBytes64(p, out); hits != 0; hits &= hits - 1) {
         const char* const at = p + __builtin_ctzll(hits);
-        if (*at == kEsc) {
+        if (*at == kEsc || *at == 0) {
           out += at - p;
           p = at;
           goto done;
@@ -404,6 +405,10 @@ class Pass {
     const char byte = *p;
     if (byte == kEsc && end - p > 1 && p[1] == '|') {
       Sequence(p, end, m, out);
+      return;
+    }
+    if (byte == 0) {  // the data ends at its first zero byte
+      p = end;
       return;
     }
     *out++ = byte;
@@ -629,9 +634,6 @@ class Pass {
 
 int32_t EscapeTranslator::TranslateAppend(std::string_view data, const TranslateSettings& settings,
                                           std::string& out) {
-  if (const void* zero = std::memchr(data.data(), 0, data.size())) {
-    data = data.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - data.data()));
-  }
   // Translated text is about as long as its source, sequences make it somewhat longer: room
   // for that is made at once.
   Pass pass(settings, columns_, out, data.size() + data.size() / 8 + 64);

@@ -176,6 +176,15 @@ TEST(EscapeTranslator, LogosInsertedAsStored) {
 
 TEST(EscapeTranslator, ZeroByteEndsTheData) {
   EXPECT_EQ(Tr(std::string_view("AB\0\x1B|2CCD", 8)), "AB");
+  // Also far into long data, in text, between sequences and inside one.
+  const std::string line = "\x1B|cA\x1B|bCTOTAL\x1B|N 12.34\x1B|2Cx\x1B|1C\n";
+  std::string head;
+  while (head.size() < 300) head += line;
+  for (const std::string_view cut : {"text", "\x1B|bC", "\x1B|", "\x1B|2", "\x1B|r", "\x1B|rv"}) {
+    const std::string prefix = head + std::string(cut);
+    const std::string data = prefix + '\0' + "C\x1B|2Cmore\n" + head;
+    EXPECT_EQ(Tr(data), Tr(prefix)) << cut;
+  }
 }
 
 TEST(EscapeTranslator, OversizedResultRefusedWithoutTouchingState) {

@@ -94,9 +94,7 @@ void Translate(benchmark::State& state, const std::string& text) {
 void BM_CopyPlainText(benchmark::State& state) { Copy(state, PlainReceipt()); }
 void BM_TranslatePlainText(benchmark::State& state) { Translate(state, PlainReceipt()); }
 void BM_CopyFormattedReceipt(benchmark::State& state) { Copy(state, FormattedReceipt()); }
-void BM_TranslateFormattedReceipt(benchmark::State& state) {
-  Translate(state, FormattedReceipt());
-}
+void BM_TranslateFormattedReceipt(benchmark::State& state) { Translate(state, FormattedReceipt()); }
 void BM_CopyEscapeHeavyText(benchmark::State& state) { Copy(state, EscapeHeavyText()); }
 void BM_TranslateEscapeHeavyText(benchmark::State& state) { Translate(state, EscapeHeavyText()); }
 

@@ -100,7 +100,7 @@ class OutputBuffer {
   std::string& out_;
   const size_t start_;
   const size_t limit_;
-  char* base_ = nullptr;       // where this translation's output starts
+  char* base_ = nullptr;  // where this translation's output starts
   char* end_ = nullptr;
   char* limit_end_ = nullptr;  // base_ + limit_
   char* block_end_ = nullptr;  // writes up to here keep the slack and the limit
@@ -160,15 +160,23 @@ constexpr Op OpFor(char terminator, char qualifier) {
       return qualifier == 'c' ? Op::kCenter : qualifier == 'r' ? Op::kRight : Op::kUnknown;
     case 'C':
       switch (qualifier) {
-        case 'b': return Op::kBold;
-        case 'u': return Op::kUnderline;
+        case 'b':
+          return Op::kBold;
+        case 'u':
+          return Op::kUnderline;
         case 'i':
-        case 's': return Op::kIgnored;
-        case 'r': return Op::kRed;
-        case 'h': return Op::kHorizontalScale;
-        case 'v': return Op::kVerticalScale;
-        case 0: return Op::kCharSize;
-        default: return Op::kUnknown;
+        case 's':
+          return Op::kIgnored;
+        case 'r':
+          return Op::kRed;
+        case 'h':
+          return Op::kHorizontalScale;
+        case 'v':
+          return Op::kVerticalScale;
+        case 0:
+          return Op::kCharSize;
+        default:
+          return Op::kUnknown;
       }
     case 'F':
       return qualifier == 'l'   ? Op::kFeedLines
@@ -267,13 +275,9 @@ class Pass {
     // byte, so the scan stays valid after one. The window and a sequence near its end
     // may read kLookahead bytes past it.
     while (ok && end - p >= 64 + kLookahead) {
-      if (out > check) {
-        if (buffer_.Over(out)) {
-          ok = false;
-          break;
-        }
-        out = buffer_.EnsureSlack(out);
-        check = buffer_.CheckPoint();
+      if (out > check && !RestoreSlack(out, check)) {
+        ok = false;
+        break;
       }
       const Position text = PlainText(p, end - kLookahead, check, m, out);
       p = text.in;
@@ -301,13 +305,9 @@ class Pass {
 #endif
     // The last bytes: text up to the next control byte 16 bytes at a time, then one at a time.
     while (ok && !over_limit_ && p < end) {
-      if (out > check) {
-        if (buffer_.Over(out)) {
-          ok = false;
-          break;
-        }
-        out = buffer_.EnsureSlack(out);
-        check = buffer_.CheckPoint();
+      if (out > check && !RestoreSlack(out, check)) {
+        ok = false;
+        break;
       }
 #ifdef __SSE2__
       if (end - p >= 16) {
@@ -319,7 +319,7 @@ class Pass {
         if (hits == 0) continue;
       } else
 #endif
-      if (static_cast<unsigned char>(*p) > static_cast<unsigned char>(kEsc)) {
+          if (static_cast<unsigned char>(*p) > static_cast<unsigned char>(kEsc)) {
         *out++ = *p++;
         m.Columns(1);
         continue;
@@ -345,6 +345,15 @@ class Pass {
  private:
   static constexpr std::ptrdiff_t kLookahead = 32;
 
+  // After short stores took the cursor past `check`: false when they passed the limit, else
+  // makes the slack again (the buffer may move) and updates both.
+  bool RestoreSlack(char*& out, const char*& check) {
+    if (buffer_.Over(out)) return false;
+    out = buffer_.EnsureSlack(out);
+    check = buffer_.CheckPoint();
+    return true;
+  }
+
 #ifdef __SSE2__
   // The text from `from` to `to` (no control byte in it), in 16-byte stores; the output's
   // slack takes the overrun.
@@ -363,11 +372,11 @@ class Pass {
     const char* in;
     char* out;
   };
-  // Text and line ends from `p` up to the next ESC or zero byte, in windows of 64 bytes copied as they
-  // are scanned; the line ends are only counted. Stops early before a window that would
-  // pass `stop` or when the output needs a check. Returns where the text ends.
+  // Text and line ends from `p` up to the next ESC or zero byte, in windows of 64 bytes copied as
+  // they are scanned; the line ends are only counted. Stops early before a window that would pass
+  // `stop` or when the output needs a check. Returns where the text ends.
   HOT Position PlainText(const char* p, const char* stop, const char* check, LineModes& m,
-                     char* out) {
+                         char* out) {
     const char* segment = p;  // start of the line part not yet counted
     bool ended = false;       // a line ended in this text
     int64_t longest = 0;      // longest line between two line ends of this text

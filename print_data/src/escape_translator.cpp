@@ -244,6 +244,8 @@ struct LineModes {
   }
 };
 
+// For the functions the scanning loop calls with its local state: inlined, that state stays
+// in registers; a real call would need its address and keep it in memory.
 #define HOT [[gnu::always_inline]] inline
 
 // Short fixed commands: the output always has room for them (its slack).

@@ -270,17 +270,13 @@ class Pass {
     const char* check = buffer_.CheckPoint();
     const char* p = data.data();
     const char* const end = p + data.size();
-    bool ok = true;
 #ifdef __SSE2__
     // Windows of 64 bytes: one scan finds the control bytes (ESC, line ends, rarer ones);
     // the text between two of them is copied in 16-byte stores. Sequences hold no control
     // byte, so the scan stays valid after one. The window and a sequence near its end
     // may read kLookahead bytes past it.
-    while (ok && end - p >= 64 + kLookahead) {
-      if (out > check && !RestoreSlack(out, check)) {
-        ok = false;
-        break;
-      }
+    while (end - p >= 64 + kLookahead) {
+      if (out > check && !RestoreSlack(out, check)) break;  // past the limit: refused below
       const Position text = PlainText(p, end - kLookahead, check, m, out);
       p = text.in;
       out = text.out;
@@ -306,11 +302,8 @@ class Pass {
     }
 #endif
     // The last bytes: text up to the next control byte 16 bytes at a time, then one at a time.
-    while (ok && !over_limit_ && p < end) {
-      if (out > check && !RestoreSlack(out, check)) {
-        ok = false;
-        break;
-      }
+    while (!over_limit_ && p < end) {
+      if (out > check && !RestoreSlack(out, check)) break;  // past the limit: refused below
 #ifdef __SSE2__
       if (end - p >= 16) {
         const uint32_t hits = CopyControlBytes16(p, out);
@@ -329,7 +322,7 @@ class Pass {
       ControlByte(p, end, m, out);
       check = buffer_.CheckPoint();
     }
-    if (!ok || over_limit_ || buffer_.Over(out)) {
+    if (over_limit_ || buffer_.Over(out)) {
       buffer_.Discard();
       return false;
     }

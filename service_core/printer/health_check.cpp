@@ -35,14 +35,9 @@ void CPOSPrinter::PrintTestPage() {
 }
 
 int32_t CPOSPrinter::RunHealthCheck(int32_t level) {
-  const int status = port_.GetPrinterStatus();
-  if (status == kPortCoverOpen || status == kPortPaperEmpty) {
-    result_code_extended_ = status == kPortCoverOpen ? opos::kExtCoverOpen : opos::kExtRecEmpty;
-    return opos::kExtended;
-  }
-  if (status != kPortReady) {
-    result_code_extended_ = opos::kExtWriteFailed;
-    return opos::kFailure;
+  if (const int32_t result = ResultForPortStatus(port_.GetPrinterStatus());
+      result != opos::kSuccess) {
+    return result;
   }
   if (level == kExternal) PrintTestPage();
   return opos::kSuccess;

@@ -134,6 +134,10 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
 
   // Output path (send_routine.cpp, output_worker.cpp, health_check.cpp).
   bool WriteBytes(std::string_view bytes);
+  // The result a print method returns for a printer that is not ready (`status` from the
+  // link), with ResultCodeExtended set: cover open or paper out give an extended result,
+  // anything else a failure. kSuccess for a ready printer.
+  int32_t ResultForPortStatus(int status);
   bool WriteJob(std::string_view bytes, bool expand_bitmaps);
   void ForgetBitmapDownloads();
   struct RequestOutcome;

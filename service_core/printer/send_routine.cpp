@@ -71,14 +71,9 @@ int32_t CPOSPrinter::SendData(int32_t station, std::string_view bytes, bool more
     return opos::kSuccess;
   }
 
-  const int status = port_.GetPrinterStatus();
-  if (status == kPortCoverOpen || status == kPortPaperEmpty) {
-    result_code_extended_ = status == kPortCoverOpen ? opos::kExtCoverOpen : opos::kExtRecEmpty;
-    return opos::kExtended;
-  }
-  if (status != kPortReady) {
-    result_code_extended_ = opos::kExtWriteFailed;
-    return opos::kFailure;
+  if (const int32_t result = ResultForPortStatus(port_.GetPrinterStatus());
+      result != opos::kSuccess) {
+    return result;
   }
   int32_t result = opos::kSuccess;
   const uint64_t now = platform::TickCountMs();
@@ -117,6 +112,18 @@ void CPOSPrinter::DiscardAllButCurrentRequest() {
     keep = keep < output_queue_.size() ? keep + 1 : 0;
   }
   output_queue_.resize(keep);
+}
+
+int32_t CPOSPrinter::ResultForPortStatus(int status) {
+  if (status == kPortCoverOpen || status == kPortPaperEmpty) {
+    result_code_extended_ = status == kPortCoverOpen ? opos::kExtCoverOpen : opos::kExtRecEmpty;
+    return opos::kExtended;
+  }
+  if (status != kPortReady) {
+    result_code_extended_ = opos::kExtWriteFailed;
+    return opos::kFailure;
+  }
+  return opos::kSuccess;
 }
 
 }  // namespace service_core

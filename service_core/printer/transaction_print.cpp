@@ -134,12 +134,7 @@ int32_t CPOSPrinter::AwaitTransactionCompletion() {
     }
     if (status != kPortReady) {
       error_wait_ = true;
-      if (status == kPortCoverOpen || status == kPortPaperEmpty) {
-        result_code_extended_ = status == kPortCoverOpen ? opos::kExtCoverOpen : opos::kExtRecEmpty;
-        return opos::kExtended;
-      }
-      result_code_extended_ = opos::kExtWriteFailed;
-      return opos::kFailure;
+      return ResultForPortStatus(status);
     }
     if (platform::TickCountMs() - sent_at >= kCompletionResendMs) {
       if (requests >= kCompletionRequestsBeforeFailure || !WriteBytes(request)) {

@@ -227,6 +227,7 @@ int CPrinterPort::GetPrinterStatus() {
 }
 
 int CPrinterPort::DrawerLinkStatus() {
+  std::lock_guard query(query_mutex_);
   const uint64_t start = Now();
   std::optional<uint8_t> answer;
   for (;;) {

@@ -129,8 +129,10 @@ int32_t CLineDisplay::ClaimDevice(int32_t timeout) {
 }
 
 void CLineDisplay::EndClaim() {
-  DestroyAllWindows();
+  // The stop flag first: a redraw waiting for DSR gives up at once instead of holding the
+  // marquee threads (and so this release) for the claim time-out.
   stop_ = true;
+  DestroyAllWindows();
   platform::MessagePumpingPause();
   events_->stop.Set();
   events_->event_queue_not_empty.Set();
@@ -169,6 +171,7 @@ int32_t CLineDisplay::ReleaseDevice() {
 
 int32_t CLineDisplay::CloseService() {
   if (claimed_) ReleaseDevice();
+  opened_ = false;  // OpenService may open it again; the event window lives on until then
   SetState(opos::kStateClosed);
   return Finish(opos::kSuccess);
 }

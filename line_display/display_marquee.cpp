@@ -36,9 +36,14 @@ void CLineDisplay::MarqueeLoop(DisplayWindow& window) {
   while (!window.stopping) {
     if (!MarqueeMayStep(window)) {
       if (!Runs(window.marquee_type)) {
-        // Held still mid-pass: the text goes back where it was.
-        std::lock_guard lock(window_list_mutex_);
-        EndMarqueePass(window.buffer, window.marquee);
+        // Held still mid-pass: the text goes back where it was, and is shown there.
+        bool moved = false;
+        {
+          std::lock_guard lock(window_list_mutex_);
+          moved = window.marquee.step != 0;
+          EndMarqueePass(window.buffer, window.marquee);
+        }
+        if (moved) redraw(false);
       }
       platform::WaitForAny({&window.stop, &window.wake}, kIdleCheckMs);
       continue;
@@ -67,6 +72,7 @@ void CLineDisplay::MarqueeLoop(DisplayWindow& window) {
         StepMarqueePass(window.buffer, window.marquee);
       }
       if (!Pause(window, std::max(window.marquee_unit_wait.load(), kMinimumWaitMs))) break;
+      if (!Runs(window.marquee_type)) continue;  // held still meanwhile: no stale frame
       redraw(true);
     } else {
       if (!Pause(window, std::max(window.marquee_repeat_wait.load(), kMinimumWaitMs))) break;

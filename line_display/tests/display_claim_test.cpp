@@ -151,8 +151,10 @@ TEST_F(DisplayClaimTest, PropertiesReadTheirValuesAndSettersCheckTheClaim) {
 
 TEST_F(DisplayClaimTest, ReleaseAndCloseLeaveNoThreadOrDescriptor) {
   const int threads = CountThreads();
-  const int descriptors = CountOpenDescriptors();
+  int descriptors = 0;
   for (int i = 0; i < 3; ++i) {
+    // Counted after the first cycle, which gives this thread its message queue.
+    if (i == 1) descriptors = CountOpenDescriptors();
     auto display = LineDisplay::Create();
     ASSERT_EQ(display->Open("Display"), 0);
     ASSERT_EQ(display->ClaimDevice(1000), 0);

@@ -64,7 +64,7 @@ for png in "$out"/receipt-*.png; do echo "== receipt image: $png"; done
 # ---- Customer display: the total of the receipt on the virtual line display ----------
 echo "== virtual display on $work/ttyD0"
 mkfifo "$work/display-commands"
-"$build/bin/vdisplay" --pty "$work/ttyD0" --text "$out/display.txt" \
+"$build/bin/vdisplay" --pty "$work/ttyD0" --text "$out/display.txt" --png "$out" \
   --log "$out/display-log.txt" <"$work/display-commands" >"$work/display-answers.txt" 2>&1 &
 display_pid=$!
 exec 4>"$work/display-commands"
@@ -88,7 +88,7 @@ echo quit >&4
 exec 4>&-
 wait "$display_pid" || true
 display_pid=""
-echo "== what the display shows: out/demo/display.txt"
+echo "== what the display shows: out/demo/display.txt (image: out/demo/display.png)"
 cat "$out/display.txt"
 [ "$status" -eq 0 ] && status=$display_status
 exit "$status"

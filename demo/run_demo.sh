@@ -15,8 +15,10 @@ cd "$root"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/opos-demo.XXXXXX")
 printer_pid=""
+display_pid=""
 cleanup() {
   [ -n "$printer_pid" ] && kill "$printer_pid" 2>/dev/null && wait "$printer_pid" 2>/dev/null
+  [ -n "$display_pid" ] && kill "$display_pid" 2>/dev/null && wait "$display_pid" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -83,4 +85,35 @@ head -40 "$out/printer-log.txt"
 echo "== what the printer printed: out/demo/printed.txt"
 cat "$out/printed.txt"
 for png in "$out"/receipt-*.png; do echo "== receipt image: $png"; done
+
+# ---- Customer display: the total of the receipt on the virtual line display ----------
+echo "== virtual display on $work/ttyD0"
+mkfifo "$work/display-commands"
+"$build/bin/vdisplay" --pty "$work/ttyD0" --text "$out/display.txt" --png "$out" \
+  --log "$out/display-log.txt" <"$work/display-commands" >"$work/display-answers.txt" 2>&1 &
+display_pid=$!
+exec 4>"$work/display-commands"
+for _ in $(seq 100); do
+  grep -q '^listening' "$work/display-answers.txt" 2>/dev/null && break
+  sleep 0.05
+done
+head -1 "$work/display-answers.txt"
+sed "s|/tmp/opos-demo/ttyD0|$work/ttyD0|" "$here/../line_display/examples/display_device.reg" \
+  >"$work/display.reg"
+"$build/bin/oposreg" --registry "$registry" register "$build/lib/OrvelDisplaySO.so"
+"$build/bin/oposreg" --registry "$registry" import "$work/display.reg"
+
+echo "== device tester: demo/display_demo.txt"
+display_status=0
+"$build/bin/opostest" --registry "$registry" "$here/display_demo.txt" \
+  >"$out/display-tester.txt" || display_status=$?
+cat "$out/display-tester.txt"
+echo "== device tester finished with status $display_status"
+echo quit >&4
+exec 4>&-
+wait "$display_pid" || true
+display_pid=""
+echo "== what the display shows: out/demo/display.txt (image: out/demo/display.png)"
+cat "$out/display.txt"
+[ "$status" -eq 0 ] && status=$display_status
 exit "$status"

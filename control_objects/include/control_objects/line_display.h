@@ -27,6 +27,27 @@ class LineDisplay : public ControlObject {
     return CallLong("CreateWindow", args);
   }
   int32_t DestroyWindow() { return CallLong("DestroyWindow", {}); }
+  int32_t RefreshWindow(int32_t window) {
+    Variant args[] = {Variant(window)};
+    return CallLong("RefreshWindow", args);
+  }
+  int32_t ScrollText(int32_t direction, int32_t units) {
+    Variant args[] = {Variant(direction), Variant(units)};
+    return CallLong("ScrollText", args);
+  }
+  int32_t DefineGlyph(int32_t glyph_code, const std::string& glyph) {
+    Variant args[] = {Variant(glyph_code), Variant(glyph)};
+    return CallLong("DefineGlyph", args);
+  }
+  int32_t ReadCharacterAtCursor(int32_t& character) {
+    Variant args[] = {Variant::IntRef(&character)};
+    return CallLong("ReadCharacterAtCursor", args);
+  }
+  int32_t ClearDescriptors() { return CallLong("ClearDescriptors", {}); }
+  int32_t SetDescriptor(int32_t descriptor, int32_t attribute) {
+    Variant args[] = {Variant(descriptor), Variant(attribute)};
+    return CallLong("SetDescriptor", args);
+  }
 
  private:
   LineDisplay() : ControlObject(LineDisplayTable()) {}

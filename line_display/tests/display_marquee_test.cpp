@@ -77,7 +77,7 @@ class DisplayMarqueeTest : public ClaimedDisplay {
   std::vector<std::string> OnePass(const std::string& text, int32_t type, int32_t format,
                                    size_t frames, int first_row, int rows, bool first_shown) {
     display_->SetPropertyNumber(5014, 0);
-    platform::SleepMs(2 * kUnitMs);  // a step under way ends
+    WaitQuiet();  // a step under way and the redraw of the stopped marquee
     const size_t from = device_->Received().size();
     EXPECT_EQ(display_->ClearText(), 0);
     EXPECT_EQ(display_->DisplayText(text, 0), 0);
@@ -100,6 +100,17 @@ class DisplayMarqueeTest : public ClaimedDisplay {
     Frames all = recorder.Frames(first_row, rows);
     if (all.size() > frames) all.resize(frames);  // the next pass may have begun
     return all;
+  }
+
+  // Until nothing has arrived for a while.
+  void WaitQuiet() {
+    size_t size = device_->Received().size();
+    for (;;) {
+      platform::SleepMs(2 * kUnitMs);
+      const size_t now = device_->Received().size();
+      if (now == size) return;
+      size = now;
+    }
   }
 
   static constexpr int32_t kUnitMs = 150;
@@ -153,6 +164,21 @@ TEST_F(DisplayMarqueeTest, PassesRepeatAfterTheRepeatWait) {
   if (fourth >= 0) {
     EXPECT_GE(fourth, 60 + 2 * 100 + 100 + 60);
   }
+}
+
+TEST_F(DisplayMarqueeTest, TextWrittenDuringAPassIsKeptWhenTheMarqueeStops) {
+  ASSERT_EQ(display_->CreateWindow(0, 0, 1, 5, 1, 5), 0);
+  ASSERT_EQ(display_->DisplayText("ABCDE", 0), 0);
+  display_->SetPropertyNumber(5015, 150);
+  display_->SetPropertyNumber(5013, 100);
+  FrameRecorder recorder(*device_);
+  display_->SetPropertyNumber(5014, 3);
+  ASSERT_TRUE(PumpUntil([&] { return recorder.Count() >= 3; }));
+  // Mid-pass: the text goes where the application puts it, not where the pass has moved it.
+  ASSERT_EQ(display_->DisplayTextAt(0, 0, "XYZ", 0), 0);
+  WaitIdle();
+  display_->SetPropertyNumber(5014, 0);
+  EXPECT_TRUE(WaitForScreen("XYZDE", ""));
 }
 
 TEST_F(DisplayMarqueeTest, DestroyingTheWindowStopsItsMarqueeAtOnce) {

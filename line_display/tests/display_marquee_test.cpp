@@ -122,10 +122,8 @@ TEST_F(DisplayMarqueeTest, HorizontalPassesWalkAndPlaceInBothDirections) {
             (Frames{"    A", "   AB", "  ABC", " ABCD", "ABCDE"}));
   EXPECT_EQ(OnePass("ABCDE", 3, 1, 5, 0, 1, true),
             (Frames{"    E", "   DE", "  CDE", " BCDE", "ABCDE"}));
-  EXPECT_EQ(OnePass("ABCDE", 4, 0, 4, 0, 1, false),
-            (Frames{"DE   ", "CDE  ", "BCDE ", "ABCDE"}));
-  EXPECT_EQ(OnePass("ABCDE", 4, 1, 4, 0, 1, false),
-            (Frames{"AB   ", "ABC  ", "ABCD ", "ABCDE"}));
+  EXPECT_EQ(OnePass("ABCDE", 4, 0, 4, 0, 1, false), (Frames{"DE   ", "CDE  ", "BCDE ", "ABCDE"}));
+  EXPECT_EQ(OnePass("ABCDE", 4, 1, 4, 0, 1, false), (Frames{"AB   ", "ABC  ", "ABCD ", "ABCDE"}));
   // Held still, the text is back where it was written.
   ASSERT_EQ(display_->RefreshWindow(1), 0);
   EXPECT_TRUE(WaitForScreen("ABCDE", ""));
@@ -134,14 +132,14 @@ TEST_F(DisplayMarqueeTest, HorizontalPassesWalkAndPlaceInBothDirections) {
 TEST_F(DisplayMarqueeTest, VerticalPassesMoveTheRowsOfATallWindow) {
   ASSERT_EQ(display_->CreateWindow(0, 0, 2, 5, 4, 5), 0);
   const std::string rows = "R1   R2   R3   R4   ";
-  EXPECT_EQ(OnePass(rows, 1, 0, 3, 0, 2, false), (Frames{"R1   |R2   ", "R2   |R3   ",
-                                                         "R3   |R4   "}));
-  EXPECT_EQ(OnePass(rows, 2, 0, 3, 0, 2, false), (Frames{"R3   |R4   ", "R2   |R3   ",
-                                                         "R1   |R2   "}));
-  EXPECT_EQ(OnePass(rows, 1, 1, 3, 0, 2, false), (Frames{"R3   |R4   ", "R2   |R3   ",
-                                                         "R1   |R2   "}));
-  EXPECT_EQ(OnePass(rows, 2, 1, 3, 0, 2, false), (Frames{"R1   |R2   ", "R2   |R3   ",
-                                                         "R3   |R4   "}));
+  EXPECT_EQ(OnePass(rows, 1, 0, 3, 0, 2, false),
+            (Frames{"R1   |R2   ", "R2   |R3   ", "R3   |R4   "}));
+  EXPECT_EQ(OnePass(rows, 2, 0, 3, 0, 2, false),
+            (Frames{"R3   |R4   ", "R2   |R3   ", "R1   |R2   "}));
+  EXPECT_EQ(OnePass(rows, 1, 1, 3, 0, 2, false),
+            (Frames{"R3   |R4   ", "R2   |R3   ", "R1   |R2   "}));
+  EXPECT_EQ(OnePass(rows, 2, 1, 3, 0, 2, false),
+            (Frames{"R1   |R2   ", "R2   |R3   ", "R3   |R4   "}));
 }
 
 TEST_F(DisplayMarqueeTest, PassesRepeatAfterTheRepeatWait) {

@@ -15,10 +15,10 @@ constexpr const char kStandardModel[] = "XV-310K";
 DisplayConfigResult ReadDisplayConfiguration(const std::string& device_name,
                                              DisplayConfiguration& config, std::string* missing) {
   reg::Key key;
-  if (reg::Key::Open(reg::Root::LocalMachine,
-                     service_core::DeviceKeyPath(service_core::DeviceClass::LineDisplay,
-                                                 device_name),
-                     reg::Access::Write, key) != reg::kSuccess) {
+  if (reg::Key::Open(
+          reg::Root::LocalMachine,
+          service_core::DeviceKeyPath(service_core::DeviceClass::LineDisplay, device_name),
+          reg::Access::Write, key) != reg::kSuccess) {
     return DisplayConfigResult::kNoDeviceKey;
   }
   auto fail = [&](const char* name) {
@@ -39,8 +39,8 @@ DisplayConfigResult ReadDisplayConfiguration(const std::string& device_name,
     if (key.QueryDword(value.name, number) != reg::kSuccess) return fail(value.name);
     *value.target = static_cast<int>(number);
   }
-  for (auto [name, target] : {std::pair{"Port", &config.port},
-                              std::pair{"DeviceName", &config.device_name}}) {
+  for (auto [name, target] :
+       {std::pair{"Port", &config.port}, std::pair{"DeviceName", &config.device_name}}) {
     std::string text;
     if (key.QueryString(name, text) != reg::kSuccess) return fail(name);
     *target = text.substr(0, kMaxStringLength);

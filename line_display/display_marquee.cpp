@@ -33,17 +33,18 @@ void CLineDisplay::MarqueeLoop(DisplayWindow& window) {
     Redraw(false, flip ? std::function<void()>(view) : std::function<void()>(),
            [&] { return window.stopping.load(); });
   };
+  bool ran = false;  // since the marquee was last held still
   while (!window.stopping) {
     if (!MarqueeMayStep(window)) {
-      if (!Runs(window.marquee_type)) {
-        // Held still mid-pass: the text goes back where it was, and is shown there.
-        bool moved = false;
+      if (!Runs(window.marquee_type) && ran) {
+        // Held still: the text goes back where it was and is shown as it stands now (text
+        // written while the marquee ran was not drawn).
+        ran = false;
         {
           std::lock_guard lock(window_list_mutex_);
-          moved = window.marquee.step != 0;
           EndMarqueePass(window.buffer, window.marquee);
         }
-        if (moved) redraw(false);
+        redraw(false);
       }
       platform::WaitForAny({&window.stop, &window.wake}, kIdleCheckMs);
       continue;
@@ -55,6 +56,7 @@ void CLineDisplay::MarqueeLoop(DisplayWindow& window) {
       in_pass = window.marquee.step != 0;
       steps_left = MarqueeStepsLeft(window.buffer, window.marquee);
     }
+    ran = true;
     if (!in_pass) {
       if (!Pause(window, kPassStartMs)) break;
       bool show = false;

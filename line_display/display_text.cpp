@@ -48,8 +48,8 @@ int32_t CLineDisplay::QueueText(const std::string& data, int32_t attribute,
   if (const int32_t ready = CheckEnabled(); ready != opos::kSuccess) return ready;
   const std::shared_ptr<DisplayWindow> window = CurrentWindowRecord();
   if (!window) return opos::kIllegal;
-  if (at && (at->row < 0 || at->row >= window->height || at->column < 0 ||
-             at->column >= window->width)) {
+  if (at &&
+      (at->row < 0 || at->row >= window->height || at->column < 0 || at->column >= window->width)) {
     return opos::kIllegal;
   }
   WaitWhileBusy(kTextBusyPollMs);
@@ -80,8 +80,8 @@ int32_t CLineDisplay::QueueText(const std::string& data, int32_t attribute,
     start.column = std::clamp(start.column, 0, window->width);
     WriteShadow(data, start);
     command.start = start;
-    command.end = PredictTextEnd(data, start, window->height, window->width,
-                                 window->cursor_update != 0);
+    command.end =
+        PredictTextEnd(data, start, window->height, window->width, window->cursor_update != 0);
   }
   blink_ = attribute == 1;
   window->cursor_row = command.end.row;

@@ -39,9 +39,15 @@ void CLineDisplay::DisplayLoop(ClaimEvents& events) {
       EndMarqueePass(command.window->buffer, command.window->marquee);
     }
     switch (command.kind) {
-      case DisplayCommand::kClear: RunClear(command); break;
-      case DisplayCommand::kText: RunText(events, command); break;
-      case DisplayCommand::kScroll: RunScroll(events, command); break;
+      case DisplayCommand::kClear:
+        RunClear(command);
+        break;
+      case DisplayCommand::kText:
+        RunText(events, command);
+        break;
+      case DisplayCommand::kScroll:
+        RunScroll(events, command);
+        break;
     }
   }
   busy_ = false;

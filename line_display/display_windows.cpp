@@ -27,8 +27,8 @@ int32_t CLineDisplay::CreateWindow(int32_t viewport_row, int32_t viewport_column
                                    int32_t viewport_height, int32_t viewport_width,
                                    int32_t window_height, int32_t window_width) {
   if (const int32_t ready = CheckEnabled(); ready != opos::kSuccess) return Finish(ready);
-  return Finish(CreateWindowRecord(viewport_row, viewport_column, viewport_height,
-                                   viewport_width, window_height, window_width));
+  return Finish(CreateWindowRecord(viewport_row, viewport_column, viewport_height, viewport_width,
+                                   window_height, window_width));
 }
 
 int32_t CLineDisplay::CreateWindowRecord(int32_t viewport_row, int32_t viewport_column,
@@ -57,9 +57,9 @@ int32_t CLineDisplay::CreateWindowRecord(int32_t viewport_row, int32_t viewport_
     }
   }
   if (index < 0) return opos::kIllegal;
-  auto window = std::make_shared<DisplayWindow>(index, viewport_row, viewport_column,
-                                                viewport_height, viewport_width, window_height,
-                                                window_width);
+  auto window =
+      std::make_shared<DisplayWindow>(index, viewport_row, viewport_column, viewport_height,
+                                      viewport_width, window_height, window_width);
   DisplayWindow& record = *window;
   record.marquee_thread = std::thread([this, &record] { MarqueeLoop(record); });
   {
@@ -136,14 +136,13 @@ int32_t CLineDisplay::Redraw(bool clearing, const std::function<void()>& view,
     std::vector<WindowView> views;
     for (auto it = stack_.rbegin(); it != stack_.rend(); ++it) {
       const DisplayWindow& w = *windows_[*it];
-      views.push_back({w.viewport_row, w.viewport_column, w.viewport_height, w.viewport_width,
-                       &w.buffer});
+      views.push_back(
+          {w.viewport_row, w.viewport_column, w.viewport_height, w.viewport_width, &w.buffer});
     }
     frame = ComposeFrame(views);
     if (view) view();
   }
-  const int32_t online =
-      port_.TestOnline([&] { return stop_.load() || (abandon && abandon()); });
+  const int32_t online = port_.TestOnline([&] { return stop_.load() || (abandon && abandon()); });
   if (online != opos::kSuccess) return online;
   if (clearing) {
     port_.Write(kClearBytes);

@@ -107,7 +107,8 @@ class CLineDisplay : public platform::automation::AutomationObject<CLineDisplay>
   // The events of a claim; created by ClaimDevice, destroyed by ReleaseDevice.
   struct ClaimEvents {
     ClaimEvents(bool frozen, bool frozen_by_control_object)
-        : not_frozen(true, !frozen), not_frozen_by_control_object(true, !frozen_by_control_object) {}
+        : not_frozen(true, !frozen),
+          not_frozen_by_control_object(true, !frozen_by_control_object) {}
     platform::Event stop{true};  // wakes every wait of the claim's threads
     platform::Event event_queue_not_empty{true};
     platform::Event not_frozen;
@@ -130,9 +131,8 @@ class CLineDisplay : public platform::automation::AutomationObject<CLineDisplay>
 
   // Windows: the current one is the front of the stack. Window-list mutex for the rest.
   std::shared_ptr<DisplayWindow> CurrentWindowRecord();
-  int32_t CreateWindowRecord(int32_t viewport_row, int32_t viewport_column,
-                             int32_t viewport_height, int32_t viewport_width,
-                             int32_t window_height, int32_t window_width);
+  int32_t CreateWindowRecord(int32_t viewport_row, int32_t viewport_column, int32_t viewport_height,
+                             int32_t viewport_width, int32_t window_height, int32_t window_width);
   bool MakeCurrent(int32_t index);  // false when no such window
   void StopMarquee(DisplayWindow& window);
   void DestroyAllWindows();

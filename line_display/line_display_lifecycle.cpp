@@ -1,7 +1,7 @@
 // Open, claim, release and close: the states of the line display service object.
+#include "device_config.h"
 #include "display_bytes.h"
 #include "display_codes.h"
-#include "device_config.h"
 #include "line_display.h"
 #include "platform/registry.h"
 
@@ -43,10 +43,10 @@ int32_t CLineDisplay::OpenService(const std::string& /*device_class*/,
                                   const std::string& device_name, Dispatch* control) {
   if (opened_) return Finish(opos::kIllegal);
   reg::Key device_key;
-  if (reg::Key::Open(reg::Root::LocalMachine,
-                     service_core::DeviceKeyPath(service_core::DeviceClass::LineDisplay,
-                                                 device_name),
-                     reg::Access::Write, device_key) != reg::kSuccess) {
+  if (reg::Key::Open(
+          reg::Root::LocalMachine,
+          service_core::DeviceKeyPath(service_core::DeviceClass::LineDisplay, device_name),
+          reg::Access::Write, device_key) != reg::kSuccess) {
     return Finish(opos::kNoService);
   }
   if (!callbacks_.Attach(control)) return Finish(opos::kNoService);

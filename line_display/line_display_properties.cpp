@@ -14,12 +14,18 @@ constexpr int32_t kMinimumInterCharacterWaitMs = 100;
 // Capabilities: fixed by the display model.
 int32_t Capability(int32_t index) {
   switch (index) {
-    case 5501: return 1;                   // CapBlink
-    case 5503: return kCharacterSetAscii;  // CapCharacterSet
-    case 5506: return 1;                   // CapICharWait
-    case 5508: return 1;                   // CapBlinkRate
-    case 5510: return 1;                   // CapCustomGlyph
-    default: return 0;  // CapBrightness, CapDescriptors, CapHMarquee, CapVMarquee, unknown
+    case 5501:
+      return 1;  // CapBlink
+    case 5503:
+      return kCharacterSetAscii;  // CapCharacterSet
+    case 5506:
+      return 1;  // CapICharWait
+    case 5508:
+      return 1;  // CapBlinkRate
+    case 5510:
+      return 1;  // CapCustomGlyph
+    default:
+      return 0;  // CapBrightness, CapDescriptors, CapHMarquee, CapVMarquee, unknown
   }
 }
 }  // namespace
@@ -27,39 +33,67 @@ int32_t Capability(int32_t index) {
 int32_t CLineDisplay::GetPropertyNumber(int32_t index) {
   namespace p = opos::prop;
   switch (index) {
-    case p::kClaimed: return claimed_;
-    case p::kDeviceEnabled: return device_enabled_;
-    case p::kFreezeEvents: return freeze_events_;
-    case p::kResultCode: return result_code_;
-    case p::kResultCodeExtended: return 0;
-    case p::kServiceObjectVersion: return kServiceObjectVersion;
-    case p::kState: return ReadState();
-    case p::kBinaryConversion: return binary_conversion_;
-    case p::kCharacterSet: return character_set_;
-    case p::kDeviceBrightness: return device_brightness_;
-    case p::kDeviceColumns: return device_columns_;
-    case p::kDeviceDescriptors: return 0;
-    case p::kDeviceRows: return device_rows_;
-    case p::kDeviceWindows: return kMaxWindows;
-    case p::kBlinkRate: return blink_rate_;
-    default: break;
+    case p::kClaimed:
+      return claimed_;
+    case p::kDeviceEnabled:
+      return device_enabled_;
+    case p::kFreezeEvents:
+      return freeze_events_;
+    case p::kResultCode:
+      return result_code_;
+    case p::kResultCodeExtended:
+      return 0;
+    case p::kServiceObjectVersion:
+      return kServiceObjectVersion;
+    case p::kState:
+      return ReadState();
+    case p::kBinaryConversion:
+      return binary_conversion_;
+    case p::kCharacterSet:
+      return character_set_;
+    case p::kDeviceBrightness:
+      return device_brightness_;
+    case p::kDeviceColumns:
+      return device_columns_;
+    case p::kDeviceDescriptors:
+      return 0;
+    case p::kDeviceRows:
+      return device_rows_;
+    case p::kDeviceWindows:
+      return kMaxWindows;
+    case p::kBlinkRate:
+      return blink_rate_;
+    default:
+      break;
   }
   if (index >= 5500) return Capability(index);
   const std::shared_ptr<DisplayWindow> window = CurrentWindowRecord();
   if (!window) return 0;
   switch (index) {
-    case p::kColumns: return window->width;
-    case p::kCurrentWindow: return window->index;
-    case p::kCursorColumn: return window->cursor_column;
-    case p::kCursorRow: return window->cursor_row;
-    case p::kCursorUpdate: return window->cursor_update;
-    case p::kInterCharacterWait: return window->inter_character_wait;
-    case p::kMarqueeRepeatWait: return window->marquee_repeat_wait;
-    case p::kMarqueeType: return window->marquee_type;
-    case p::kMarqueeUnitWait: return window->marquee_unit_wait;
-    case p::kRows: return window->height;
-    case p::kMarqueeFormat: return window->marquee_format;
-    default: return 0;
+    case p::kColumns:
+      return window->width;
+    case p::kCurrentWindow:
+      return window->index;
+    case p::kCursorColumn:
+      return window->cursor_column;
+    case p::kCursorRow:
+      return window->cursor_row;
+    case p::kCursorUpdate:
+      return window->cursor_update;
+    case p::kInterCharacterWait:
+      return window->inter_character_wait;
+    case p::kMarqueeRepeatWait:
+      return window->marquee_repeat_wait;
+    case p::kMarqueeType:
+      return window->marquee_type;
+    case p::kMarqueeUnitWait:
+      return window->marquee_unit_wait;
+    case p::kRows:
+      return window->height;
+    case p::kMarqueeFormat:
+      return window->marquee_format;
+    default:
+      return 0;
   }
 }
 
@@ -180,11 +214,16 @@ std::string CLineDisplay::GetPropertyString(int32_t index) {
       std::lock_guard lock(text_mutex_);
       return check_health_text_;
     }
-    case p::kDeviceDescription: return "OPOS Line Display";
-    case p::kDeviceName: return "Display.LineDisplay.SO2";
-    case p::kServiceObjectDescription: return "OPOS Line Display Service Object";
-    case p::kCharacterSetList: return "998";
-    default: return {};
+    case p::kDeviceDescription:
+      return "OPOS Line Display";
+    case p::kDeviceName:
+      return "Display.LineDisplay.SO2";
+    case p::kServiceObjectDescription:
+      return "OPOS Line Display Service Object";
+    case p::kCharacterSetList:
+      return "998";
+    default:
+      return {};
   }
 }
 

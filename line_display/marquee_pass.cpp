@@ -40,7 +40,8 @@ void MoveRows(TextBuffer& buffer, int from, int to) {
 }
 
 void FlipRows(TextBuffer& buffer, int first, int count) {
-  for (int i = 0; i < count / 2; ++i) std::swap(buffer.Row(first + i), buffer.Row(first + count - 1 - i));
+  for (int i = 0; i < count / 2; ++i)
+    std::swap(buffer.Row(first + i), buffer.Row(first + count - 1 - i));
 }
 
 void FlipText(TextBuffer& buffer, int type, int at) {
@@ -86,8 +87,8 @@ int MarqueeStepsLeft(const TextBuffer& buffer, const MarqueePass& pass) {
 }
 
 void StepMarqueePass(TextBuffer& buffer, MarqueePass& pass) {
-  const int to = pass.type == kMarqueeLeft || pass.type == kMarqueeUp ? pass.position - 1
-                                                                       : pass.position + 1;
+  const int to =
+      pass.type == kMarqueeLeft || pass.type == kMarqueeUp ? pass.position - 1 : pass.position + 1;
   if (IsHorizontal(pass.type))
     MoveSegments(buffer, pass.position, to);
   else

@@ -7,8 +7,14 @@
 
 namespace line_display {
 
-enum MarqueeType { kMarqueeNone = 0, kMarqueeUp = 1, kMarqueeDown = 2, kMarqueeLeft = 3,
-                   kMarqueeRight = 4, kMarqueeInit = 5 };
+enum MarqueeType {
+  kMarqueeNone = 0,
+  kMarqueeUp = 1,
+  kMarqueeDown = 2,
+  kMarqueeLeft = 3,
+  kMarqueeRight = 4,
+  kMarqueeInit = 5
+};
 enum MarqueeFormat { kMarqueeWalk = 0, kMarqueePlace = 1 };
 
 // Where a pass stands. step 0: no pass in progress (the text is at home).

@@ -77,8 +77,8 @@ TEST_F(DisplayClaimTest, MissingPortTimesOutAndClaimBeforeOpenIsClosed) {
 }
 
 TEST_F(DisplayClaimTest, EveryRequiredValueIsNeededButTheBaudRateIsNot) {
-  for (const char* value : {"BitLength", "HandShake", "Parity", "Stop", "XonXoff", "Port",
-                            "DeviceName"}) {
+  for (const char* value :
+       {"BitLength", "HandShake", "Parity", "Stop", "XonXoff", "Port", "DeviceName"}) {
     rig_.AddDeviceEntry(std::string("Lacks") + value, device_->attachment.LinkPath(), "XV-310K",
                         value);
     auto display = LineDisplay::Create();
@@ -111,10 +111,25 @@ TEST_F(DisplayClaimTest, PropertiesReadTheirValuesAndSettersCheckTheClaim) {
   struct Expected {
     int32_t index, value;
   };
-  for (const Expected& e : {Expected{8, 1006001}, {5001, 998}, {5007, 100}, {5008, 20},
-                            {5009, 0}, {5010, 2}, {5011, 10}, {5018, 1600}, {5501, 1},
-                            {5502, 0}, {5503, 998}, {5504, 0}, {5505, 0}, {5506, 1},
-                            {5507, 0}, {5508, 1}, {5510, 1}, {4242, 0}, {7, 0}}) {
+  for (const Expected& e : {Expected{8, 1006001},
+                            {5001, 998},
+                            {5007, 100},
+                            {5008, 20},
+                            {5009, 0},
+                            {5010, 2},
+                            {5011, 10},
+                            {5018, 1600},
+                            {5501, 1},
+                            {5502, 0},
+                            {5503, 998},
+                            {5504, 0},
+                            {5505, 0},
+                            {5506, 1},
+                            {5507, 0},
+                            {5508, 1},
+                            {5510, 1},
+                            {4242, 0},
+                            {7, 0}}) {
     EXPECT_EQ(display->GetPropertyNumber(e.index), e.value) << e.index;
   }
   EXPECT_EQ(display->GetPropertyString(1000002), "OPOS Line Display");

@@ -2,6 +2,7 @@
 // than the unit wait; destroying the window or releasing stops the marquee at once.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <mutex>
 
 #include "display_fixture.h"
@@ -13,16 +14,22 @@ namespace {
 constexpr size_t kRedrawBytes = 43;
 using Frames = std::vector<std::string>;
 
-// Collects the redraws the display receives from now on, with the time each arrived.
+// Collects the redraws the display receives from now on, with the time each arrived. The
+// display may still be running the callback when the recorder goes, so what the callback
+// touches is shared with it.
 class FrameRecorder {
  public:
   explicit FrameRecorder(VirtualDisplayOnPty& device)
-      : device_(device), base_(device.Received().size()), start_(platform::TickCountMs()) {
-    device_.display.SetScreenChanged([this] {
+      : device_(device),
+        base_(device.Received().size()),
+        start_(platform::TickCountMs()),
+        arrivals_(std::make_shared<Arrivals>()) {
+    vdev::VirtualDisplay* display = &device_.display;
+    device_.display.SetScreenChanged([display, arrivals = arrivals_] {
       const uint64_t now = platform::TickCountMs();
-      const size_t size = device_.display.Capture().size();
-      std::lock_guard lock(mutex_);
-      arrivals_.push_back({now, size});
+      const size_t size = display->Capture().size();
+      std::lock_guard lock(arrivals->mutex);
+      arrivals->list.push_back({now, size});
     });
   }
   ~FrameRecorder() { device_.display.SetScreenChanged(nullptr); }
@@ -45,19 +52,22 @@ class FrameRecorder {
   }
   // When redraw `k` (from 0) had arrived, in ms since the recorder started; -1 if unseen.
   int64_t ArrivalMs(size_t k) const {
-    std::lock_guard lock(mutex_);
-    for (const auto& [time, size] : arrivals_) {
+    std::lock_guard lock(arrivals_->mutex);
+    for (const auto& [time, size] : arrivals_->list) {
       if (size >= base_ + (k + 1) * kRedrawBytes) return static_cast<int64_t>(time - start_);
     }
     return -1;
   }
 
  private:
+  struct Arrivals {
+    std::mutex mutex;
+    std::vector<std::pair<uint64_t, size_t>> list;
+  };
   VirtualDisplayOnPty& device_;
   size_t base_;
   uint64_t start_;
-  mutable std::mutex mutex_;
-  std::vector<std::pair<uint64_t, size_t>> arrivals_;
+  std::shared_ptr<Arrivals> arrivals_;
 };
 
 class DisplayMarqueeTest : public ClaimedDisplay {
@@ -67,10 +77,11 @@ class DisplayMarqueeTest : public ClaimedDisplay {
   std::vector<std::string> OnePass(const std::string& text, int32_t type, int32_t format,
                                    size_t frames, int first_row, int rows, bool first_shown) {
     display_->SetPropertyNumber(5014, 0);
+    WaitQuiet();  // a step under way and the redraw of the stopped marquee
+    const size_t from = device_->Received().size();
     EXPECT_EQ(display_->ClearText(), 0);
     EXPECT_EQ(display_->DisplayText(text, 0), 0);
-    WaitIdle();
-    platform::SleepMs(150);
+    EXPECT_EQ(device_->Await(from, 1 + kRedrawBytes).size(), 1 + kRedrawBytes);
     display_->SetPropertyNumber(5017, format);
     display_->SetPropertyNumber(5015, kUnitMs);
     display_->SetPropertyNumber(5013, 100);
@@ -91,6 +102,17 @@ class DisplayMarqueeTest : public ClaimedDisplay {
     return all;
   }
 
+  // Until nothing has arrived for a while.
+  void WaitQuiet() {
+    size_t size = device_->Received().size();
+    for (;;) {
+      platform::SleepMs(2 * kUnitMs);
+      const size_t now = device_->Received().size();
+      if (now == size) return;
+      size = now;
+    }
+  }
+
   static constexpr int32_t kUnitMs = 150;
 };
 
@@ -100,10 +122,8 @@ TEST_F(DisplayMarqueeTest, HorizontalPassesWalkAndPlaceInBothDirections) {
             (Frames{"    A", "   AB", "  ABC", " ABCD", "ABCDE"}));
   EXPECT_EQ(OnePass("ABCDE", 3, 1, 5, 0, 1, true),
             (Frames{"    E", "   DE", "  CDE", " BCDE", "ABCDE"}));
-  EXPECT_EQ(OnePass("ABCDE", 4, 0, 4, 0, 1, false),
-            (Frames{"DE   ", "CDE  ", "BCDE ", "ABCDE"}));
-  EXPECT_EQ(OnePass("ABCDE", 4, 1, 4, 0, 1, false),
-            (Frames{"AB   ", "ABC  ", "ABCD ", "ABCDE"}));
+  EXPECT_EQ(OnePass("ABCDE", 4, 0, 4, 0, 1, false), (Frames{"DE   ", "CDE  ", "BCDE ", "ABCDE"}));
+  EXPECT_EQ(OnePass("ABCDE", 4, 1, 4, 0, 1, false), (Frames{"AB   ", "ABC  ", "ABCD ", "ABCDE"}));
   // Held still, the text is back where it was written.
   ASSERT_EQ(display_->RefreshWindow(1), 0);
   EXPECT_TRUE(WaitForScreen("ABCDE", ""));
@@ -112,20 +132,21 @@ TEST_F(DisplayMarqueeTest, HorizontalPassesWalkAndPlaceInBothDirections) {
 TEST_F(DisplayMarqueeTest, VerticalPassesMoveTheRowsOfATallWindow) {
   ASSERT_EQ(display_->CreateWindow(0, 0, 2, 5, 4, 5), 0);
   const std::string rows = "R1   R2   R3   R4   ";
-  EXPECT_EQ(OnePass(rows, 1, 0, 3, 0, 2, false), (Frames{"R1   |R2   ", "R2   |R3   ",
-                                                         "R3   |R4   "}));
-  EXPECT_EQ(OnePass(rows, 2, 0, 3, 0, 2, false), (Frames{"R3   |R4   ", "R2   |R3   ",
-                                                         "R1   |R2   "}));
-  EXPECT_EQ(OnePass(rows, 1, 1, 3, 0, 2, false), (Frames{"R3   |R4   ", "R2   |R3   ",
-                                                         "R1   |R2   "}));
-  EXPECT_EQ(OnePass(rows, 2, 1, 3, 0, 2, false), (Frames{"R1   |R2   ", "R2   |R3   ",
-                                                         "R3   |R4   "}));
+  EXPECT_EQ(OnePass(rows, 1, 0, 3, 0, 2, false),
+            (Frames{"R1   |R2   ", "R2   |R3   ", "R3   |R4   "}));
+  EXPECT_EQ(OnePass(rows, 2, 0, 3, 0, 2, false),
+            (Frames{"R3   |R4   ", "R2   |R3   ", "R1   |R2   "}));
+  EXPECT_EQ(OnePass(rows, 1, 1, 3, 0, 2, false),
+            (Frames{"R3   |R4   ", "R2   |R3   ", "R1   |R2   "}));
+  EXPECT_EQ(OnePass(rows, 2, 1, 3, 0, 2, false),
+            (Frames{"R1   |R2   ", "R2   |R3   ", "R3   |R4   "}));
 }
 
 TEST_F(DisplayMarqueeTest, PassesRepeatAfterTheRepeatWait) {
   ASSERT_EQ(display_->CreateWindow(0, 0, 1, 3, 1, 3), 0);
+  const size_t from = device_->Received().size();
   ASSERT_EQ(display_->DisplayText("xyz", 0), 0);
-  WaitIdle();
+  ASSERT_EQ(device_->Await(from, kRedrawBytes).size(), kRedrawBytes);
   display_->SetPropertyNumber(5015, 0);  // raised to 100 ms
   display_->SetPropertyNumber(5013, 0);
   FrameRecorder recorder(*device_);
@@ -143,10 +164,26 @@ TEST_F(DisplayMarqueeTest, PassesRepeatAfterTheRepeatWait) {
   }
 }
 
-TEST_F(DisplayMarqueeTest, DestroyingTheWindowStopsItsMarqueeAtOnce) {
+TEST_F(DisplayMarqueeTest, TextWrittenDuringAPassIsKeptWhenTheMarqueeStops) {
   ASSERT_EQ(display_->CreateWindow(0, 0, 1, 5, 1, 5), 0);
   ASSERT_EQ(display_->DisplayText("ABCDE", 0), 0);
+  display_->SetPropertyNumber(5015, 150);
+  display_->SetPropertyNumber(5013, 100);
+  FrameRecorder recorder(*device_);
+  display_->SetPropertyNumber(5014, 3);
+  ASSERT_TRUE(PumpUntil([&] { return recorder.Count() >= 3; }));
+  // Mid-pass: the text goes where the application puts it, not where the pass has moved it.
+  ASSERT_EQ(display_->DisplayTextAt(0, 0, "XYZ", 0), 0);
   WaitIdle();
+  display_->SetPropertyNumber(5014, 0);
+  EXPECT_TRUE(WaitForScreen("XYZDE", ""));
+}
+
+TEST_F(DisplayMarqueeTest, DestroyingTheWindowStopsItsMarqueeAtOnce) {
+  ASSERT_EQ(display_->CreateWindow(0, 0, 1, 5, 1, 5), 0);
+  const size_t from = device_->Received().size();
+  ASSERT_EQ(display_->DisplayText("ABCDE", 0), 0);
+  ASSERT_EQ(device_->Await(from, kRedrawBytes).size(), kRedrawBytes);
   display_->SetPropertyNumber(5015, 60000);
   FrameRecorder recorder(*device_);
   display_->SetPropertyNumber(5014, 3);

@@ -13,11 +13,12 @@ std::string Redraw(char blink, const std::string& row0, const std::string& row1)
 }
 
 // The bytes the display received after `from` are `expected` (nothing, when it is empty).
-#define EXPECT_SENT(from, expected)                                                    \
-  do {                                                                                 \
-    const std::string wanted = (expected);                                             \
-    EXPECT_EQ(device_->Await(from, wanted.empty() ? 1 : wanted.size(), wanted.empty() ? 300 : 5000), \
-              wanted);                                                                 \
+#define EXPECT_SENT(from, expected)                                                            \
+  do {                                                                                         \
+    const std::string wanted = (expected);                                                     \
+    EXPECT_EQ(                                                                                 \
+        device_->Await(from, wanted.empty() ? 1 : wanted.size(), wanted.empty() ? 300 : 5000), \
+        wanted);                                                                               \
   } while (0)
 
 using DisplayTextTest = ClaimedDisplay;

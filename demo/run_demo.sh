@@ -2,7 +2,8 @@
 # Runs the demo. $1 is the build directory.
 #
 # The virtual printer listens on a pseudo-terminal; a temporary registry gets the printer
-# service object registered and a device entry pointing at that terminal; the device
+# service object registered and, through the setup utility Confix, a device entry pointing
+# at that terminal; the device
 # tester then drives the printer through its control object and the transcript is shown.
 set -euo pipefail
 build=${1:?usage: run_demo.sh BUILD_DIR}
@@ -37,10 +38,17 @@ head -1 "$work/printer-answers.txt"
 
 registry="$work/registry.sqlite"
 echo "== registry: $registry"
-sed "s|/tmp/opos-demo/ttyP0|$work/ttyP0|" "$here/../service_core/examples/printer_device.reg" \
-  >"$work/devices.reg"
 "$build/bin/oposreg" --registry "$registry" register "$build/lib/Tandor_POSPrinterSO.so"
-"$build/bin/oposreg" --registry "$registry" import "$work/devices.reg"
+
+echo "== the printer's device entry, made with the setup utility's command line"
+# A serial thermal printer from the utility's device information file, renamed, pointed at
+# the virtual printer's terminal and given the logical name the tester script opens.
+confix=("$build/bin/Confix" --registry "$registry")
+"${confix[@]}" add ThermalS
+"${confix[@]}" rename-key POSPrinter ThermalS TandorReceipt
+"${confix[@]}" set POSPrinter TandorReceipt "Port=$work/ttyP0"
+"${confix[@]}" add-ldn POSPrinter TandorReceipt Receipt
+"${confix[@]}" list POSPrinter
 
 echo "== device tester: demo/printer_demo.txt"
 status=0

@@ -94,6 +94,11 @@ SettingsDialog::SettingsDialog(clsOPOS& device, bool network, QWidget* parent)
   add_row(drawer_grid, 2, "Pulse ON Time :", txtData[4], nullptr);
   add_row(drawer_grid, 3, "Pulse OFF Time :", txtData[5], nullptr);
   layout->addWidget(drawer);
+  // Both frames share their column widths so that the fields line up.
+  for (QGridLayout* g : {grid, drawer_grid}) {
+    g->setColumnMinimumWidth(0, fontMetrics().horizontalAdvance("Output Interval Time :") + 8);
+    g->setColumnMinimumWidth(2, fontMetrics().horizontalAdvance("msec") + 4);
+  }
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();

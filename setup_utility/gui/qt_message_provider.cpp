@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QThread>
 
 namespace confix {
 
@@ -10,6 +11,12 @@ namespace ui = platform::ui;
 
 int QtMessageProvider::MessageBox(const std::string& text, const std::string& caption,
                                   unsigned flags) {
+  // A service object's worker thread cannot own a window; its message is written to
+  // standard error and answered with the default button instead of waiting on the window
+  // thread, which may itself be waiting for that worker.
+  if (QThread::currentThread() != QCoreApplication::instance()->thread()) {
+    return headless_->MessageBox(text, caption, flags);
+  }
   QMessageBox box(QApplication::activeWindow());
   box.setWindowTitle(QString::fromStdString(caption));
   box.setText(QString::fromStdString(text));

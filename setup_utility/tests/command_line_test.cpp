@@ -16,7 +16,7 @@ namespace {
 
 using namespace modRegedit;
 
-class CommandLine : public ::testing::Test {
+class ConfixCommandLine : public ::testing::Test {
  protected:
   // Runs one verb; returns the exit status, with standard output and error kept.
   int Run(std::vector<std::string> args) {
@@ -30,7 +30,7 @@ class CommandLine : public ::testing::Test {
   std::string out_, err_;
 };
 
-TEST_F(CommandLine, AddListRenameAndLdnVerbsChangeTheRegistryAsTheWindowsDo) {
+TEST_F(ConfixCommandLine, AddListRenameAndLdnVerbsChangeTheRegistryAsTheWindowsDo) {
   ASSERT_EQ(Run({"add", "ThermalS"}), 0) << err_;
   EXPECT_EQ(out_, "POSPrinter\\ThermalS\n");
   ASSERT_EQ(Run({"add", "ThermalS"}), 0);
@@ -69,7 +69,7 @@ TEST_F(CommandLine, AddListRenameAndLdnVerbsChangeTheRegistryAsTheWindowsDo) {
   EXPECT_EQ(out_, "POSPrinter  1 entries\nCashDrawer  1 entries\n");
 }
 
-TEST_F(CommandLine, SetChecksEveryAssignmentBeforeWritingAny) {
+TEST_F(ConfixCommandLine, SetChecksEveryAssignmentBeforeWritingAny) {
   ASSERT_EQ(Run({"add", "StandardS"}), 0);
   ASSERT_EQ(Run({"set", "CashDrawer", "StandardS", "Port=/dev/ttyUSB0", "Baudrate=7",
                  "ConnectorPinNo=5", "SOName=Standard.CashDrawer.SO"}),
@@ -91,7 +91,7 @@ TEST_F(CommandLine, SetChecksEveryAssignmentBeforeWritingAny) {
   EXPECT_EQ(Run({"set", "POSPrinter", "ThermalU", "OpenLevel=0"}), 2);
 }
 
-TEST_F(CommandLine, ExportAndImportCarryTheEntriesToAnotherStore) {
+TEST_F(ConfixCommandLine, ExportAndImportCarryTheEntriesToAnotherStore) {
   ASSERT_EQ(Run({"add", "RevUduzo4P"}), 0);
   ASSERT_EQ(Run({"add-ldn", "POSPrinter", "RevUduzo4P", "Kitchen"}), 0);
   const std::string file = registry_.Dir() + "/devices.reg";
@@ -107,7 +107,7 @@ TEST_F(CommandLine, ExportAndImportCarryTheEntriesToAnotherStore) {
   EXPECT_EQ(Run({"import", registry_.Dir() + "/missing.reg"}), 1);
 }
 
-TEST_F(CommandLine, MistakesGetAClearMessageAndChangeNothing) {
+TEST_F(ConfixCommandLine, MistakesGetAClearMessageAndChangeNothing) {
   EXPECT_EQ(Run({"frobnicate"}), 2);
   EXPECT_NE(err_.find("unknown verb 'frobnicate'"), std::string::npos);
   EXPECT_EQ(Run({"add"}), 2);
@@ -120,7 +120,7 @@ TEST_F(CommandLine, MistakesGetAClearMessageAndChangeNothing) {
   EXPECT_TRUE(RegEnumSubKeys(kPosPrinterKeyPath).empty());
 }
 
-TEST_F(CommandLine, TheProgramRunsVerbsWithoutADisplay) {
+TEST_F(ConfixCommandLine, TheProgramRunsVerbsWithoutADisplay) {
   const std::string env = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ";
   const std::string confix = std::string(OPOS_BUILD_BIN) + "/Confix";
   auto run = [&](const std::string& args, std::string& output) {

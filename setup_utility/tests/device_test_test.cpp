@@ -15,7 +15,7 @@ namespace {
 using service_core::testing::PrinterRig;
 using service_core::testing::PumpUntil;
 
-class DeviceTest : public ::testing::Test {
+class ConfixDeviceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     provider_ = std::make_shared<platform::ui::ScriptedProvider>();
@@ -40,7 +40,7 @@ class DeviceTest : public ::testing::Test {
   std::shared_ptr<platform::ui::Provider> previous_;
 };
 
-TEST(TestPage, TextNamesTheModelFamilyOnlyForKnownNames) {
+TEST(ConfixTestPage, TextNamesTheModelFamilyOnlyForKnownNames) {
   const std::string head = "Interactive Hcheck!!\r\nOLE ZERI ZIZ\r\nService Object Version : 2.15\r\n";
   EXPECT_EQ(TestPageText("ThermalS", false), head + "Device Name : Thermal\r\n\r\n\r\n");
   EXPECT_EQ(TestPageText("ThermalN", true),
@@ -50,7 +50,7 @@ TEST(TestPage, TextNamesTheModelFamilyOnlyForKnownNames) {
   EXPECT_EQ(TestPageText("Other", true), head);
 }
 
-TEST_F(DeviceTest, ThePrinterTestPrintsTheTestPageAndCutsOnTheVirtualPrinter) {
+TEST_F(ConfixDeviceTest, ThePrinterTestPrintsTheTestPageAndCutsOnTheVirtualPrinter) {
   auto& device = rig_.AddVirtualPrinter("ttyS");
   clsOPOS entry = Entry("ThermalS", rig_.Dir() + "/ttyS");
   ASSERT_TRUE(RunPrinterTest(entry, false));
@@ -71,7 +71,7 @@ TEST_F(DeviceTest, ThePrinterTestPrintsTheTestPageAndCutsOnTheVirtualPrinter) {
   EXPECT_TRUE(RunPrinterTest(entry, false));
 }
 
-TEST_F(DeviceTest, FailingStepsShowTheirCodeTitledErrAndLeaveNothingOpen) {
+TEST_F(ConfixDeviceTest, FailingStepsShowTheirCodeTitledErrAndLeaveNothingOpen) {
   clsOPOS missing;
   missing.mstrDeviceClass = "POSPrinter";
   missing.mstrKeyName = "NoSuchEntry";

@@ -52,7 +52,7 @@ void WhenShown(std::function<void(T*)> action) {
   timer->start(20);
 }
 
-class Windows : public ::testing::Test {
+class ConfixWindows : public ::testing::Test {
  protected:
   void SetUp() override {
     provider_ = std::make_shared<ui::ScriptedProvider>();
@@ -109,7 +109,7 @@ class Windows : public ::testing::Test {
   std::unique_ptr<frmConfix> window_;
 };
 
-TEST_F(Windows, AnEmptyRegistryShowsTheTwoClassesAndOnlyExitAndLogoEnabled) {
+TEST_F(ConfixWindows, AnEmptyRegistryShowsTheTwoClassesAndOnlyExitAndLogoEnabled) {
   frmConfix& w = Open();
   EXPECT_EQ(w.windowTitle(), "OLE ZERI ZIZ Version 2.15");
   ASSERT_EQ(w.TreeView->topLevelItemCount(), 2);
@@ -122,7 +122,7 @@ TEST_F(Windows, AnEmptyRegistryShowsTheTwoClassesAndOnlyExitAndLogoEnabled) {
   Screenshot(&w, "confix-main-empty");
 }
 
-TEST_F(Windows, AddingOffersTheClassesTypesAndSuffixesASecondEntry) {
+TEST_F(ConfixWindows, AddingOffersTheClassesTypesAndSuffixesASecondEntry) {
   frmConfix& w = Open();
   Click(w.ClassNode("POSPrinter"));
   WhenShown<frmAddDevice>([](frmAddDevice* d) {
@@ -160,7 +160,7 @@ TEST_F(Windows, AddingOffersTheClassesTypesAndSuffixesASecondEntry) {
   EXPECT_NE(w.FindEntryNode("CashDrawer", "StandardS"), nullptr);
 }
 
-TEST_F(Windows, BrowsingRefusesFilesThatAreNoDeviceFilesOrListedAlready) {
+TEST_F(ConfixWindows, BrowsingRefusesFilesThatAreNoDeviceFilesOrListedAlready) {
   frmConfix& w = Open();
   const std::string bad = registry_.Dir() + "/bad.inf";
   std::ofstream(bad) << "[SMAIN]\nDeviceName=BadS\n";
@@ -190,7 +190,7 @@ TEST_F(Windows, BrowsingRefusesFilesThatAreNoDeviceFilesOrListedAlready) {
   EXPECT_EQ(w.FindEntryNode("POSPrinter", "ExtraS")->foreground(0).color(), QColor(128, 128, 128));
 }
 
-TEST_F(Windows, LdnsAreAddedRenamedAndRemovedThroughTheirDialogs) {
+TEST_F(ConfixWindows, LdnsAreAddedRenamedAndRemovedThroughTheirDialogs) {
   clsOPOS seed;
   ASSERT_TRUE(seed.Read(OPOS_BUILD_BIN "/Thermal.inf", "ThermalS"));
   frmConfix& w = Open();
@@ -252,7 +252,7 @@ TEST_F(Windows, LdnsAreAddedRenamedAndRemovedThroughTheirDialogs) {
   EXPECT_EQ(RegReadString(kPrinters, "Till"), "");
 }
 
-TEST_F(Windows, RenamingAKeyMovesTheNodeAndLdnsAndRefusesATakenName) {
+TEST_F(ConfixWindows, RenamingAKeyMovesTheNodeAndLdnsAndRefusesATakenName) {
   clsOPOS seed;
   ASSERT_TRUE(seed.Read(OPOS_BUILD_BIN "/Thermal.inf", "ThermalS"));
   ASSERT_TRUE(seed.AddLDN("Receipt"));
@@ -311,7 +311,7 @@ TEST_F(Windows, RenamingAKeyMovesTheNodeAndLdnsAndRefusesATakenName) {
   EXPECT_EQ(Enabled(), (std::vector<bool>{false, false, false, false, false, false, false, true, true}));
 }
 
-TEST_F(Windows, SerialSettingsSaveEveryChangeAtOnce) {
+TEST_F(ConfixWindows, SerialSettingsSaveEveryChangeAtOnce) {
   clsOPOS seed;
   ASSERT_TRUE(seed.Read(OPOS_BUILD_BIN "/Thermal.inf", "ThermalS"));
   frmConfix& w = Open();
@@ -350,7 +350,7 @@ TEST_F(Windows, SerialSettingsSaveEveryChangeAtOnce) {
   EXPECT_EQ(back.mlngHandShake, 2);
 }
 
-TEST_F(Windows, ParallelDrawerAndNetworkEntriesShowTheirOwnControls) {
+TEST_F(ConfixWindows, ParallelDrawerAndNetworkEntriesShowTheirOwnControls) {
   clsOPOS seed;
   ASSERT_TRUE(seed.Read(OPOS_BUILD_BIN "/Thermal.inf", "ThermalP"));
   ASSERT_TRUE(seed.Read(OPOS_BUILD_BIN "/Standard.inf", "StandardS"));
@@ -413,7 +413,7 @@ TEST_F(Windows, ParallelDrawerAndNetworkEntriesShowTheirOwnControls) {
   EXPECT_EQ(RegReadString(kPrinters + "\\ThermalN", "Port"), "9100");
 }
 
-TEST_F(Windows, TheLogoProgramIsStartedFromTheUtilitysFolderOrMissedClearly) {
+TEST_F(ConfixWindows, TheLogoProgramIsStartedFromTheUtilitysFolderOrMissedClearly) {
   frmConfix& w = Open();
   QTest::mouseClick(w.cmdExecute[8], Qt::LeftButton);
   ASSERT_EQ(provider_->Calls().size(), 1u);

@@ -16,7 +16,7 @@ namespace {
 
 using namespace modRegedit;
 
-TEST(InfValue, CommentsTagsAndQuotesAreCleanedWherePossible) {
+TEST(ConfixInfValue, CommentsTagsAndQuotesAreCleanedWherePossible) {
   EXPECT_EQ(CleanInfText("INT:9600 ; baud rate"), "9600");
   EXPECT_EQ(CleanInfText("\"COM2\" ; the port"), "COM2");
   EXPECT_EQ(CleanInfText("; only a comment"), "");
@@ -25,7 +25,7 @@ TEST(InfValue, CommentsTagsAndQuotesAreCleanedWherePossible) {
   EXPECT_EQ(CleanInfText("Int:5"), "Int:5");           // only the listed spellings
 }
 
-TEST(InfValue, NumbersTakeTheLeadingNumberWithHalvesToEven) {
+TEST(ConfixInfValue, NumbersTakeTheLeadingNumberWithHalvesToEven) {
   EXPECT_EQ(ParseLeadingNumber("500"), 500);
   EXPECT_EQ(ParseLeadingNumber("9600 bps"), 9600);
   EXPECT_EQ(ParseLeadingNumber("2.5"), 2);
@@ -42,7 +42,7 @@ TEST(InfValue, NumbersTakeTheLeadingNumberWithHalvesToEven) {
   EXPECT_EQ(ParseLeadingNumber("2147483647.5"), 2147483647);
 }
 
-class InfFiles : public ::testing::Test {
+class ConfixInfFiles : public ::testing::Test {
  protected:
   std::string Write(const std::string& name, const std::string& text) {
     std::string path = registry_.Dir() + "/" + name;
@@ -86,7 +86,7 @@ IdleSleep=3.5
 InputSleep=24
 )";
 
-TEST_F(InfFiles, ReadFillsTheVariantsSectionsAndSavesANewEntry) {
+TEST_F(ConfixInfFiles, ReadFillsTheVariantsSectionsAndSavesANewEntry) {
   std::string path = Write("Test.inf", kTwoVariants);
   clsOPOS d;
   ASSERT_TRUE(d.Read(path, "TestS")) << d.LastErrorText();
@@ -112,7 +112,7 @@ TEST_F(InfFiles, ReadFillsTheVariantsSectionsAndSavesANewEntry) {
   EXPECT_EQ(RegReadDword(std::string(kPosPrinterKeyPath) + "\\TestN", "Baudrate"), 0);
 }
 
-TEST_F(InfFiles, ReadWithoutALinkLetterOrAClassCreatesNothing) {
+TEST_F(ConfixInfFiles, ReadWithoutALinkLetterOrAClassCreatesNothing) {
   std::string path = Write("Test.inf", kTwoVariants);
   std::string no_class = Write("NoClass.inf", "[SMAIN]\nDeviceName=OddS\n");
   clsOPOS d;
@@ -128,7 +128,7 @@ TEST_F(InfFiles, ReadWithoutALinkLetterOrAClassCreatesNothing) {
   EXPECT_TRUE(RegEnumSubKeys(kCashDrawerKeyPath).empty());
 }
 
-TEST_F(InfFiles, TheShippedFilesDescribeEveryRecognisedDeviceName) {
+TEST_F(ConfixInfFiles, TheShippedFilesDescribeEveryRecognisedDeviceName) {
   const std::string dir = OPOS_BUILD_BIN;
   std::vector<std::string> made;
   for (const std::string& file : InfFilesIn(dir)) {
@@ -153,7 +153,7 @@ TEST_F(InfFiles, TheShippedFilesDescribeEveryRecognisedDeviceName) {
   EXPECT_EQ(made.size(), 17u);
 }
 
-TEST_F(InfFiles, TheAddDialogListsFilterByClassAndCatalogueEachFilesVariants) {
+TEST_F(ConfixInfFiles, TheAddDialogListsFilterByClassAndCatalogueEachFilesVariants) {
   const std::string dir = registry_.Dir();
   Write("Test.inf", kTwoVariants);
   Write("Drawer.inf",

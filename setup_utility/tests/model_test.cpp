@@ -15,7 +15,7 @@ using namespace modRegedit;
 const std::string kPrinters = kPosPrinterKeyPath;
 const std::string kDrawers = kCashDrawerKeyPath;
 
-class EntryModel : public ::testing::Test {
+class ConfixEntryModel : public ::testing::Test {
  protected:
   // A serial thermal printer entry saved as new under `key`.
   clsOPOS Printer(const std::string& key = "ThermalS") {
@@ -38,7 +38,7 @@ class EntryModel : public ::testing::Test {
   test_support::TempRegistry registry_{"confix-model"};
 };
 
-TEST_F(EntryModel, NewEntriesOfTheSameNameGetSuffixesFromTwoUpwardsNeverStacked) {
+TEST_F(ConfixEntryModel, NewEntriesOfTheSameNameGetSuffixesFromTwoUpwardsNeverStacked) {
   EXPECT_EQ(Printer().mstrKeyName, "ThermalS");
   EXPECT_EQ(Printer().mstrKeyName, "ThermalS_2");
   EXPECT_EQ(Printer().mstrKeyName, "ThermalS_3");
@@ -52,7 +52,7 @@ TEST_F(EntryModel, NewEntriesOfTheSameNameGetSuffixesFromTwoUpwardsNeverStacked)
   EXPECT_EQ(Printer("thermals").mstrKeyName, "thermals_4");
 }
 
-TEST_F(EntryModel, SaveWritesEveryValueAndDrawerValuesOnlyForDrawers) {
+TEST_F(ConfixEntryModel, SaveWritesEveryValueAndDrawerValuesOnlyForDrawers) {
   clsOPOS printer = Printer();
   std::vector<std::string> names = Values(kPrinters + "\\ThermalS");
   EXPECT_EQ(names.size(), 26u);
@@ -78,7 +78,7 @@ TEST_F(EntryModel, SaveWritesEveryValueAndDrawerValuesOnlyForDrawers) {
   EXPECT_EQ(back.mlngConnectorPinNo, 0);
 }
 
-TEST_F(EntryModel, LoadOfAKeyWithMissingValuesGivesEmptyAndZero) {
+TEST_F(ConfixEntryModel, LoadOfAKeyWithMissingValuesGivesEmptyAndZero) {
   ASSERT_EQ(RegWriteString(kPrinters + "\\Sparse", "Port", "COM3"), 0);
   ASSERT_EQ(RegWriteString(kPrinters + "\\Sparse", "Baudrate", "6"), 0);  // a string, not a number
   clsOPOS d;
@@ -92,7 +92,7 @@ TEST_F(EntryModel, LoadOfAKeyWithMissingValuesGivesEmptyAndZero) {
   EXPECT_EQ(d.mstrPort, "");
 }
 
-TEST_F(EntryModel, StringsReadBackExactlyWithoutATerminatorStoredByAnotherProgram) {
+TEST_F(ConfixEntryModel, StringsReadBackExactlyWithoutATerminatorStoredByAnotherProgram) {
   for (std::string text : {"", "A", "COM1", "caf\xC3\xA9 \xE3\x81\x82"}) {
     ASSERT_EQ(RegWriteString(kPrinters + "\\K", "V", text), 0);
     EXPECT_EQ(RegReadString(kPrinters + "\\K", "V"), text);
@@ -113,7 +113,7 @@ TEST_F(EntryModel, StringsReadBackExactlyWithoutATerminatorStoredByAnotherProgra
   EXPECT_EQ(RegEnumValues(kPrinters + "\\Empty", names, data), -1);
 }
 
-TEST_F(EntryModel, RenameRepointsTheEntrysLdnsAndMovesEveryValue) {
+TEST_F(ConfixEntryModel, RenameRepointsTheEntrysLdnsAndMovesEveryValue) {
   clsOPOS d = Printer();
   Printer("ThermalS2");
   ASSERT_TRUE(d.AddLDN("Receipt"));
@@ -135,7 +135,7 @@ TEST_F(EntryModel, RenameRepointsTheEntrysLdnsAndMovesEveryValue) {
   EXPECT_EQ(moved.mstrBaudrateSel, "3,4,5,6,7,8,10");
 }
 
-TEST_F(EntryModel, RenameOntoATakenNameIsRefusedAndChangesNothing) {
+TEST_F(ConfixEntryModel, RenameOntoATakenNameIsRefusedAndChangesNothing) {
   clsOPOS d = Printer();
   Printer("Front");
   ASSERT_TRUE(d.AddLDN("Receipt"));
@@ -154,7 +154,7 @@ TEST_F(EntryModel, RenameOntoATakenNameIsRefusedAndChangesNothing) {
   EXPECT_EQ(RegEnumSubKeys(kPrinters), (std::vector<std::string>{"Front", "THERMALS"}));
 }
 
-TEST_F(EntryModel, RemoveDeletesTheKeyAndExactlyItsOwnLdns) {
+TEST_F(ConfixEntryModel, RemoveDeletesTheKeyAndExactlyItsOwnLdns) {
   clsOPOS d = Printer();
   Printer("ThermalS_2");
   clsOPOS other;
@@ -173,7 +173,7 @@ TEST_F(EntryModel, RemoveDeletesTheKeyAndExactlyItsOwnLdns) {
   EXPECT_TRUE(RegKeyExists(kPrinters + "\\ThermalS_2"));
 }
 
-TEST_F(EntryModel, LdnsOverwriteMoveAndRefuseNamesOfDeviceKeys) {
+TEST_F(ConfixEntryModel, LdnsOverwriteMoveAndRefuseNamesOfDeviceKeys) {
   clsOPOS a = Printer();
   clsOPOS b = Printer("Other");
   ASSERT_TRUE(a.AddLDN("Till"));
@@ -203,7 +203,7 @@ TEST_F(EntryModel, LdnsOverwriteMoveAndRefuseNamesOfDeviceKeys) {
   EXPECT_EQ(no_class.LastError(), EntryError::NoClass);
 }
 
-TEST_F(EntryModel, AnEntryWithoutClassOrKeyIsNeverWritten) {
+TEST_F(ConfixEntryModel, AnEntryWithoutClassOrKeyIsNeverWritten) {
   clsOPOS d;
   d.mstrKeyName = "ThermalS";
   d.mstrDeviceClass = "posprinter";  // the class text is compared exactly
@@ -215,7 +215,7 @@ TEST_F(EntryModel, AnEntryWithoutClassOrKeyIsNeverWritten) {
   EXPECT_TRUE(RegEnumSubKeys("Software\\OLEforRetail\\ServiceOPOS").empty());
 }
 
-TEST_F(EntryModel, TheUniqueNameSearchReportsAStoreItCannotOpenInsteadOfLooping) {
+TEST_F(ConfixEntryModel, TheUniqueNameSearchReportsAStoreItCannotOpenInsteadOfLooping) {
   reg::UseDatabase(registry_.Dir());  // a directory is no database
   clsOPOS d;
   d.mstrDeviceClass = "POSPrinter";
@@ -227,7 +227,7 @@ TEST_F(EntryModel, TheUniqueNameSearchReportsAStoreItCannotOpenInsteadOfLooping)
   reg::UseDatabase(registry_.DatabasePath());
 }
 
-TEST_F(EntryModel, TheTempCatalogueListsDeviceNamesWithTheirTypes) {
+TEST_F(ConfixEntryModel, TheTempCatalogueListsDeviceNamesWithTheirTypes) {
   clsOPOS d;
   EXPECT_TRUE(d.ListPrinter("ThermalS", "Thermal"));
   EXPECT_TRUE(d.ListPrinter("StandardS", "Standard"));

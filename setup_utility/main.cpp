@@ -1,5 +1,6 @@
 // Confix: the setup utility's window, or one command-line verb when arguments name one.
 #include <QApplication>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -20,6 +21,12 @@ int main(int argc, char** argv) {
   // Qt's own options (-platform, -style) begin with a dash and open the window.
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h" || args[0][0] != '-')) {
     return confix::RunCommandLine(args, confix::UtilityDirectory(), std::cout, std::cerr);
+  }
+  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
+      !std::getenv("QT_QPA_PLATFORM")) {
+    std::cerr << "Confix: no display to open the window on (set DISPLAY, or QT_QPA_PLATFORM="
+                 "offscreen); Confix --help lists the verbs that run without one\n";
+    return 2;
   }
   QApplication app(argc, argv);
   platform::ui::Install(std::make_shared<confix::QtMessageProvider>());

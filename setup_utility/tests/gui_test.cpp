@@ -15,6 +15,7 @@
 #include "frm_test_setting.h"
 #include "mod_regedit.h"
 #include "platform/ui_scripted.h"
+#include "printer_fixture.h"
 #include "test_support/temp_registry.h"
 
 namespace confix {
@@ -428,6 +429,36 @@ TEST_F(ConfixWindows, TheLogoProgramIsStartedFromTheUtilitysFolderOrMissedClearl
   QTest::mouseClick(w.cmdExecute[8], Qt::LeftButton);
   EXPECT_EQ(provider_->Calls().size(), 1u);
   EXPECT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(marker); }, 10000));
+}
+
+TEST(ConfixSettingsTest, PrinterTestButtonPrintsOnTheVirtualPrinter) {
+  service_core::testing::PrinterRig rig;
+  auto& device = rig.AddVirtualPrinter("ttyS");
+  auto provider = std::make_shared<ui::ScriptedProvider>();
+  auto previous = ui::Install(provider);
+  clsOPOS entry;
+  ASSERT_TRUE(entry.Read(OPOS_BUILD_BIN "/Thermal.inf", "ThermalS"));
+  {
+    frmTestSetting dialog(entry, nullptr);
+    WhenShown<frmTestSetting>([](frmTestSetting* s) {
+      // The port of the virtual printer is not one of COM1 to COM12 and stays listed.
+      EXPECT_EQ(s->cboData[0]->currentText().toStdString().rfind('/', 0), 0u);
+      QTest::mouseClick(s->cmdExecute[0], Qt::LeftButton);
+      QTest::mouseClick(s->cmdExecute[1], Qt::LeftButton);
+    });
+    entry.mstrPort = rig.Dir() + "/ttyS";
+    ASSERT_TRUE(entry.Save(false));
+    dialog.Show();
+  }
+  EXPECT_TRUE(provider->Calls().empty()) << provider->Calls()[0].text;
+  auto received = [&] {
+    std::vector<uint8_t> bytes = device.printer.Capture();
+    return std::string(bytes.begin(), bytes.end());
+  };
+  EXPECT_TRUE(QTest::qWaitFor([&] { return received().find("Device Name : Thermal") != std::string::npos; },
+                              10000));
+  EXPECT_EQ(RegReadString(kPrinters + "\\ThermalS", "Port"), rig.Dir() + "/ttyS");
+  ui::Install(previous);
 }
 
 }  // namespace

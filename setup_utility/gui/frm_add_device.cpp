@@ -23,7 +23,7 @@ frmAddDevice::frmAddDevice(clsOPOS& device, QWidget* parent)
   grid->addWidget(new QLabel("Select Device Type"), 0, 0);
   grid->addWidget(new QLabel("Select Device Name"), 1, 0);
   for (int i = 0; i < 3; ++i) {
-    cboData[i] = new QComboBox;
+    cboData[i] = new QComboBox(this);  // owned also when not laid out
     cboData[i]->setObjectName(QString("cboData%1").arg(i));
     cboData[i]->setMinimumWidth(220);
   }

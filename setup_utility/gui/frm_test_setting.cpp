@@ -60,7 +60,7 @@ SettingsDialog::SettingsDialog(clsOPOS& device, bool network, QWidget* parent)
     if (unit) g->addWidget(new QLabel(unit), r, 2);
   };
   for (int i = 0; i < 8; ++i) {
-    cboData[i] = new QComboBox;
+    cboData[i] = new QComboBox(this);  // owned also when not laid out
     cboData[i]->setObjectName(QString("cboData%1").arg(i));
     cboData[i]->setMinimumContentsLength(10);
   }
@@ -75,6 +75,7 @@ SettingsDialog::SettingsDialog(clsOPOS& device, bool network, QWidget* parent)
       txtIP[i]->setObjectName(QString("txtIP%1").arg(i));
       add_row(grid, row++, labels[i], txtIP[i], nullptr);
     }
+    for (int i = 0; i < 6; ++i) cboData[i]->setVisible(false);
   } else {
     const char* labels[] = {"Port :", "BaudRate :", "Bit Length :", "Parity :", "StopBit :",
                             "Handshake :"};

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -70,6 +72,20 @@ class CPrinterPort {
     if (fast) poll_now_.Set();
   }
   bool IsOwner() const { return owner_; }
+
+  // What a drawer link sees of the printer link that shares its handle.
+  struct SharedPrinter {
+    bool connected = false;  // the printer's claim has connected (its monitor runs)
+    bool output_pending = false;
+    uint64_t last_output_ms = 0;
+    bool recent_error = false;
+    int condition = 0;  // the printer link's GetPrinterStatus, without its side effects
+    int drawer_state = 0;  // 1 while the pin-3 bit is clear, as the monitor last saw it
+    int brief_drawer_state = -1;  // see TakeBriefDrawerState; taken only when asked
+  };
+  // The printer sharing this link's handle, read under the table's lock (so that printer
+  // cannot go away meanwhile); nothing when no printer link shares it.
+  std::optional<SharedPrinter> SharingPrinter(bool take_brief_drawer_state = false);
   // The last operating-system error seen by this link, for logs.
   std::string LastError() const;
 
@@ -79,6 +95,8 @@ class CPrinterPort {
   int ProbeThermal();
   int ProbeDotMatrix();
   int DrawerLinkStatus();
+  // The probe, or for a drawer link joining a connected printer, that printer's condition.
+  int ProbeOrAskSharingPrinter();
   void MonitorLoop();
   void StopMonitor();
   // Sends a query, waits, and reads what came back; the number of bytes read.
@@ -109,6 +127,9 @@ class CPrinterPort {
   platform::Event poll_now_{false};
   std::thread monitor_;
 
+  // A drawer link is asked from its poll thread and from the application's thread; one
+  // query at a time, so neither reads the other's answer or buffer.
+  std::mutex query_mutex_;
   uint8_t read_buffer_[256] = {};
   size_t last_read_count_ = 0;
 };

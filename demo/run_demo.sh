@@ -58,9 +58,12 @@ echo "== device tester finished with status $status"
 
 # ---- cash drawer: kicked open after the receipt, closed by the script a while later ----
 echo "== cash drawer: demo/drawer_demo.txt (the virtual drawer is closed 5 s after the kick)"
-sed "s|/tmp/opos-demo/ttyP0|$work/ttyP0|" "$root/cash_drawer/examples/drawer_device.reg" \
-  >"$work/drawer.reg"
-"$build/bin/oposreg" --registry "$registry" import "$work/drawer.reg"
+# The drawer's entry, made with the setup utility like the printer's: pin 2, on the
+# printer's port.
+"${confix[@]}" add StandardS
+"${confix[@]}" rename-key CashDrawer StandardS TandorDrawer
+"${confix[@]}" set CashDrawer TandorDrawer "Port=$work/ttyP0" ConnectorPinNo=2 OpenLevel=1
+"${confix[@]}" add-ldn CashDrawer TandorDrawer Drawer
 kicks_before=$(grep -c '^1B 70 ' "$out/printer-log.txt" || true)
 (
   # A person closes the drawer some seconds after it sprang open.

@@ -71,6 +71,19 @@ TEST_F(ConfixDeviceTest, ThePrinterTestPrintsTheTestPageAndCutsOnTheVirtualPrint
   EXPECT_TRUE(RunPrinterTest(entry, false));
 }
 
+TEST_F(ConfixDeviceTest, TheDrawerTestKicksTheDrawerOfTheVirtualPrinter) {
+  auto& device = rig_.AddVirtualPrinter("ttyS");
+  clsOPOS entry = Entry("StandardS", rig_.Dir() + "/ttyS");
+  entry.mlngConnectorPinNo = 5;
+  ASSERT_TRUE(entry.Save(false));
+  ASSERT_TRUE(RunDeviceTest(entry, false));
+  EXPECT_TRUE(Messages().empty()) << Messages()[0].text;
+  std::vector<uint8_t> bytes = device.printer.Capture();
+  const std::string received(bytes.begin(), bytes.end());
+  EXPECT_NE(received.find("\x1bp1"), std::string::npos);  // ESC p on pin 5
+  EXPECT_TRUE(device.printer.Status().drawer_open);
+}
+
 TEST_F(ConfixDeviceTest, FailingStepsShowTheirCodeTitledErrAndLeaveNothingOpen) {
   clsOPOS missing;
   missing.mstrDeviceClass = "POSPrinter";

@@ -2,7 +2,8 @@
 # Runs the demo. $1 is the build directory.
 #
 # The virtual printer listens on a pseudo-terminal; a temporary registry gets the printer
-# service object registered and a device entry pointing at that terminal; the device
+# service object registered and, through the setup utility Confix, a device entry pointing
+# at that terminal; the device
 # tester then drives the printer through its control object and the transcript is shown.
 set -euo pipefail
 build=${1:?usage: run_demo.sh BUILD_DIR}
@@ -39,10 +40,17 @@ head -1 "$work/printer-answers.txt"
 
 registry="$work/registry.sqlite"
 echo "== registry: $registry"
-sed "s|/tmp/opos-demo/ttyP0|$work/ttyP0|" "$here/../service_core/examples/printer_device.reg" \
-  >"$work/devices.reg"
 "$build/bin/oposreg" --registry "$registry" register "$build/lib/Tandor_POSPrinterSO.so"
-"$build/bin/oposreg" --registry "$registry" import "$work/devices.reg"
+
+echo "== the printer's device entry, made with the setup utility's command line"
+# A serial thermal printer from the utility's device information file, renamed, pointed at
+# the virtual printer's terminal and given the logical name the tester script opens.
+confix=("$build/bin/Confix" --registry "$registry")
+"${confix[@]}" add ThermalS
+"${confix[@]}" rename-key POSPrinter ThermalS TandorReceipt
+"${confix[@]}" set POSPrinter TandorReceipt "Port=$work/ttyP0"
+"${confix[@]}" add-ldn POSPrinter TandorReceipt Receipt
+"${confix[@]}" list POSPrinter
 
 echo "== device tester: demo/printer_demo.txt"
 status=0
@@ -52,9 +60,12 @@ echo "== device tester finished with status $status"
 
 # ---- cash drawer: kicked open after the receipt, closed by the script a while later ----
 echo "== cash drawer: demo/drawer_demo.txt (the virtual drawer is closed 5 s after the kick)"
-sed "s|/tmp/opos-demo/ttyP0|$work/ttyP0|" "$root/cash_drawer/examples/drawer_device.reg" \
-  >"$work/drawer.reg"
-"$build/bin/oposreg" --registry "$registry" import "$work/drawer.reg"
+# The drawer's entry, made with the setup utility like the printer's: pin 2, on the
+# printer's port.
+"${confix[@]}" add StandardS
+"${confix[@]}" rename-key CashDrawer StandardS TandorDrawer
+"${confix[@]}" set CashDrawer TandorDrawer "Port=$work/ttyP0" ConnectorPinNo=2 OpenLevel=1
+"${confix[@]}" add-ldn CashDrawer TandorDrawer Drawer
 kicks_before=$(grep -c '^1B 70 ' "$out/printer-log.txt" || true)
 (
   # A person closes the drawer some seconds after it sprang open.

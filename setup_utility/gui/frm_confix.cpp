@@ -130,7 +130,10 @@ QTreeWidgetItem* frmConfix::AddEntryNode(const std::string& device_class, const 
   // the same name twice under one class is not added again.
   if (!parent || FindEntryNode(device_class, key)) return nullptr;
   auto* node = new QTreeWidgetItem(parent, {QString::fromStdString(key)});
-  node->setIcon(0, style()->standardIcon(QStyle::SP_FileIcon));
+  // Images 2 and 4 of the tree: printer and drawer entries.
+  node->setIcon(0, style()->standardIcon(device_class == std::string(kPosPrinterClass)
+                                             ? QStyle::SP_FileIcon
+                                             : QStyle::SP_FileLinkIcon));
   clsOPOS entry;
   entry.Load(device_class, key);
   if (!HasKitConfiguration(device_class, entry.mstrADKConfig)) node->setForeground(0, kGrey);
@@ -141,7 +144,9 @@ void frmConfix::FillTree() {
   TreeView->clear();
   for (const char* device_class : {kPosPrinterClass, kCashDrawerClass}) {
     auto* node = new QTreeWidgetItem(TreeView, {device_class});
-    node->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));
+    node->setIcon(0, style()->standardIcon(device_class == std::string(kPosPrinterClass)
+                                               ? QStyle::SP_DirIcon
+                                               : QStyle::SP_DriveHDIcon));
     for (const std::string& key : modRegedit::RegEnumSubKeys(ClassKeyPath(device_class))) {
       AddEntryNode(device_class, key);
     }

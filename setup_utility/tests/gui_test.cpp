@@ -28,6 +28,13 @@ const std::string kPrinters = kPosPrinterKeyPath;
 const std::string kDrawers = kCashDrawerKeyPath;
 
 void Screenshot(QWidget* window, const char* name) {
+#ifdef __SANITIZE_THREAD__
+  // Qt converts large images on its own thread pool, whose locking the thread sanitizer
+  // cannot see in the uninstrumented Qt libraries; the plain build takes the screenshots.
+  (void)window;
+  (void)name;
+  return;
+#endif
   QDir().mkpath(SCREENSHOT_DIR);
   window->grab().save(QString(SCREENSHOT_DIR) + "/" + name + ".png");
 }

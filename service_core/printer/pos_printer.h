@@ -26,6 +26,7 @@
 #include "print_data/escape_translator.h"
 #include "print_data/logo_store.h"
 #include "print_data/rotation.h"
+#include "build_differences.h"
 #include "printer_port.h"
 #include "printer_properties.h"
 
@@ -148,6 +149,7 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   void GoIdle(ClaimSync& sync);
   void DiscardAllButCurrentRequest();  // output-queue mutex held
   int32_t RunHealthCheck(int32_t level);
+  int32_t PrintNvLogoAligned(int32_t image, const std::string& alignment);
   void PrintTestPage();
 
   // Status monitoring (status_monitor.cpp).
@@ -167,7 +169,9 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   bool thermal_ = true;
   ControlCallbacks callbacks_;
   std::unique_ptr<platform::HiddenWindow> window_;
-  CPrinterPort port_;
+  // The link of this build (serial, TCP or USB); used only through CPrinterPort.
+  std::unique_ptr<CPrinterPort> port_link_ = NewPrinterPort();
+  CPrinterPort& port_ = *port_link_;
   PrinterProperties properties_;
 
   // Common properties. Atomic because the workers read and set them.

@@ -1,14 +1,15 @@
-// What the serial-build library serves and registers. The identifiers are fixed: an
-// application's registry entries stay valid from one build to the next.
+// What the library serves and registers. The identifiers are fixed per build: an
+// application's registry entries stay valid from one release to the next.
+#include "build_differences.h"
 #include "platform/inproc_server.h"
 #include "pos_printer.h"
-#include "service_identifiers.h"
 
 namespace platform::automation {
 
 std::span<const ClassInfo> ServerClasses() {
-  static constexpr ClassInfo kClasses[] = {
-      {service_core::kPrinterProgId, service_core::kPrinterClsid, "OPOS POSPrinter Service Object",
+  const auto& build = service_core::ThisBuild();
+  static const ClassInfo kClasses[] = {
+      {build.printer_prog_id, build.printer_clsid, build.printer_service_description,
        &NewServerObject<service_core::CPOSPrinter>},
   };
   return kClasses;

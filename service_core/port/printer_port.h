@@ -90,6 +90,10 @@ class CPrinterPort {
 
  protected:
   virtual void OnFastPoll() {}
+  // A printer link's status from the flags its monitor keeps: cover open, paper empty,
+  // offline, each also marking a recent error. A printer that just recovered gets half a
+  // second before it is reported ready.
+  int StatusFromFlags();
 
   std::string device_name_;
   // Changed by the links that share the device, read by threads.

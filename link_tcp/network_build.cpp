@@ -28,7 +28,6 @@ const BuildDifferences& ThisBuild() {
       .test_page_lines = {"ZERI ZIZ\n", "Service Object Version : 1.3\n", "Device Name : Thermal\n"},
       .drawer_open_settle_ms = 2000,
       .drawer_close_pauses = 4,
-      .drawer_status_from_probe = true,
   };
   return kNetwork;
 }

@@ -78,9 +78,11 @@ long TcpPrinterPort::ReceiveBytes(uint8_t* buffer, size_t max, int timeout_ms) {
   return connection_.Receive(buffer, max, timeout_ms);
 }
 
-CPrinterPort* TcpPrinterPort::OtherPrinterLink() {
+std::optional<CPrinterPort::SharedPrinter> TcpPrinterPort::SharingPrinter(bool take_brief_drawer_state) {
   std::lock_guard lock(connection_.mutex);
-  return connection_.printer_link != this ? connection_.printer_link : nullptr;
+  TcpPrinterPort* printer = connection_.printer_link;
+  if (!printer || printer == this) return std::nullopt;
+  return ViewOf(*printer, take_brief_drawer_state);
 }
 
 void TcpPrinterPort::MarkClaimed() {

@@ -18,12 +18,12 @@ class TcpPrinterPort : public StreamPrinterPort {
   int OpenPort(const PortSettings& settings) override;
   void ClosePort() override;
   std::string LastError() const override;
+  std::optional<SharedPrinter> SharingPrinter(bool take_brief_drawer_state = false) override;
 
  protected:
   bool SendBytes(const uint8_t* bytes, size_t length) override;
   long ReceiveBytes(uint8_t* buffer, size_t max, int timeout_ms) override;
   void OnLost() override;
-  CPrinterPort* OtherPrinterLink() override;
   void MarkClaimed() override;
 
  private:

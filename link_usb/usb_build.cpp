@@ -29,7 +29,6 @@ const BuildDifferences& ThisBuild() {
                           "Device Name : ZR-100\n"},
       .drawer_open_settle_ms = 2000,
       .drawer_close_pauses = 4,
-      .drawer_status_from_probe = true,
   };
   return kUsb;
 }

@@ -82,9 +82,11 @@ void UsbPrinterPort::OnWriteFailed() {
   if (open_ && device_.Present()) device_.Lost();
 }
 
-CPrinterPort* UsbPrinterPort::OtherPrinterLink() {
+std::optional<CPrinterPort::SharedPrinter> UsbPrinterPort::SharingPrinter(bool take_brief_drawer_state) {
   std::lock_guard lock(device_.mutex);
-  return device_.printer_link != this ? device_.printer_link : nullptr;
+  UsbPrinterPort* printer = device_.printer_link;
+  if (!printer || printer == this) return std::nullopt;
+  return ViewOf(*printer, take_brief_drawer_state);
 }
 
 void UsbPrinterPort::MarkClaimed() {

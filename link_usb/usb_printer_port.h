@@ -19,6 +19,7 @@ class UsbPrinterPort : public StreamPrinterPort {
   int OpenPort(const PortSettings& settings) override;
   void ClosePort() override;
   std::string LastError() const override;
+  std::optional<SharedPrinter> SharingPrinter(bool take_brief_drawer_state = false) override;
 
   // The reconnect thread opened the device again (called with the device's mutex held).
   void DeviceReturned() { PrinterCameBack(); }
@@ -29,7 +30,6 @@ class UsbPrinterPort : public StreamPrinterPort {
   bool DevicePresent() const override { return device_.Present(); }
   void OnLost() override { device_.Lost(); }
   void OnWriteFailed() override;
-  CPrinterPort* OtherPrinterLink() override;
   void MarkClaimed() override;
 
  private:

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "device_config.h"
+#include "printer_port.h"
 
 namespace service_core {
 
@@ -45,11 +46,13 @@ struct BuildDifferences {
   // Drawer.
   uint32_t drawer_open_settle_ms;  // the pause at the end of OpenDrawer
   int drawer_close_pauses;         // 200 ms pauses at the start of WaitForDrawerClose
-  // The drawer's CapStatus follows the link's probe (0 for a printer that answers no
-  // status query); otherwise it is always 1.
-  bool drawer_status_from_probe;
 };
 
 const BuildDifferences& ThisBuild();
+
+// What a link needs of an entry's configuration; each link takes its own part.
+inline PortSettings PortSettingsFor(const SerialConfiguration& config) {
+  return {config.port, config.baudrate, config.parity, config.stop, config.ip, config.tcp_port};
+}
 
 }  // namespace service_core

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "port_user.h"
@@ -85,6 +86,21 @@ class CPrinterPort {
     if (fast) OnFastPoll();
   }
   virtual bool IsOwner() const { return false; }
+
+  // What a drawer link sees of the printer link that shares its device.
+  struct SharedPrinter {
+    bool connected = false;  // the printer's claim has connected (its monitor runs)
+    bool thermal = true;     // the printer's model
+    bool output_pending = false;
+    uint64_t last_output_ms = 0;
+    bool recent_error = false;
+    int condition = 0;  // the printer link's GetPrinterStatus, without its side effects
+    int drawer_state = 0;  // 1 while the pin-3 bit is clear, as the monitor last saw it
+    int brief_drawer_state = -1;  // see TakeBriefDrawerState; taken only when asked
+  };
+  // The printer sharing this link's device, read under the sharing lock (so that printer
+  // cannot go away meanwhile); nothing when no printer link shares it.
+  virtual std::optional<SharedPrinter> SharingPrinter(bool take_brief_drawer_state = false) = 0;
   // The last operating-system error seen by this link, for logs.
   virtual std::string LastError() const { return {}; }
 

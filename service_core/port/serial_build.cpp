@@ -12,7 +12,7 @@ const BuildDifferences& ThisBuild() {
       .printer_prog_id = "RecPrinter.POSPrinter.SO",
       .printer_clsid = "{95498E43-DF23-4FC7-A946-67487F70B264}",
       .drawer_prog_id = "Standard.CashDrawer.SO",
-      .drawer_clsid = "{4D7A5C1E-2B8F-4E3A-9C61-0F2D8B7E5A13}",
+      .drawer_clsid = "{4B1E7F52-8C3A-4D19-B6E2-0A9C5D7F3E61}",
       .printer_device_description = "OPOS POSPrinter",
       .printer_service_description = "OPOS POSPrinter Service Object",
       .drawer_device_name = "Tandor.CashDrawer.SO",
@@ -28,7 +28,6 @@ const BuildDifferences& ThisBuild() {
       .test_page_lines = {"ZERI ZIZ\n", "Service Object Version : 1.3.0\n", "Device Name : Thermal\n"},
       .drawer_open_settle_ms = 1000,
       .drawer_close_pauses = 6,
-      .drawer_status_from_probe = false,
   };
   return kSerial;
 }

@@ -29,6 +29,7 @@ class SerialPrinterPort : public CPrinterPort {
   void ClosePort() override;
 
   bool IsOwner() const override { return owner_; }
+  std::optional<SharedPrinter> SharingPrinter(bool take_brief_drawer_state = false) override;
   std::string LastError() const override;
 
  protected:
@@ -40,6 +41,8 @@ class SerialPrinterPort : public CPrinterPort {
   int ProbeThermal();
   int ProbeDotMatrix();
   int DrawerLinkStatus();
+  // The probe, or for a drawer link joining a connected printer, that printer's condition.
+  int ProbeOrAskSharingPrinter();
   void MonitorLoop();
   void StopMonitor();
   // Sends a query, waits, and reads what came back; the number of bytes read.

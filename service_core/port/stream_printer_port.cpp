@@ -44,20 +44,14 @@ long StreamPrinterPort::Query(const uint8_t* bytes, size_t length, uint32_t wait
 
 int StreamPrinterPort::ProbePrinterStatus() {
   if (!open_) return kPortNoAnswer;
-  CPrinterPort* printer = IsDrawerLink() ? OtherPrinterLink() : nullptr;
-  if (printer) {
+  if (const auto printer = IsDrawerLink() ? SharingPrinter() : std::nullopt) {
     // The printer's monitor reads every answer on the shared line: its flags tell.
-    if (!printer->IsThermal()) {
+    if (!printer->thermal) {
       status_capability_ = false;
       return kPortReady;
     }
-    if (printer->CoverOpen()) return kPortCoverOpen;
-    if (printer->PaperEmpty()) return kPortPaperEmpty;
-    if (printer->Offline()) {
-      ShowMessage("E", "106");
-      return kPortNoAnswer;
-    }
-    return kPortReady;
+    if (printer->condition == kPortNoAnswer) ShowMessage("E", "106");
+    return printer->condition;
   }
   // A printer that answers no status query at all is still usable, only not sensed.
   if (!SendBytes(kKeepAlive, sizeof kKeepAlive) ||
@@ -162,6 +156,27 @@ int StreamPrinterPort::DrawerLinkStatus() {
     recent_error_ = false;
   }
   return kPortReady;
+}
+
+CPrinterPort::SharedPrinter StreamPrinterPort::ViewOf(StreamPrinterPort& link,
+                                                   bool take_brief_drawer_state) {
+  SharedPrinter view;
+  view.connected = link.connected_;
+  view.thermal = link.IsThermal();
+  if (PortUser* printer = link.printer_) {
+    view.output_pending = printer->OutputPending();
+    view.last_output_ms = printer->LastOutputMs();
+  }
+  view.recent_error = link.recent_error_;
+  if (link.cover_open_)
+    view.condition = kPortCoverOpen;
+  else if (link.paper_empty_)
+    view.condition = kPortPaperEmpty;
+  else if (link.offline_)
+    view.condition = kPortNoAnswer;
+  view.drawer_state = link.drawer_state_;
+  if (take_brief_drawer_state) view.brief_drawer_state = link.brief_drawer_state_.exchange(-1);
+  return view;
 }
 
 void StreamPrinterPort::PrinterCameBack() {

@@ -41,9 +41,6 @@ class StreamPrinterPort : public CPrinterPort {
   virtual void OnLost() = 0;
   // A write for the service object failed.
   virtual void OnWriteFailed() {}
-  // The open printer link of this process other than this one, if any: a drawer probing
-  // beside a claimed printer answers from that printer's flags.
-  virtual CPrinterPort* OtherPrinterLink() = 0;
   // Marks the link's kind as claimed in the process.
   virtual void MarkClaimed() = 0;
 
@@ -55,6 +52,8 @@ class StreamPrinterPort : public CPrinterPort {
   // Sleeps up to `ms`; true when the monitor was told to stop meanwhile.
   bool MonitorSleep(uint32_t ms);
   void ShowMessage(const char* text, const char* caption) const;
+  // What a drawer link sees of `printer`; called with the link's sharing lock held.
+  static SharedPrinter ViewOf(StreamPrinterPort& printer, bool take_brief_drawer_state);
 
  private:
   void OnFastPoll() override { poll_now_.Set(); }

@@ -84,8 +84,7 @@ int32_t CPOSPrinter::ClaimDevice(int32_t timeout) {
   port_.SetDrawer(nullptr);
   bool retrying = false;
   uint64_t first_retry_ms = 0;
-  const PortSettings settings{config_.port, config_.baudrate, config_.parity,
-                              config_.stop,  config_.ip,       config_.tcp_port};
+  const PortSettings settings = PortSettingsFor(config_);
   while (!port_.OpenPort(settings)) {
     if (!ThisBuild().printer_retries_open) return Finish(opos::kTimeout);
     const uint64_t now = platform::TickCountMs();

@@ -1,6 +1,8 @@
-// What the library serves and registers. The identifiers are fixed per build: an
-// application's registry entries stay valid from one release to the next.
+// What the library serves and registers: the printer and the cash drawer. The identifiers
+// are fixed per build: an application's registry entries stay valid from one release to
+// the next.
 #include "build_differences.h"
+#include "cash_drawer.h"
 #include "platform/inproc_server.h"
 #include "pos_printer.h"
 
@@ -11,6 +13,8 @@ std::span<const ClassInfo> ServerClasses() {
   static const ClassInfo kClasses[] = {
       {build.printer_prog_id, build.printer_clsid, build.printer_service_description,
        &NewServerObject<service_core::CPOSPrinter>},
+      {build.drawer_prog_id, build.drawer_clsid, build.drawer_service_description,
+       &NewServerObject<service_core::CCashDrawer>},
   };
   return kClasses;
 }

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "bmp_builder.h"
+#include "control_objects/cash_drawer.h"
 #include "control_objects/opos_codes.h"
 #include "platform/event.h"
 #include "platform/message_queue.h"
@@ -191,6 +192,37 @@ TEST_F(UsbPrinterTest, ReleaseReturnsWhileUnpluggedAndAClaimWithoutPrinterTimesO
   EXPECT_GE(platform::TickCountMs() - start, 3000u);  // raised to the 3000 ms minimum
   device_.Set("connect");
   EXPECT_EQ(printer_->ClaimDevice(3000), 0);
+}
+
+}  // namespace
+}  // namespace service_core::testing
+
+namespace service_core::testing {
+namespace {
+
+TEST_F(UsbPrinterTest, TheDrawerSharesTheDeviceWithTheUsbBuildsIdentity) {
+  std::string error;
+  ASSERT_EQ(platform::registry::ImportRegedit(
+                "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\CashDrawer\\"
+                "UsbDrawer]\n@=\"Standard.CashDrawer.SOU\"\n\"Port\"=\"USB\"\n"
+                "\"DeviceName\"=\"Standard_StandardU\"\n\"ConnectorPinNo\"=dword:00000005\n",
+                &error),
+            platform::registry::kSuccess)
+      << error;
+  ASSERT_EQ(printer_->ClaimDevice(0), 0);
+  printer_->SetDeviceEnabled(true);
+  auto drawer = opos::control::CashDrawer::Create();
+  ASSERT_EQ(drawer->Open("UsbDrawer"), 0);
+  ASSERT_EQ(drawer->ClaimDevice(0), 0);
+  EXPECT_EQ(drawer->GetPropertyString(1000002), "Tandor OPOS Cash Drawer");
+  EXPECT_EQ(drawer->GetPropertyString(1000003), "Tandor.CashDrawer.SOU");
+  EXPECT_EQ(drawer->GetPropertyString(1000004), "Tandor OPOS Cash Drawer Service Object");
+  const size_t mark = device_.ReceivedCount();
+  EXPECT_EQ(drawer->OpenDrawer(), 0);
+  EXPECT_NE(device_.ReceivedSince(mark).find("\x1B\x70\x31\x64\xC8"), std::string::npos);
+  EXPECT_EQ(drawer->Close(), 0);
+  EXPECT_EQ(printer_->PrintNormal(2, "After the drawer\n"), 0);
+  EXPECT_TRUE(Received(mark, "After the drawer\n"));
 }
 
 }  // namespace

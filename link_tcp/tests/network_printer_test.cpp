@@ -195,3 +195,38 @@ TEST_F(NetworkPrinterTest, ASecondPrinterOfTheProcessCannotClaimTheConnection) {
 
 }  // namespace
 }  // namespace service_core::testing
+
+namespace service_core::testing {
+namespace {
+
+TEST_F(NetworkPrinterTest, RefusalsWithIllegalAreToldInMessageBoxes) {
+  auto ui = std::make_shared<platform::ui::ScriptedProvider>();
+  platform::ui::Install(ui);
+  auto texts = [&] {
+    std::vector<std::string> seen;
+    for (const auto& call : ui->Calls()) seen.push_back(call.caption + ":" + call.text);
+    ui->ClearCalls();
+    return seen;
+  };
+  EXPECT_EQ(printer_->ReleaseDevice(), opos::kIllegal);
+  EXPECT_EQ(texts(), (std::vector<std::string>{"106:D3"}));
+  EXPECT_EQ(printer_->ClaimDevice(-1), opos::kIllegal);
+  EXPECT_EQ(texts(), (std::vector<std::string>{"106:D1"}));
+  device_->Set("cover open");
+  EXPECT_EQ(printer_->ClaimDevice(0), opos::kIllegal);
+  EXPECT_EQ(texts(), (std::vector<std::string>{"Receipter Error:Cover Opened!!! Please Check "
+                                               "Receipter Printer",
+                                               "106:D2"}));
+  device_->Set("cover close");
+  ClaimAndEnable();
+  EXPECT_EQ(printer_->PrintNormal(1, "journal\n"), opos::kIllegal);
+  EXPECT_EQ(printer_->CheckHealth(9), opos::kIllegal);
+  printer_->SetPropertyNumber(13, 1);  // PowerNotify while enabled
+  EXPECT_EQ(texts(), (std::vector<std::string>{"106:D", "106:G", "106:H", "106:D"}));
+  EXPECT_EQ(printer_->PrintNormal(2, "fine\n"), 0);
+  EXPECT_TRUE(texts().empty());
+  platform::ui::Install(nullptr);
+}
+
+}  // namespace
+}  // namespace service_core::testing

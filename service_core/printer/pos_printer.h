@@ -54,6 +54,13 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
 
   CPOSPrinter();
 
+  // Every automation call; in the network build a refusal with OPOS_E_ILLEGAL is also told
+  // to the user in a message box.
+  platform::automation::HResult Invoke(platform::automation::DispId id,
+                                       platform::automation::InvokeKind kind,
+                                       std::span<platform::automation::Variant> args,
+                                       platform::automation::Variant* result) override;
+
   // The automation interface (the table in pos_printer_table.cpp keeps interface order).
   int32_t COFreezeEvents(int32_t freeze);
   int32_t GetPropertyNumber(int32_t index);
@@ -120,6 +127,7 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
 
  private:
   int32_t Finish(int32_t result);  // stores ResultCode
+  void TellIllegalResult(platform::automation::DispId id);
   void SetState(int32_t state);
   int32_t ReadState();
   void SetDeviceEnabled(int32_t value);
@@ -188,6 +196,7 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   std::atomic<int32_t> output_id_{0};
   std::atomic<int32_t> result_code_{1};  // 1 until OpenService
   std::atomic<int32_t> result_code_extended_{0};
+  std::atomic<uint64_t> results_stored_{0};  // counts Finish calls
   std::atomic<int32_t> binary_conversion_{0};
   std::atomic<int32_t> power_notify_{0};
   std::atomic<int32_t> power_state_{0};

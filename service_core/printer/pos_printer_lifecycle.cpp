@@ -25,6 +25,7 @@ CPOSPrinter::~CPOSPrinter() {
 
 int32_t CPOSPrinter::Finish(int32_t result) {
   result_code_ = result;
+  ++results_stored_;
   return result;
 }
 

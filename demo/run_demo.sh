@@ -5,13 +5,19 @@
 # service object registered and a device entry pointing at that terminal; the device
 # tester then drives the printer through its control object and the transcript is shown.
 set -euo pipefail
-build=${1:?usage: run_demo.sh BUILD_DIR}
+build=${1:?usage: run_demo.sh BUILD_DIR [--tcp]}
 build=$(cd "$build" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 out="$root/out/demo"
 # The tester script names files (the logo) relative to the repository root.
 cd "$root"
+
+# --- Network build (./run demo --tcp): the same receipt through Tandor_POSPrinterSON, with
+# the virtual printer listening on a free loopback TCP port instead of a pseudo-terminal.
+link=serial
+[ "${2:-}" = "--tcp" ] && link=tcp
+# --- end of the network build's part
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/opos-demo.XXXXXX")
 printer_pid=""
@@ -23,9 +29,15 @@ trap cleanup EXIT
 mkdir -p "$out"
 rm -f "$out"/receipt-*.png "$out"/*.txt
 
-echo "== virtual printer on $work/ttyP0"
 mkfifo "$work/printer-commands"
-"$build/bin/vprinter" --pty "$work/ttyP0" --png "$out" --text "$out/printed.txt" \
+if [ "$link" = tcp ]; then
+  echo "== virtual printer on loopback TCP"
+  attach=(--tcp 0)
+else
+  echo "== virtual printer on $work/ttyP0"
+  attach=(--pty "$work/ttyP0")
+fi
+"$build/bin/vprinter" "${attach[@]}" --png "$out" --text "$out/printed.txt" \
   --log "$out/printer-log.txt" <"$work/printer-commands" >"$work/printer-answers.txt" 2>&1 &
 printer_pid=$!
 exec 3>"$work/printer-commands"
@@ -37,9 +49,16 @@ head -1 "$work/printer-answers.txt"
 
 registry="$work/registry.sqlite"
 echo "== registry: $registry"
-sed "s|/tmp/opos-demo/ttyP0|$work/ttyP0|" "$here/../service_core/examples/printer_device.reg" \
-  >"$work/devices.reg"
-"$build/bin/oposreg" --registry "$registry" register "$build/lib/Tandor_POSPrinterSO.so"
+if [ "$link" = tcp ]; then
+  port=$(sed -n 's/^listening tcp 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/printer-answers.txt")
+  sed "s|\"Port\"=\"9100\"|\"Port\"=\"$port\"|" "$here/../link_tcp/examples/network_printer.reg" \
+    >"$work/devices.reg"
+  "$build/bin/oposreg" --registry "$registry" register "$build/lib/Tandor_POSPrinterSON.so"
+else
+  sed "s|/tmp/opos-demo/ttyP0|$work/ttyP0|" "$here/../service_core/examples/printer_device.reg" \
+    >"$work/devices.reg"
+  "$build/bin/oposreg" --registry "$registry" register "$build/lib/Tandor_POSPrinterSO.so"
+fi
 "$build/bin/oposreg" --registry "$registry" import "$work/devices.reg"
 
 echo "== device tester: demo/printer_demo.txt"

@@ -129,6 +129,9 @@ int32_t CCashDrawer::ReleaseDevice() {
   // thread is free to see the stop flag.
   platform::MessagePumpingPause();
   StopThreads(*sync_);
+  // A WaitForDrawerClose on another thread has been woken by the stop; it still touches
+  // the claim's events on its way out.
+  while (close_waiters_ > 0) platform::SleepMs(10);
   sync_.reset();
   {
     std::lock_guard lock(in_flight_mutex_);

@@ -222,6 +222,7 @@ int SerialPrinterPort::GetPrinterStatus() {
 }
 
 int SerialPrinterPort::DrawerLinkStatus() {
+  std::lock_guard query(query_mutex_);
   const uint64_t start = Now();
   std::optional<uint8_t> answer;
   for (;;) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -57,6 +58,9 @@ class SerialPrinterPort : public CPrinterPort {
   platform::Event poll_now_{false};
   std::thread monitor_;
 
+  // A drawer link is asked from its poll thread and from the application's thread; one
+  // query at a time, so neither reads the other's answer or buffer.
+  std::mutex query_mutex_;
   uint8_t read_buffer_[256] = {};
   size_t last_read_count_ = 0;
 };

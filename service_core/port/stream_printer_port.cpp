@@ -44,6 +44,7 @@ long StreamPrinterPort::Query(const uint8_t* bytes, size_t length, uint32_t wait
 
 int StreamPrinterPort::ProbePrinterStatus() {
   if (!open_) return kPortNoAnswer;
+  std::lock_guard lock(query_mutex_);
   if (const auto printer = IsDrawerLink() ? SharingPrinter() : std::nullopt) {
     // The printer's monitor reads every answer on the shared line: its flags tell.
     if (!printer->thermal) {
@@ -103,6 +104,7 @@ int StreamPrinterPort::ConnectPrinter(int timeout_ms) {
   MarkClaimed();
   if (IsDrawerLink()) return kPortReady;
   if (IsThermal()) {
+    std::lock_guard lock(query_mutex_);
     const long n = Query(kEnableStatusBack, sizeof kEnableStatusBack, kAnswerWaitMs);
     if (n >= 4 && read_buffer_[n - 3] == 0 && read_buffer_[n - 2] == 0 &&
         read_buffer_[n - 1] == 0) {
@@ -133,6 +135,7 @@ int StreamPrinterPort::GetPrinterStatus() {
 }
 
 int StreamPrinterPort::DrawerLinkStatus() {
+  std::lock_guard lock(query_mutex_);
   const uint64_t start = Now();
   while (Query(kPrinterStatusQuery, sizeof kPrinterStatusQuery, kAnswerWaitMs) == 0) {
     if (Now() - start > kDrawerQueryBudgetMs) {

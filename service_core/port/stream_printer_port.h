@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -67,8 +68,11 @@ class StreamPrinterPort : public CPrinterPort {
   platform::Event monitor_wake_{true};
   platform::Event poll_now_{false};
   std::thread monitor_;
-  bool drawer_query_failing_ = false;
+  std::atomic<bool> drawer_query_failing_{false};
 
+  // Queries from the application's thread and a drawer's poll thread take turns on the
+  // buffer their answers are read into.
+  std::mutex query_mutex_;
   uint8_t read_buffer_[256] = {};
   long last_read_count_ = 0;
 };

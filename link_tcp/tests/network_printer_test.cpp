@@ -129,9 +129,13 @@ TEST_F(NetworkPrinterTest, PrintsAndReportsCoverAndPaperOverTheConnection) {
 TEST_F(NetworkPrinterTest, ADroppedConnectionComesBackAndTheQueuedJobIsPrinted) {
   ClaimAndEnable();
   const std::string bitmap = StripedBitmapFile(rig_.Dir());
+  size_t mark = device_->ReceivedCount();
   ASSERT_EQ(printer_->SetBitmap(1, 2, bitmap, -11, -2), 0);
   const std::string download = "\x1D*\x08\x04";
-  size_t mark = device_->ReceivedCount();
+  // The download has reached the printer before the next mark.
+  ASSERT_TRUE(Received(mark, download));
+  ASSERT_TRUE(PumpUntil([&] { return device_->ReceivedSince(mark).size() >= 4 + 256; }));
+  mark = device_->ReceivedCount();
   ASSERT_EQ(printer_->PrintNormal(2, "\x1B|1BBefore\n"), 0);
   ASSERT_TRUE(Received(mark, "Before\n"));
   EXPECT_EQ(device_->ReceivedSince(mark).find(download), std::string::npos);

@@ -47,6 +47,8 @@ class UsbPrinterDevice {
 
  private:
   UsbPrinterDevice() = default;
+  // A process that ends with the printer still unplugged stops looking for it.
+  ~UsbPrinterDevice() { Shutdown(); }
   bool OpenNode();
   void CloseNode();
   void ReconnectLoop();

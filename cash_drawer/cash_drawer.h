@@ -20,6 +20,7 @@
 #include "event_record.h"
 #include "platform/dispatch_table.h"
 #include "platform/message_queue.h"
+#include "build_differences.h"
 #include "port_user.h"
 #include "printer_port.h"
 
@@ -91,7 +92,9 @@ class CCashDrawer : public platform::automation::AutomationObject<CCashDrawer>, 
   SerialConfiguration config_;
   ControlCallbacks callbacks_;
   std::unique_ptr<platform::HiddenWindow> window_;
-  CPrinterPort port_;
+  // The link of this build (serial, TCP or USB); used only through CPrinterPort.
+  std::unique_ptr<CPrinterPort> port_link_ = NewPrinterPort();
+  CPrinterPort& port_ = *port_link_;
 
   // Properties.
   std::atomic<int32_t> claimed_{0};

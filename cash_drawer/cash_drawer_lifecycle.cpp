@@ -1,4 +1,6 @@
 // Open, claim, release and close: the states of the cash drawer service object.
+#include <algorithm>
+
 #include "cash_drawer.h"
 #include "drawer_codes.h"
 #include "opos_codes.h"
@@ -10,7 +12,6 @@ namespace reg = platform::registry;
 
 namespace {
 constexpr int kEventWindowId = 1234;
-constexpr int32_t kMinimumClaimTimeoutMs = 1000;
 constexpr uint32_t kOpenRetryMs = 100;
 // The link treats a device name with this beginning as a drawer's.
 constexpr std::string_view kDrawerNamePrefix = "Standard";
@@ -51,7 +52,8 @@ int32_t CCashDrawer::OpenService(const std::string& /*device_class*/,
   if (!callbacks_.Attach(control, ControlCallbacks::Set::kStatusAndDirectIO))
     return Finish(opos::kNoService);
   SerialConfiguration config;
-  if (ReadSerialConfiguration(DeviceClass::CashDrawer, device_name, config) != ConfigResult::kOk) {
+  if (ReadDeviceConfiguration(DeviceClass::CashDrawer, device_name, ThisBuild().configuration,
+                              config) != ConfigResult::kOk) {
     return Finish(opos::kNoService);
   }
   // A link whose device name is not a drawer's would act as a printer link (monitor thread,
@@ -77,14 +79,14 @@ int32_t CCashDrawer::ClaimDevice(int32_t timeout) {
   // Without OpenService there is no configuration to claim with.
   if (ReadState() == opos::kStateClosed) return Finish(opos::kClosed);
   if (timeout < 0) return Finish(opos::kIllegal);
-  if (timeout < kMinimumClaimTimeoutMs) timeout = kMinimumClaimTimeoutMs;
+  timeout = std::max(timeout, ThisBuild().minimum_claim_timeout_ms);
 
   port_.SetDeviceName(config_.device_name);
   port_.SetDrawer(this);
   port_.SetPrinter(nullptr);
   bool retrying = false;
   uint64_t first_retry_ms = 0;
-  while (!port_.OpenPort(config_.port, config_.baudrate, config_.parity, config_.stop)) {
+  while (!port_.OpenPort(PortSettingsFor(config_))) {
     const uint64_t now = platform::TickCountMs();
     if (!retrying) {
       retrying = true;

@@ -16,14 +16,15 @@ int32_t CCashDrawer::GetPropertyNumber(int32_t index) {
     case opos::kPropFreezeEvents: return freeze_events_;
     case opos::kPropResultCode: return result_code_;
     case opos::kPropResultCodeExtended: return result_code_extended_;
-    case opos::kPropServiceObjectVersion: return opos::kServiceObjectVersion;
+    case opos::kPropServiceObjectVersion: return ThisBuild().service_object_version;
     case opos::kPropState: return ReadState();
     case opos::kPropBinaryConversion: return binary_conversion_;
     case opos::kPropPowerNotify: return power_notify_;
     case opos::kPropPowerState: return power_state_;
     case opos::kPropCapPowerReporting: return cap_power_reporting_;
     case drawer::kPropDrawerOpened: return current_state_;
-    case drawer::kPropCapStatus: return 1;
+    // 0 when the link found a printer that answers no status query (network and USB).
+    case drawer::kPropCapStatus: return port_.HasStatusCapability() ? 1 : 0;
     default: return 0;
   }
 }
@@ -59,9 +60,9 @@ std::string CCashDrawer::GetPropertyString(int32_t index) {
       std::lock_guard lock(text_mutex_);
       return check_health_text_;
     }
-    case opos::kPropDeviceDescription: return "OPOS Cash Drawer";
-    case opos::kPropDeviceName: return "Tandor.CashDrawer.SO";
-    case opos::kPropServiceObjectDescription: return "OPOS Cash Drawer Service Object";
+    case opos::kPropDeviceDescription: return ThisBuild().drawer_device_description;
+    case opos::kPropDeviceName: return ThisBuild().drawer_device_name;
+    case opos::kPropServiceObjectDescription: return ThisBuild().drawer_service_description;
     default: return "";
   }
 }

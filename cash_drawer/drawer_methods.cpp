@@ -13,8 +13,6 @@ namespace {
 constexpr uint8_t kKickPin2[] = {0x1B, 0x70, 0x30, 0x64, 0xC8};
 constexpr uint8_t kKickPin5[] = {0x1B, 0x70, 0x31, 0x64, 0xC8};
 constexpr unsigned kAlreadyOpenBeepHz = 1000, kAlreadyOpenBeepMs = 50;
-constexpr uint32_t kSettleAfterKickMs = 1000;
-constexpr int kPausesBeforeCloseWait = 6;  // time for the poll to see a drawer just kicked
 constexpr int32_t kInternal = 1, kExternal = 2, kInteractive = 3;
 constexpr int32_t kDirectIoNoOperation = 1;
 
@@ -40,7 +38,7 @@ int32_t CCashDrawer::OpenDrawer() {
     // last report says otherwise.
     platform::ui::Current().Beep(kAlreadyOpenBeepHz, kAlreadyOpenBeepMs);
     sync_->recheck.Set();
-    platform::SleepMs(kSettleAfterKickMs);
+    platform::SleepMs(ThisBuild().drawer_open_settle_ms);
     return Finish(opos::kSuccess);
   }
 
@@ -60,7 +58,7 @@ int32_t CCashDrawer::OpenDrawer() {
   }
   // Taken to be open until the poll says otherwise.
   sync_->drawer_closed.Reset();
-  platform::SleepMs(kSettleAfterKickMs);
+  platform::SleepMs(ThisBuild().drawer_open_settle_ms);
   return Finish(opos::kSuccess);
 }
 
@@ -70,6 +68,8 @@ int32_t CCashDrawer::WaitForDrawerClose(int32_t beep_timeout, int32_t frequency,
   if (!claimed_ || !sync_) return Finish(opos::kNotClaimed);
   DrawerSync& sync = *sync_;
   const CloseWaiter waiter(close_waiters_);
+  // A drawer that cannot be sensed could be waited for without end.
+  if (!port_.HasStatusCapability()) return Finish(opos::kIllegal);
   sync.poll.Set();  // a disabled drawer is sensed for the wait too
 
   if (!WaitForIdlePrinter()) return Finish(opos::kIllegal);
@@ -78,7 +78,8 @@ int32_t CCashDrawer::WaitForDrawerClose(int32_t beep_timeout, int32_t frequency,
   } else if (port_.RecentError()) {
     return Finish(opos::kIllegal);
   }
-  for (int i = 0; i < kPausesBeforeCloseWait; ++i) platform::MessagePumpingPause();
+  // Time for the poll to see a drawer just kicked.
+  for (int i = 0; i < ThisBuild().drawer_close_pauses; ++i) platform::MessagePumpingPause();
 
   if (SensedOpen()) {
     const uint32_t limit = beep_timeout < 0 ? platform::kInfinite : uint32_t(beep_timeout);

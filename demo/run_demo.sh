@@ -6,13 +6,19 @@
 # at that terminal; the device
 # tester then drives the printer through its control object and the transcript is shown.
 set -euo pipefail
-build=${1:?usage: run_demo.sh BUILD_DIR}
+build=${1:?usage: run_demo.sh BUILD_DIR [--tcp]}
 build=$(cd "$build" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 out="$root/out/demo"
 # The tester script names files (the logo) relative to the repository root.
 cd "$root"
+
+# --- Network build (./run demo --tcp): the same receipt through Tandor_POSPrinterSON, with
+# the virtual printer listening on a free loopback TCP port instead of a pseudo-terminal.
+link=serial
+[ "${2:-}" = "--tcp" ] && link=tcp
+# --- end of the network build's part
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/opos-demo.XXXXXX")
 printer_pid=""
@@ -26,9 +32,15 @@ trap cleanup EXIT
 mkdir -p "$out"
 rm -f "$out"/receipt-*.png "$out"/*.txt
 
-echo "== virtual printer on $work/ttyP0"
 mkfifo "$work/printer-commands"
-"$build/bin/vprinter" --pty "$work/ttyP0" --png "$out" --text "$out/printed.txt" \
+if [ "$link" = tcp ]; then
+  echo "== virtual printer on loopback TCP"
+  attach=(--tcp 0)
+else
+  echo "== virtual printer on $work/ttyP0"
+  attach=(--pty "$work/ttyP0")
+fi
+"$build/bin/vprinter" "${attach[@]}" --png "$out" --text "$out/printed.txt" \
   --log "$out/printer-log.txt" <"$work/printer-commands" >"$work/printer-answers.txt" 2>&1 &
 printer_pid=$!
 exec 3>"$work/printer-commands"
@@ -40,15 +52,24 @@ head -1 "$work/printer-answers.txt"
 
 registry="$work/registry.sqlite"
 echo "== registry: $registry"
-"$build/bin/oposreg" --registry "$registry" register "$build/lib/Tandor_POSPrinterSO.so"
+if [ "$link" = tcp ]; then
+  port=$(sed -n 's/^listening tcp 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/printer-answers.txt")
+  "$build/bin/oposreg" --registry "$registry" register "$build/lib/Tandor_POSPrinterSON.so"
+  printer_type=ThermalN drawer_type=StandardN
+  link_values=(IP=127.0.0.1 "Port=$port")
+else
+  "$build/bin/oposreg" --registry "$registry" register "$build/lib/Tandor_POSPrinterSO.so"
+  printer_type=ThermalS drawer_type=StandardS
+  link_values=("Port=$work/ttyP0")
+fi
 
 echo "== the printer's device entry, made with the setup utility's command line"
-# A serial thermal printer from the utility's device information file, renamed, pointed at
-# the virtual printer's terminal and given the logical name the tester script opens.
+# A thermal printer from the utility's device information file, renamed, pointed at the
+# virtual printer and given the logical name the tester script opens.
 confix=("$build/bin/Confix" --registry "$registry")
-"${confix[@]}" add ThermalS
-"${confix[@]}" rename-key POSPrinter ThermalS TandorReceipt
-"${confix[@]}" set POSPrinter TandorReceipt "Port=$work/ttyP0"
+"${confix[@]}" add "$printer_type"
+"${confix[@]}" rename-key POSPrinter "$printer_type" TandorReceipt
+"${confix[@]}" set POSPrinter TandorReceipt "${link_values[@]}"
 "${confix[@]}" add-ldn POSPrinter TandorReceipt Receipt
 "${confix[@]}" list POSPrinter
 
@@ -62,9 +83,9 @@ echo "== device tester finished with status $status"
 echo "== cash drawer: demo/drawer_demo.txt (the virtual drawer is closed 5 s after the kick)"
 # The drawer's entry, made with the setup utility like the printer's: pin 2, on the
 # printer's port.
-"${confix[@]}" add StandardS
-"${confix[@]}" rename-key CashDrawer StandardS TandorDrawer
-"${confix[@]}" set CashDrawer TandorDrawer "Port=$work/ttyP0" ConnectorPinNo=2 OpenLevel=1
+"${confix[@]}" add "$drawer_type"
+"${confix[@]}" rename-key CashDrawer "$drawer_type" TandorDrawer
+"${confix[@]}" set CashDrawer TandorDrawer "${link_values[@]}" ConnectorPinNo=2 OpenLevel=1
 "${confix[@]}" add-ldn CashDrawer TandorDrawer Drawer
 kicks_before=$(grep -c '^1B 70 ' "$out/printer-log.txt" || true)
 (

@@ -34,7 +34,40 @@ bool ReadString(const Key& key, const char* name, std::string& out) {
   return true;
 }
 
+constexpr int kDefaultTcpPort = 9100;
+
+// `Port` of a network entry: a DWORD, or the text the setup utility writes ("9100").
+bool ReadTcpPort(const Key& key, int& port) {
+  uint32_t number = 0;
+  if (key.QueryDword("Port", number) == kSuccess) {
+    port = number >= 1 && number <= 65535 ? static_cast<int>(number) : -1;
+    return port > 0;
+  }
+  std::string text;
+  if (key.QueryString("Port", text) == kSuccess) {
+    port = ParseTcpPort(text);
+    return port > 0;
+  }
+  platform::registry::Value value;
+  if (key.QueryValue("Port", value) == kSuccess) return false;  // some other type
+  port = kDefaultTcpPort;
+  return true;
+}
+
 }  // namespace
+
+int ParseTcpPort(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return -1;
+  const size_t last = text.find_last_not_of(" \t");
+  long value = 0;
+  for (size_t i = first; i <= last; ++i) {
+    if (text[i] < '0' || text[i] > '9') return -1;
+    value = value * 10 + (text[i] - '0');
+    if (value > 65535) return -1;
+  }
+  return value >= 1 ? static_cast<int>(value) : -1;
+}
 
 std::string ClassKeyPath(DeviceClass device_class) {
   return std::string("Software\\OLEforRetail\\ServiceOPOS\\") + ClassName(device_class);
@@ -84,6 +117,45 @@ ConfigResult ReadSerialConfiguration(DeviceClass device_class, const std::string
     config.open_level = ReadNumber(key, "OpenLevel", 1);
   }
   if (!ReadString(key, "DeviceName", config.device_name)) return fail("DeviceName");
+  return ConfigResult::kOk;
+}
+
+}  // namespace service_core
+
+namespace service_core {
+
+ConfigResult ReadDeviceConfiguration(DeviceClass device_class, const std::string& device_name,
+                                     LinkConfiguration link, SerialConfiguration& config,
+                                     std::string* missing) {
+  if (link == LinkConfiguration::Serial)
+    return ReadSerialConfiguration(device_class, device_name, config, missing);
+  Key key;
+  if (Key::Open(Root::LocalMachine, DeviceKeyPath(device_class, device_name), Access::Write,
+                key) != kSuccess) {
+    return ConfigResult::kNoDeviceKey;
+  }
+  auto fail = [&](const char* name) {
+    if (missing) *missing = name;
+    return ConfigResult::kMissingValue;
+  };
+  const bool drawer = device_class == DeviceClass::CashDrawer;
+  if (link == LinkConfiguration::Network) {
+    if (!ReadString(key, "IP", config.ip)) return fail("IP");
+    if (!ReadTcpPort(key, config.tcp_port)) return fail("Port");
+  } else if (!ReadString(key, "Port", config.port)) {
+    return fail("Port");
+  }
+  config.output_buf = ReadNumber(key, "OutputBuf", 1024);
+  config.input_sleep = ReadNumber(key, "InputSleep", 24);
+  if (link == LinkConfiguration::Usb && drawer) {
+    config.connector_pin = ReadNumber(key, "ConnectorPinNo", 0);
+    config.open_level = ReadNumber(key, "OpenLevel", 1);
+  }
+  if (!ReadString(key, "DeviceName", config.device_name)) return fail("DeviceName");
+  if (link == LinkConfiguration::Network && drawer) {
+    config.connector_pin = ReadNumber(key, "ConnectorPinNo", 0);
+    config.open_level = ReadNumber(key, "OpenLevel", 1);
+  }
   return ConfigResult::kOk;
 }
 

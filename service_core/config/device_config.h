@@ -7,6 +7,10 @@ namespace service_core {
 
 enum class DeviceClass { POSPrinter, CashDrawer, LineDisplay };
 
+// Which values a printer or drawer entry holds for its link: the serial line settings, an
+// IP address and TCP port (network build), or a port name only (USB build).
+enum class LinkConfiguration { Serial, Network, Usb };
+
 // "Software\OLEforRetail\ServiceOPOS\<class>": holds the logical names and the device keys.
 std::string ClassKeyPath(DeviceClass device_class);
 
@@ -30,6 +34,8 @@ struct SerialConfiguration {
   int connector_pin = 0;  // drawer only
   int open_level = 1;     // drawer only
   std::string device_name;
+  std::string ip;         // network build
+  int tcp_port = 9100;    // network build
 };
 
 enum class ConfigResult { kOk, kNoDeviceKey, kMissingValue };
@@ -38,5 +44,18 @@ enum class ConfigResult { kOk, kNoDeviceKey, kMissingValue };
 // missing; `missing` names it.
 ConfigResult ReadSerialConfiguration(DeviceClass device_class, const std::string& device_name,
                                      SerialConfiguration& config, std::string* missing = nullptr);
+
+// The values of a printer or drawer entry for the given kind of link. Network entries:
+// `IP` (required), `Port` (a number, or text naming one as the setup utility writes it;
+// 9100 when absent; anything else is reported missing), `OutputBuf`, `InputSleep`,
+// `DeviceName`, drawer `ConnectorPinNo` and `OpenLevel`. USB entries: `Port` (required,
+// kept), `OutputBuf`, `InputSleep`, drawer values, `DeviceName`.
+ConfigResult ReadDeviceConfiguration(DeviceClass device_class, const std::string& device_name,
+                                     LinkConfiguration link, SerialConfiguration& config,
+                                     std::string* missing = nullptr);
+
+// A TCP port from a registry value's text: decimal digits naming 1 to 65535, surrounding
+// blanks allowed. -1 for anything else.
+int ParseTcpPort(const std::string& text);
 
 }  // namespace service_core

@@ -11,7 +11,7 @@
 
 namespace service_core {
 
-class CPrinterPort;
+class SerialPrinterPort;
 class PortUser;
 
 inline constexpr size_t kMaxOpenPorts = 4;
@@ -22,11 +22,11 @@ struct OpenPortEntry {
   SerialDevice device;
   std::mutex write_mutex;  // one WritePort at a time, so jobs never interleave on the line
   int users = 0;
-  CPrinterPort* owner = nullptr;
+  SerialPrinterPort* owner = nullptr;
   PortUser* registered_user = nullptr;  // the service object of the current owner
   bool printer_claimed = false;
   bool drawer_claimed = false;
-  std::vector<CPrinterPort*> links;
+  std::vector<SerialPrinterPort*> links;
 };
 
 struct OpenPortTable {

@@ -1,4 +1,4 @@
-#include "printer_port.h"
+#include "serial_printer_port.h"
 
 #include <algorithm>
 #include <cstring>
@@ -33,23 +33,18 @@ std::vector<std::shared_ptr<OpenPortEntry>>& OpenPortTable::Entries() {
   return entries;
 }
 
-CPrinterPort::CPrinterPort() = default;
+SerialPrinterPort::SerialPrinterPort() = default;
 
-CPrinterPort::~CPrinterPort() { ClosePort(); }
+SerialPrinterPort::~SerialPrinterPort() { ClosePort(); }
 
-bool CPrinterPort::IsThermal() const { return device_name_.rfind("Thermal", 0) == 0; }
-
-bool CPrinterPort::IsDrawerLink() const { return device_name_.rfind("Standard", 0) == 0; }
-
-std::string CPrinterPort::LastError() const {
+std::string SerialPrinterPort::LastError() const {
   std::lock_guard lock(OpenPortTable::Mutex());
   return entry_ ? entry_->device.LastError() : std::string();
 }
 
-int CPrinterPort::OpenPort(const std::string& port_name, int baud_code, int parity_code,
-                           int stop_code) {
+int SerialPrinterPort::OpenPort(const PortSettings& settings) {
   if (open_) return 1;
-  const ResolvedPort port = ResolvePortName(port_name);
+  const ResolvedPort port = ResolvePortName(settings.port);
   const std::string identity = DeviceIdentity(port.path);
   if (identity.empty()) return 0;
 
@@ -63,7 +58,7 @@ int CPrinterPort::OpenPort(const std::string& port_name, int baud_code, int pari
       return 0;
     }
     // The printer link learns the drawer object and the other way round.
-    CPrinterPort* owner = entry.owner;
+    SerialPrinterPort* owner = entry.owner;
     if (IsDrawerLink() && !owner->IsDrawerLink()) {
       printer_ = entry.registered_user;
       owner->drawer_ = drawer_.load();
@@ -78,7 +73,7 @@ int CPrinterPort::OpenPort(const std::string& port_name, int baud_code, int pari
   } else {
     if (entries.size() >= kMaxOpenPorts) return 0;
     auto entry = std::make_shared<OpenPortEntry>();
-    if (!entry->device.Open(port.path, {baud_code, parity_code, stop_code})) return 0;
+    if (!entry->device.Open(port.path, {settings.baud_code, settings.parity_code, settings.stop_code})) return 0;
     entry->identity = identity;
     entry->port_number = port.number;
     entry->users = 1;
@@ -93,14 +88,14 @@ int CPrinterPort::OpenPort(const std::string& port_name, int baud_code, int pari
   return 1;
 }
 
-size_t CPrinterPort::Query(const uint8_t* bytes, size_t length, uint32_t wait_ms) {
+size_t SerialPrinterPort::Query(const uint8_t* bytes, size_t length, uint32_t wait_ms) {
   if (!WritePort(bytes, length)) return 0;
   platform::SleepMs(wait_ms);
   last_read_count_ = ReadPort(read_buffer_, sizeof read_buffer_);
   return last_read_count_;
 }
 
-int CPrinterPort::ConnectPrinter(int timeout_ms) {
+int SerialPrinterPort::ConnectPrinter(int timeout_ms) {
   cover_open_ = paper_empty_ = offline_ = connected_ = recent_error_ = false;
   claim_timeout_ms_ = timeout_ms;
 
@@ -144,7 +139,7 @@ int CPrinterPort::ConnectPrinter(int timeout_ms) {
   return kPortReady;
 }
 
-int CPrinterPort::ProbeOrAskSharingPrinter() {
+int SerialPrinterPort::ProbeOrAskSharingPrinter() {
   // The printer's monitor reads every answer that arrives on the shared handle, so a
   // drawer's own probe would go unanswered: the printer's view of itself stands for it.
   if (IsDrawerLink()) {
@@ -157,12 +152,12 @@ int CPrinterPort::ProbeOrAskSharingPrinter() {
   return ProbePrinterStatus();
 }
 
-int CPrinterPort::ProbePrinterStatus() {
+int SerialPrinterPort::ProbePrinterStatus() {
   if (!open_) return kPortNoAnswer;
   return IsThermal() ? ProbeThermal() : ProbeDotMatrix();
 }
 
-int CPrinterPort::ProbeThermal() {
+int SerialPrinterPort::ProbeThermal() {
   const uint64_t start = Now();
   while (Query(kCombinedStatusQuery, sizeof kCombinedStatusQuery, 100) <= 2) {
     if (Now() - start > 1000) return kPortNoAnswer;
@@ -180,7 +175,7 @@ int CPrinterPort::ProbeThermal() {
   return kPortReady;
 }
 
-int CPrinterPort::ProbeDotMatrix() {
+int SerialPrinterPort::ProbeDotMatrix() {
   // Without automatic status back the drawer's level is not known here: assume closed
   // when a drawer object shares the link, open otherwise.
   const int assumed_drawer = drawer_ ? 0 : 1;
@@ -205,7 +200,7 @@ int CPrinterPort::ProbeDotMatrix() {
   return paper_empty_ ? kPortPaperEmpty : kPortReady;
 }
 
-int CPrinterPort::GetPrinterStatus() {
+int SerialPrinterPort::GetPrinterStatus() {
   if (IsDrawerLink()) return DrawerLinkStatus();
   int condition = kPortReady;
   if (cover_open_)
@@ -226,7 +221,7 @@ int CPrinterPort::GetPrinterStatus() {
   return kPortReady;
 }
 
-int CPrinterPort::DrawerLinkStatus() {
+int SerialPrinterPort::DrawerLinkStatus() {
   std::lock_guard query(query_mutex_);
   const uint64_t start = Now();
   std::optional<uint8_t> answer;
@@ -258,13 +253,15 @@ int CPrinterPort::DrawerLinkStatus() {
   return kPortReady;
 }
 
-std::optional<CPrinterPort::SharedPrinter> CPrinterPort::SharingPrinter(bool take_brief_drawer_state) {
+std::optional<CPrinterPort::SharedPrinter> SerialPrinterPort::SharingPrinter(
+    bool take_brief_drawer_state) {
   std::lock_guard lock(OpenPortTable::Mutex());
   if (!entry_) return std::nullopt;
-  for (CPrinterPort* link : entry_->links) {
+  for (SerialPrinterPort* link : entry_->links) {
     if (link == this || link->IsDrawerLink()) continue;
     SharedPrinter view;
     view.connected = link->connected_;
+    view.thermal = link->IsThermal();
     if (PortUser* printer = link->printer_) {
       view.output_pending = printer->OutputPending();
       view.last_output_ms = printer->LastOutputMs();
@@ -283,7 +280,7 @@ std::optional<CPrinterPort::SharedPrinter> CPrinterPort::SharingPrinter(bool tak
   return std::nullopt;
 }
 
-int CPrinterPort::WritePort(const uint8_t* bytes, size_t length) {
+int SerialPrinterPort::WritePort(const uint8_t* bytes, size_t length) {
   if (!open_ || length == 0 || bytes == nullptr) return 0;
   std::shared_ptr<OpenPortEntry> entry;
   {
@@ -299,7 +296,7 @@ int CPrinterPort::WritePort(const uint8_t* bytes, size_t length) {
   return 1;
 }
 
-size_t CPrinterPort::ReadPort(uint8_t* buffer, size_t max) {
+size_t SerialPrinterPort::ReadPort(uint8_t* buffer, size_t max) {
   if (!open_) return 0;
   std::shared_ptr<OpenPortEntry> entry;
   {
@@ -312,7 +309,7 @@ size_t CPrinterPort::ReadPort(uint8_t* buffer, size_t max) {
   return entry->device.Read(buffer, std::min(max, waiting));
 }
 
-void CPrinterPort::MonitorLoop() {
+void SerialPrinterPort::MonitorLoop() {
   // Room for one round's read behind the start of a block kept from the round before.
   uint8_t buffer[3 + 256];
   size_t carried = 0;
@@ -356,16 +353,14 @@ void CPrinterPort::MonitorLoop() {
   }
 }
 
-int CPrinterPort::TakeBriefDrawerState() { return brief_drawer_state_.exchange(-1); }
-
-void CPrinterPort::StopMonitor() {
+void SerialPrinterPort::StopMonitor() {
   if (!monitor_.joinable()) return;
   monitor_stop_ = true;
   monitor_wake_.Set();
   monitor_.join();
 }
 
-void CPrinterPort::ClosePort() {
+void SerialPrinterPort::ClosePort() {
   if (!open_) return;
   if (!IsDrawerLink()) StopMonitor();
 
@@ -378,14 +373,14 @@ void CPrinterPort::ClosePort() {
     if (connected_) entry.printer_claimed = false;
   }
   // Remaining links forget the service object that goes away with this link.
-  for (CPrinterPort* other : entry.links) {
+  for (SerialPrinterPort* other : entry.links) {
     if (other == this) continue;
     if (IsDrawerLink() && other->drawer_ == drawer_.load()) other->drawer_ = nullptr;
     if (!IsDrawerLink() && other->printer_ == printer_.load()) other->printer_ = nullptr;
   }
   std::erase(entry.links, this);
   if (owner_ && !entry.links.empty()) {
-    CPrinterPort* next = entry.links.front();
+    SerialPrinterPort* next = entry.links.front();
     next->owner_ = true;
     entry.owner = next;
     entry.registered_user = next->IsDrawerLink() ? next->drawer_.load() : next->printer_.load();

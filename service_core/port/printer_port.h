@@ -1,24 +1,19 @@
-// The serial link between a service object and the printer: opens (or shares) the port,
-// probes the printer, writes command bytes, reads answers, and keeps the printer's
-// condition current from a monitor thread.
+// The link between a service object and the printer. One class per transport (serial,
+// TCP, USB) stands behind these operations; each service-object library is linked with
+// one of them and creates its links through NewPrinterPort(). The service objects never
+// ask which transport they run on.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 
-#include "platform/event.h"
 #include "port_user.h"
-#include "serial_device.h"
 
 namespace service_core {
-
-struct OpenPortEntry;
 
 // Status results of the link.
 inline constexpr int kPortReady = 0;
@@ -26,10 +21,22 @@ inline constexpr int kPortNoAnswer = 106;
 inline constexpr int kPortCoverOpen = 201;
 inline constexpr int kPortPaperEmpty = 203;
 
+// Where the printer is, as configured. Each transport takes what it needs: the serial link
+// the port name and line codes, the TCP link the address and TCP port, the USB link
+// nothing (the printer is found by its vendor and product numbers).
+struct PortSettings {
+  std::string port;
+  int baud_code = 6;
+  int parity_code = 0;
+  int stop_code = 1;
+  std::string address;
+  int tcp_port = 9100;
+};
+
 class CPrinterPort {
  public:
-  CPrinterPort();
-  ~CPrinterPort();
+  CPrinterPort() = default;
+  virtual ~CPrinterPort() = default;
   CPrinterPort(const CPrinterPort&) = delete;
   CPrinterPort& operator=(const CPrinterPort&) = delete;
 
@@ -37,21 +44,25 @@ class CPrinterPort {
   // protocol, "Standard..." marks a drawer link.
   void SetDeviceName(const std::string& name) { device_name_ = name; }
   const std::string& DeviceName() const { return device_name_; }
-  bool IsThermal() const;
-  bool IsDrawerLink() const;
+  bool IsThermal() const { return device_name_.rfind("Thermal", 0) == 0; }
+  bool IsDrawerLink() const { return device_name_.rfind("Standard", 0) == 0; }
 
   void SetPrinter(PortUser* printer) { printer_ = printer; }
   void SetDrawer(PortUser* drawer) { drawer_ = drawer; }
   PortUser* Printer() const { return printer_; }
   PortUser* Drawer() const { return drawer_; }
 
-  int OpenPort(const std::string& port_name, int baud_code, int parity_code, int stop_code);
-  int ConnectPrinter(int timeout_ms);
-  int WritePort(const uint8_t* bytes, size_t length);
-  size_t ReadPort(uint8_t* buffer, size_t max);
-  int GetPrinterStatus();
-  int ProbePrinterStatus();
-  void ClosePort();
+  // 1 opened or joined the process's open device, 0 failed.
+  virtual int OpenPort(const PortSettings& settings) = 0;
+  int OpenPort(const std::string& port_name, int baud_code, int parity_code, int stop_code) {
+    return OpenPort(PortSettings{port_name, baud_code, parity_code, stop_code, {}, 9100});
+  }
+  virtual int ConnectPrinter(int timeout_ms) = 0;
+  virtual int WritePort(const uint8_t* bytes, size_t length) = 0;
+  virtual size_t ReadPort(uint8_t* buffer, size_t max) = 0;
+  virtual int GetPrinterStatus() = 0;
+  virtual int ProbePrinterStatus() = 0;
+  virtual void ClosePort() = 0;
 
   bool IsOpen() const { return open_; }
   bool IsConnected() const { return connected_; }
@@ -62,20 +73,24 @@ class CPrinterPort {
   bool PowerLost() const { return power_lost_; }
   void ClearPowerLost() { power_lost_ = false; }
   int DrawerState() const { return drawer_state_; }
+  // False when the last probe found a printer that answers no status query, so the drawer
+  // cannot be sensed. The serial link always can.
+  bool HasStatusCapability() const { return status_capability_; }
   // A drawer state seen only in between two monitor rounds (opened and closed again), or
   // -1; taking it clears it.
-  int TakeBriefDrawerState();
+  int TakeBriefDrawerState() { return brief_drawer_state_.exchange(-1); }
   // Fast polling (every 50 ms) while the output worker waits for a completion answer;
   // switching it on starts a round at once instead of after the current 500 ms wait.
   void SetFastPoll(bool fast) {
     fast_poll_ = fast;
-    if (fast) poll_now_.Set();
+    if (fast) OnFastPoll();
   }
-  bool IsOwner() const { return owner_; }
+  virtual bool IsOwner() const { return false; }
 
-  // What a drawer link sees of the printer link that shares its handle.
+  // What a drawer link sees of the printer link that shares its device.
   struct SharedPrinter {
     bool connected = false;  // the printer's claim has connected (its monitor runs)
+    bool thermal = true;     // the printer's model
     bool output_pending = false;
     uint64_t last_output_ms = 0;
     bool recent_error = false;
@@ -83,55 +98,38 @@ class CPrinterPort {
     int drawer_state = 0;  // 1 while the pin-3 bit is clear, as the monitor last saw it
     int brief_drawer_state = -1;  // see TakeBriefDrawerState; taken only when asked
   };
-  // The printer sharing this link's handle, read under the table's lock (so that printer
+  // The printer sharing this link's device, read under the sharing lock (so that printer
   // cannot go away meanwhile); nothing when no printer link shares it.
-  std::optional<SharedPrinter> SharingPrinter(bool take_brief_drawer_state = false);
+  virtual std::optional<SharedPrinter> SharingPrinter(bool take_brief_drawer_state = false) = 0;
   // The last operating-system error seen by this link, for logs.
-  std::string LastError() const;
+  virtual std::string LastError() const { return {}; }
 
- private:
-  friend struct OpenPortTable;
-
-  int ProbeThermal();
-  int ProbeDotMatrix();
-  int DrawerLinkStatus();
-  // The probe, or for a drawer link joining a connected printer, that printer's condition.
-  int ProbeOrAskSharingPrinter();
-  void MonitorLoop();
-  void StopMonitor();
-  // Sends a query, waits, and reads what came back; the number of bytes read.
-  size_t Query(const uint8_t* bytes, size_t length, uint32_t wait_ms);
+ protected:
+  virtual void OnFastPoll() {}
+  // A printer link's status from the flags its monitor keeps: cover open, paper empty,
+  // offline, each also marking a recent error. A printer that just recovered gets half a
+  // second before it is reported ready.
+  int StatusFromFlags();
 
   std::string device_name_;
-  // Changed by the links that share the port (under the table's mutex), read by threads.
+  // Changed by the links that share the device, read by threads.
   std::atomic<PortUser*> printer_{nullptr};
   std::atomic<PortUser*> drawer_{nullptr};
 
-  std::shared_ptr<OpenPortEntry> entry_;
   std::atomic<bool> open_{false};
-  bool owner_ = false;
-  int claim_timeout_ms_ = 0;
-
   std::atomic<bool> connected_{false};
   std::atomic<bool> cover_open_{false};
   std::atomic<bool> paper_empty_{false};
   std::atomic<bool> offline_{false};
   std::atomic<bool> recent_error_{false};
   std::atomic<bool> power_lost_{false};
+  std::atomic<bool> status_capability_{true};
   std::atomic<int> drawer_state_{0};
   std::atomic<int> brief_drawer_state_{-1};
   std::atomic<bool> fast_poll_{false};
-
-  std::atomic<bool> monitor_stop_{false};
-  platform::Event monitor_wake_{true};
-  platform::Event poll_now_{false};
-  std::thread monitor_;
-
-  // A drawer link is asked from its poll thread and from the application's thread; one
-  // query at a time, so neither reads the other's answer or buffer.
-  std::mutex query_mutex_;
-  uint8_t read_buffer_[256] = {};
-  size_t last_read_count_ = 0;
 };
+
+// A new, closed link of the transport this library was built with.
+std::unique_ptr<CPrinterPort> NewPrinterPort();
 
 }  // namespace service_core

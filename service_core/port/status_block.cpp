@@ -24,7 +24,8 @@ bool IsFramed(std::span<const uint8_t> b) {
 }  // namespace
 
 StatusReading ParseMonitorRead(std::span<const uint8_t> bytes, int current_drawer_state,
-                               bool thermal) {
+                               bool thermal, BlockLayout layout) {
+  const uint8_t offline_bit = layout == BlockLayout::kSerial ? 0x08 : 0x00;
   StatusReading reading;
   const size_t n = bytes.size();
 
@@ -53,10 +54,10 @@ StatusReading ParseMonitorRead(std::span<const uint8_t> bytes, int current_drawe
         }
       }
       reading.drawer_state = state;
-    } else if (zero_middle && (last[0] == 0x38 || last[0] == 0x3C)) {
+    } else if (zero_middle && (last[0] == (0x30 | offline_bit) || last[0] == (0x34 | offline_bit))) {
       reading.condition =
           PrinterCondition{.cover_open = true, .paper_empty = false, .offline = true};
-    } else if (last[2] == 0x0F && (last[0] == 0x18 || last[0] == 0x1C)) {
+    } else if (last[2] == 0x0F && (last[0] == (0x10 | offline_bit) || last[0] == (0x14 | offline_bit))) {
       reading.condition =
           PrinterCondition{.cover_open = false, .paper_empty = true, .offline = true};
     }

@@ -25,11 +25,16 @@ struct StatusReading {
   bool completion_answer = false;
 };
 
+// How cover open and paper end appear in the status block: the serial interface sets the
+// offline bit (0x08) of the first byte with them (38/3C, 18/1C), the network and USB
+// interfaces leave it out (30/34, and 10/14 with 0F in the third byte).
+enum class BlockLayout { kSerial, kWithoutOfflineBit };
+
 // `current_drawer_state` is the state before this round: when the newest block agrees
 // with it, earlier blocks of the same read are searched for a short change in between.
 // `thermal` selects whether a lone 0x20/0x0D byte counts as a completion answer (dot-matrix).
 StatusReading ParseMonitorRead(std::span<const uint8_t> bytes, int current_drawer_state,
-                               bool thermal);
+                               bool thermal, BlockLayout layout = BlockLayout::kSerial);
 
 // How many bytes at the end of `bytes` (0 to 3) could be the beginning of a status block
 // whose rest has not arrived yet. The monitor keeps them for its next round, so a block

@@ -1,6 +1,7 @@
 // CheckHealth at its three levels, the test page, and DirectIO's NV bitmap command.
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 
 #include "opos_codes.h"
 #include "platform/ui_provider.h"
@@ -13,13 +14,8 @@ constexpr int32_t kInternal = 1, kExternal = 2, kInteractive = 3;
 constexpr int32_t kPrintNvBitmap = 111;
 constexpr int32_t kReceiptStation = 2;
 
-// The same page for every printer model.
-constexpr std::string_view kTestPage[] = {
-    "\x1B@\nInteractive HCheck!!\n",
-    "ZERI ZIZ\n",
-    "Service Object Version : 1.3.0\n",
-    "Device Name : Thermal\n",
-};
+// The same page for every printer model; the build gives the lines after the first.
+constexpr std::string_view kTestPageHead = "\x1B@\nInteractive HCheck!!\n";
 
 struct Justification {
   std::string_view name;
@@ -30,7 +26,9 @@ constexpr std::array<Justification, 3> kJustifications = {
 }  // namespace
 
 void CPOSPrinter::PrintTestPage() {
-  for (std::string_view part : kTestPage) WriteBytes(part);  // results are not used
+  // Four writes whose results are not used.
+  WriteBytes(kTestPageHead);
+  for (std::string_view line : ThisBuild().test_page_lines) WriteBytes(line);
   ForgetBitmapDownloads();  // the page begins with ESC @
 }
 
@@ -91,12 +89,24 @@ int32_t CPOSPrinter::CheckHealth(int32_t level) {
   return result_code_;
 }
 
+int32_t CPOSPrinter::PrintNvLogoAligned(int32_t image, const std::string& alignment) {
+  if (!thermal_) return opos::kIllegal;
+  // pString holds PTR_BM_RIGHT (-3) or PTR_BM_CENTER (-2); anything else prints left.
+  const long value = std::strtol(alignment.c_str(), nullptr, 10);
+  const char justification = value == -3 ? 2 : value == -2 ? 1 : 0;
+  // ESC a n (justify), FS p k 0 (print NV bit image k, normal size).
+  const char bytes[] = {0x1B, 0x61, justification, 0x1C, 0x70, static_cast<char>(image & 0xFF),
+                        0x30};
+  return SendData(kReceiptStation, {bytes, sizeof bytes}, false, BitmapReferences::kKeep);
+}
+
 int32_t CPOSPrinter::DirectIO(int32_t command, int32_t* data, std::string* text) {
   result_code_extended_ = 0;
   if (!claimed_) return Finish(opos::kNotClaimed);
   if (!device_enabled_) return Finish(opos::kDisabled);
   if (command != kPrintNvBitmap) return Finish(opos::kSuccess);
   if (!data || !text) return Finish(opos::kIllegal);
+  if (ThisBuild().nv_logo_by_alignment_number) return Finish(PrintNvLogoAligned(*data, *text));
   char justification = 0;
   for (const Justification& j : kJustifications) {
     if (*text == j.name) justification = j.code;

@@ -10,7 +10,6 @@ namespace service_core {
 
 namespace {
 constexpr uint64_t kDotMatrixWakeAfterMs = 1000;
-constexpr uint32_t kDotMatrixSettleMs = 1500;
 constexpr uint32_t kCompletionPollMs = 20;
 constexpr uint32_t kAnswerSettleMs = 100;
 constexpr uint64_t kCompletionResendMs = 10000;
@@ -114,7 +113,7 @@ CPOSPrinter::RequestOutcome CPOSPrinter::PrintRequest(ClaimSync& sync,
   }
   if (thermal_) return {WaitForCompletion(sync)};
   // The dot-matrix model cannot confirm; give it time to print, then look at it.
-  if (platform::WaitForOne(sync.stop, kDotMatrixSettleMs) == 0) return {kStopped};
+  if (platform::WaitForOne(sync.stop, ThisBuild().dot_matrix_settle_ms) == 0) return {kStopped};
   return {port_.GetPrinterStatus()};
 }
 

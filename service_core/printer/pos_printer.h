@@ -27,6 +27,7 @@
 #include "print_data/escape_translator.h"
 #include "print_data/logo_store.h"
 #include "print_data/rotation.h"
+#include "build_differences.h"
 #include "printer_port.h"
 #include "printer_properties.h"
 
@@ -52,6 +53,13 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   static const DispatchTable<CPOSPrinter>& AutomationTable();
 
   CPOSPrinter();
+
+  // Every automation call; in the network build a refusal with OPOS_E_ILLEGAL is also told
+  // to the user in a message box.
+  platform::automation::HResult Invoke(platform::automation::DispId id,
+                                       platform::automation::InvokeKind kind,
+                                       std::span<platform::automation::Variant> args,
+                                       platform::automation::Variant* result) override;
 
   // The automation interface (the table in pos_printer_table.cpp keeps interface order).
   int32_t COFreezeEvents(int32_t freeze);
@@ -119,6 +127,7 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
 
  private:
   int32_t Finish(int32_t result);  // stores ResultCode
+  void TellIllegalResult(platform::automation::DispId id);
   void SetState(int32_t state);
   int32_t ReadState();
   void SetDeviceEnabled(int32_t value);
@@ -154,6 +163,7 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   void GoIdle(ClaimSync& sync);
   void DiscardAllButCurrentRequest();  // output-queue mutex held
   int32_t RunHealthCheck(int32_t level);
+  int32_t PrintNvLogoAligned(int32_t image, const std::string& alignment);
   void PrintTestPage();
 
   // Status monitoring (status_monitor.cpp).
@@ -173,7 +183,9 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   bool thermal_ = true;
   ControlCallbacks callbacks_;
   std::unique_ptr<platform::HiddenWindow> window_;
-  CPrinterPort port_;
+  // The link of this build (serial, TCP or USB); used only through CPrinterPort.
+  std::unique_ptr<CPrinterPort> port_link_ = NewPrinterPort();
+  CPrinterPort& port_ = *port_link_;
   PrinterProperties properties_;
 
   // Common properties. Atomic because the workers read and set them.
@@ -184,6 +196,7 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   std::atomic<int32_t> output_id_{0};
   std::atomic<int32_t> result_code_{1};  // 1 until OpenService
   std::atomic<int32_t> result_code_extended_{0};
+  std::atomic<uint64_t> results_stored_{0};  // counts Finish calls
   std::atomic<int32_t> binary_conversion_{0};
   std::atomic<int32_t> power_notify_{0};
   std::atomic<int32_t> power_state_{0};

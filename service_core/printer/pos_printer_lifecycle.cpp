@@ -1,4 +1,6 @@
 // Open, claim, release and close: the states of the printer service object.
+#include <algorithm>
+
 #include "opos_codes.h"
 #include "platform/registry.h"
 #include "pos_printer.h"
@@ -10,7 +12,6 @@ namespace reg = platform::registry;
 namespace {
 constexpr int kEventWindowId = 1234;
 constexpr uint16_t kPrinterEventCommand = 0xFFFF;
-constexpr int32_t kMinimumClaimTimeoutMs = 1000;
 constexpr int32_t kOpenRetryMs = 100;
 constexpr uint64_t kReleaseDrainMs = 10000;
 }  // namespace
@@ -24,6 +25,7 @@ CPOSPrinter::~CPOSPrinter() {
 
 int32_t CPOSPrinter::Finish(int32_t result) {
   result_code_ = result;
+  ++results_stored_;
   return result;
 }
 
@@ -49,7 +51,8 @@ int32_t CPOSPrinter::OpenService(const std::string& /*device_class*/,
   }
   if (!callbacks_.Attach(control)) return Finish(opos::kNoService);
   SerialConfiguration config;
-  if (ReadSerialConfiguration(DeviceClass::POSPrinter, device_name, config) != ConfigResult::kOk) {
+  if (ReadDeviceConfiguration(DeviceClass::POSPrinter, device_name, ThisBuild().configuration,
+                              config) != ConfigResult::kOk) {
     return Finish(opos::kNoService);
   }
   config_ = config;
@@ -75,14 +78,16 @@ int32_t CPOSPrinter::ClaimDevice(int32_t timeout) {
   // Without OpenService there is no configuration to claim with.
   if (ReadState() == opos::kStateClosed) return Finish(opos::kClosed);
   if (timeout < 0) return Finish(opos::kIllegal);
-  if (timeout < kMinimumClaimTimeoutMs) timeout = kMinimumClaimTimeoutMs;
+  timeout = std::max(timeout, ThisBuild().minimum_claim_timeout_ms);
 
   port_.SetDeviceName(config_.device_name);
   port_.SetPrinter(this);
   port_.SetDrawer(nullptr);
   bool retrying = false;
   uint64_t first_retry_ms = 0;
-  while (!port_.OpenPort(config_.port, config_.baudrate, config_.parity, config_.stop)) {
+  const PortSettings settings = PortSettingsFor(config_);
+  while (!port_.OpenPort(settings)) {
+    if (!ThisBuild().printer_retries_open) return Finish(opos::kTimeout);
     const uint64_t now = platform::TickCountMs();
     if (!retrying) {
       retrying = true;

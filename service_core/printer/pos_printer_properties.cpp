@@ -48,7 +48,7 @@ int32_t CPOSPrinter::GetPropertyNumber(int32_t index) {
     case opos::kPropResultCodeExtended:
       return result_code_extended_;
     case opos::kPropServiceObjectVersion:
-      return opos::kServiceObjectVersion;
+      return ThisBuild().service_object_version;
     case opos::kPropState:
       return ReadState();
     case opos::kPropBinaryConversion:
@@ -161,11 +161,11 @@ std::string CPOSPrinter::GetPropertyString(int32_t index) {
       return check_health_text_;
     }
     case opos::kPropDeviceDescription:
-      return "OPOS POSPrinter";
+      return ThisBuild().printer_device_description;
     case opos::kPropDeviceName:
       return "RecPrinter.POSPrinter.SO";
     case opos::kPropServiceObjectDescription:
-      return "OPOS POSPrinter Service Object";
+      return ThisBuild().printer_service_description;
     default:
       return properties_.String(index);
   }

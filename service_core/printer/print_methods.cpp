@@ -9,8 +9,6 @@ namespace service_core {
 
 namespace {
 constexpr int32_t kReceiptStation = 2;
-// Only the serial build refuses sideways printing on the dot-matrix model.
-constexpr bool kRotationRefusesDotMatrix = true;
 constexpr int32_t kPropRecSidewaysMaxChars = 8022;
 }  // namespace
 
@@ -81,7 +79,7 @@ int32_t CPOSPrinter::RotatePrint(int32_t station, int32_t rotation) {
   result_code_extended_ = 0;
   if (!device_enabled_) return Finish(opos::kDisabled);
   const print_data::Encoded encoded = rotation_.Rotate(
-      station, rotation, TranslateSettingsNow().kind, kRotationRefusesDotMatrix,
+      station, rotation, TranslateSettingsNow().kind, !ThisBuild().rotate_on_any_model,
       properties_.Number(kPropRecSidewaysMaxChars), translator_);
   if (!encoded.ok()) return Finish(encoded.result);
   return Finish(SendData(kReceiptStation, encoded.bytes, false, BitmapReferences::kKeep));

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "platform/event.h"
-#include "printer_port.h"
+#include "serial_printer_port.h"
 #include "virtual_devices/pty_attachment.h"
 #include "virtual_devices/virtual_printer.h"
 
@@ -54,8 +54,8 @@ class DrawerLinkTest : public ::testing::Test {
   std::unique_ptr<vdev::PtyAttachment> attachment_;
   Printer printer_;
   Drawer drawer_;
-  CPrinterPort printer_link_;
-  CPrinterPort drawer_link_;
+  SerialPrinterPort printer_link_;
+  SerialPrinterPort drawer_link_;
 };
 
 TEST_F(DrawerLinkTest, TheDrawerSharesThePrintersHandleAndInheritsIt) {
@@ -81,7 +81,7 @@ TEST_F(DrawerLinkTest, TheDrawerSharesThePrintersHandleAndInheritsIt) {
   EXPECT_EQ(drawer_link_.SharingPrinter()->drawer_state, 1);  // pin 3 low: open
 
   // A second drawer cannot join; the printer can leave and the drawer keeps the handle.
-  CPrinterPort second;
+  SerialPrinterPort second;
   second.SetDeviceName("StandardS");
   EXPECT_EQ(second.OpenPort(attachment_->LinkPath(), 6, 0, 1), 0);
   printer_link_.ClosePort();

@@ -1,7 +1,7 @@
 // The serial link against a pseudo-terminal: a scripted device that answers the probe and
 // then sends whatever the test wants (garbage, split blocks, completion answers), and the
 // virtual printer with its conditions flipped.
-#include "printer_port.h"
+#include "serial_printer_port.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -129,7 +129,7 @@ class ScriptedLinkTest : public ::testing::Test {
   std::string link_ = dir_.Path() + "/ttyS";
   ScriptedDevice device_{link_};
   RecordingUser user_;
-  CPrinterPort port_;
+  SerialPrinterPort port_;
 };
 
 TEST_F(ScriptedLinkTest, SplitBlocksAreJoinedAndGarbageChangesNothing) {
@@ -190,7 +190,7 @@ TEST_F(ScriptedLinkTest, CompletionAnswerAndPowerLossReachTheUser) {
 }
 
 TEST(PrinterPortTest, WriteNeedsAnOpenPortAndData) {
-  CPrinterPort port;
+  SerialPrinterPort port;
   const uint8_t byte = 0x0A;
   EXPECT_EQ(port.WritePort(&byte, 1), 0);
   uint8_t buffer[4];
@@ -207,7 +207,7 @@ TEST(PrinterPortTest, FollowsTheVirtualPrinter) {
   ASSERT_TRUE(attachment.Start(error)) << error;
 
   // Invalid line settings fail the open; the same port then opens with valid ones.
-  CPrinterPort port;
+  SerialPrinterPort port;
   port.SetDeviceName("Thermal42");
   EXPECT_EQ(port.OpenPort(attachment.LinkPath(), 11, 0, 1), 0);
   EXPECT_EQ(port.OpenPort(attachment.LinkPath(), 6, 3, 1), 0);

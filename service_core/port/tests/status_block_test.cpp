@@ -23,6 +23,28 @@ TEST(MonitorRead, ReadyBlocksClearConditionsAndGiveDrawerState) {
   EXPECT_EQ(open.drawer_state, 1);
 }
 
+// The network and USB interfaces leave the offline bit out: the serial blocks mean nothing
+// there, and a paper-end block carries the ready block's first byte.
+TEST(MonitorRead, CoverOpenAndPaperEndBlocksWithoutTheOfflineBit) {
+  auto parse = [](std::vector<uint8_t> bytes) {
+    return ParseMonitorRead(bytes, 0, true, BlockLayout::kWithoutOfflineBit);
+  };
+  for (uint8_t first : {0x30, 0x34}) {
+    auto r = parse({first, 0, 0, 0});
+    ASSERT_TRUE(r.condition) << int(first);
+    EXPECT_TRUE(r.condition->cover_open && r.condition->offline);
+  }
+  for (uint8_t first : {0x10, 0x14}) {
+    auto r = parse({first, 0, 0x0F, 0});
+    ASSERT_TRUE(r.condition) << int(first);
+    EXPECT_TRUE(r.condition->paper_empty && !r.condition->cover_open);
+    EXPECT_FALSE(r.drawer_state);
+  }
+  EXPECT_FALSE(parse({0x38, 0, 0, 0}).condition);
+  EXPECT_FALSE(parse({0x18, 0, 0x0F, 0}).condition);
+  EXPECT_FALSE(Parse({0x30, 0, 0, 0}).condition);  // not a serial block
+}
+
 TEST(MonitorRead, CoverOpenAndPaperEndBlocksOverSerial) {
   for (uint8_t first : {0x38, 0x3C}) {
     auto r = Parse({first, 0, 0, 0x0F});

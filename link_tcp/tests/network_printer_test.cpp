@@ -1,0 +1,236 @@
+// The network build's printer through the control object, against the virtual printer on
+// loopback TCP: configuration, printing and status, a dropped connection, a power cycle,
+// a printer that is not there, and the one connection of the process.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "bmp_builder.h"
+#include "control_objects/opos_codes.h"
+#include "network_rig.h"
+#include "platform/event.h"
+#include "platform/message_queue.h"
+#include "platform/ui_scripted.h"
+#include "printer_fixture.h"
+
+namespace service_core::testing {
+namespace {
+
+using opos::control::POSPrinter;
+
+constexpr char kEnableStatusBack[] = "\x1D\x61\xFF";
+
+std::string StripedBitmapFile(const std::string& dir) {
+  print_data::testing::BmpLayout layout;
+  layout.width = 64;
+  layout.height = 32;
+  layout.pixel = [](int32_t x, int32_t y) { return (x + y) % 5 < 2; };
+  const std::string path = dir + "/logo.bmp";
+  std::ofstream(path, std::ios::binary) << print_data::testing::BuildBmp(layout);
+  return path;
+}
+
+class NetworkPrinterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    device_ = &rig_.AddVirtualPrinter();
+    NetworkRig::AddEntry("POSPrinter", "Net1", "127.0.0.1",
+                         NetworkRig::PortText(device_->attachment.Port()), "Thermal42");
+    printer_ = OpenPrinter("Net1");
+    printer_->on_status_update = [this](int32_t s) { statuses_.push_back(s); };
+    printer_->on_output_complete = [this](int32_t id) { outputs_.push_back(id); };
+    printer_->on_error = [this](int32_t rc, int32_t, int32_t, int32_t& response) {
+      errors_.push_back(rc);
+      response = opos::kErRetry;
+    };
+  }
+  void TearDown() override {
+    printer_->Close();
+    printer_ = {};
+  }
+  void ClaimAndEnable(bool power_notify = false) {
+    ASSERT_EQ(printer_->ClaimDevice(1000), 0);
+    printer_->SetPropertyNumber(13, power_notify ? 1 : 0);
+    printer_->SetDeviceEnabled(true);
+    ASSERT_EQ(printer_->ResultCode(), 0);
+  }
+  bool StatusArrives(int32_t status, uint32_t limit_ms = 10000) {
+    return PumpUntil([&] { return std::count(statuses_.begin(), statuses_.end(), status) > 0; },
+                     limit_ms);
+  }
+  bool Received(size_t from, const std::string& what, uint32_t limit_ms = 10000) {
+    return PumpUntil(
+        [&] { return device_->ReceivedSince(from).find(what) != std::string::npos; }, limit_ms);
+  }
+
+  NetworkRig rig_;
+  NetworkPrinter* device_ = nullptr;
+  opos::control::ObjectRef<POSPrinter> printer_;
+  std::vector<int32_t> statuses_, outputs_, errors_;
+};
+
+TEST(NetworkConfiguration, PortIsReadAsTextOrNumberAndTheIdentityIsTheNetworkBuilds) {
+  NetworkRig rig;
+  NetworkPrinter& device = rig.AddVirtualPrinter();
+  const int port = device.attachment.Port();
+  char dword[32];
+  std::snprintf(dword, sizeof dword, "dword:%08x", port);
+  NetworkRig::AddEntry("POSPrinter", "Text", "127.0.0.1", NetworkRig::PortText(port), "Thermal42");
+  NetworkRig::AddEntry("POSPrinter", "Number", "127.0.0.1", dword, "Thermal42");
+  for (const char* name : {"Text", "Number"}) {
+    auto printer = OpenPrinter(name);
+    ASSERT_EQ(printer->ClaimDevice(0), 0) << name;
+    EXPECT_EQ(printer->GetPropertyNumber(8), 1003000);
+    EXPECT_EQ(printer->GetPropertyString(1000003), "RecPrinter.POSPrinter.SO");
+    EXPECT_EQ(printer->Close(), 0);
+  }
+  // No Port: 9100 is taken and the entry opens. No IP, or a Port that names no port: 104.
+  NetworkRig::AddEntry("POSPrinter", "NoPort", "127.0.0.1", "", "Thermal42");
+  NetworkRig::AddEntry("POSPrinter", "NoIp", "", NetworkRig::PortText(port), "Thermal42");
+  NetworkRig::AddEntry("POSPrinter", "BadPort", "127.0.0.1", "\"91OO\"", "Thermal42");
+  NetworkRig::AddEntry("POSPrinter", "PortZero", "127.0.0.1", "dword:00000000", "Thermal42");
+  EXPECT_EQ(POSPrinter::Create()->Open("NoPort"), 0);
+  for (const char* name : {"NoIp", "BadPort", "PortZero"})
+    EXPECT_EQ(POSPrinter::Create()->Open(name), opos::kNoService) << name;
+}
+
+TEST_F(NetworkPrinterTest, PrintsAndReportsCoverAndPaperOverTheConnection) {
+  ClaimAndEnable();
+  EXPECT_TRUE(StatusArrives(26));
+  size_t mark = device_->ReceivedCount();
+  ASSERT_EQ(printer_->PrintNormal(2, "Synchronous line\n"), 0);
+  EXPECT_TRUE(Received(mark, "Synchronous line\n"));
+
+  printer_->SetAsyncMode(true);
+  ASSERT_EQ(printer_->PrintNormal(2, "Asynchronous line\n"), 0);
+  EXPECT_TRUE(PumpUntil([&] { return outputs_.size() == 1; }, 10000));
+  EXPECT_TRUE(Received(mark, "Asynchronous line\n"));
+  printer_->SetAsyncMode(false);
+
+  // The stored logo by alignment number, without the serial build's line feed.
+  mark = device_->ReceivedCount();
+  int32_t image = 3;
+  std::string alignment = "-2";
+  EXPECT_EQ(printer_->DirectIO(111, image, alignment), 0);
+  EXPECT_TRUE(Received(mark, std::string("\x1B\x61\x01\x1C\x70\x03\x30", 7)));
+
+  device_->Set("cover open");
+  EXPECT_TRUE(StatusArrives(11));
+  EXPECT_EQ(printer_->PrintNormal(2, "x\n"), opos::kExtended);
+  EXPECT_EQ(printer_->ResultCodeExtended(), 201);
+  device_->Set("cover close");
+  EXPECT_TRUE(StatusArrives(12));
+  device_->Set("paper out");
+  EXPECT_TRUE(StatusArrives(24));
+  device_->Set("paper in");
+  EXPECT_TRUE(PumpUntil([&] { return std::count(statuses_.begin(), statuses_.end(), 26) == 2; }));
+}
+
+TEST_F(NetworkPrinterTest, ADroppedConnectionComesBackAndTheQueuedJobIsPrinted) {
+  ClaimAndEnable();
+  const std::string bitmap = StripedBitmapFile(rig_.Dir());
+  size_t mark = device_->ReceivedCount();
+  ASSERT_EQ(printer_->SetBitmap(1, 2, bitmap, -11, -2), 0);
+  const std::string download = "\x1D*\x08\x04";
+  // The download has reached the printer before the next mark.
+  ASSERT_TRUE(Received(mark, download));
+  ASSERT_TRUE(PumpUntil([&] { return device_->ReceivedSince(mark).size() >= 4 + 256; }));
+  mark = device_->ReceivedCount();
+  ASSERT_EQ(printer_->PrintNormal(2, "\x1B|1BBefore\n"), 0);
+  ASSERT_TRUE(Received(mark, "Before\n"));
+  EXPECT_EQ(device_->ReceivedSince(mark).find(download), std::string::npos);
+
+  mark = device_->ReceivedCount();
+  device_->Set("disconnect");
+  printer_->SetAsyncMode(true);
+  ASSERT_EQ(printer_->PrintNormal(2, "\x1B|1BAfter the drop\n"), 0);
+  // Printed once the monitor has connected again (every 3 s), perhaps after error events
+  // answered with retry; never dropped.
+  ASSERT_TRUE(PumpUntil([&] { return outputs_.size() == 1; }, 30000));
+  const std::string after = device_->ReceivedSince(mark);
+  EXPECT_NE(after.find("After the drop\n"), std::string::npos);
+  EXPECT_NE(after.find(kEnableStatusBack), std::string::npos);
+  EXPECT_LT(after.find(download), after.find("After the drop\n"));
+  EXPECT_TRUE(device_->attachment.HostConnected());
+}
+
+TEST_F(NetworkPrinterTest, StatusBackIsSwitchedOnAgainAfterThePrinterWasOff) {
+  ClaimAndEnable(true);
+  EXPECT_TRUE(StatusArrives(2001));
+  device_->Set("power off");
+  EXPECT_TRUE(StatusArrives(2004, 15000));
+  device_->Set("power on");
+  EXPECT_TRUE(PumpUntil([&] { return statuses_.back() == 2001 && statuses_.size() > 4; }, 15000));
+  // The printer forgot automatic status back with its power; the link asked for it again,
+  // so the cover still reaches the application.
+  device_->Set("cover open");
+  EXPECT_TRUE(StatusArrives(11));
+}
+
+TEST_F(NetworkPrinterTest, ReleaseReturnsWhileThePrinterIsGoneAndAClaimFailsFast) {
+  ClaimAndEnable();
+  device_->Set("refuse on");
+  device_->Set("disconnect");
+  platform::PumpMessages(1000);  // the monitor has noticed and is reconnecting
+  uint64_t start = platform::TickCountMs();
+  EXPECT_EQ(printer_->ReleaseDevice(), 0);
+  EXPECT_LT(platform::TickCountMs() - start, 5000u);
+
+  auto ui = std::make_shared<platform::ui::ScriptedProvider>();
+  platform::ui::Install(ui);
+  start = platform::TickCountMs();
+  EXPECT_EQ(printer_->ClaimDevice(5000), opos::kTimeout);
+  EXPECT_LT(platform::TickCountMs() - start, 2000u);
+  EXPECT_TRUE(ui->Calls().empty());
+  platform::ui::Install(nullptr);
+
+  device_->Set("refuse off");
+  EXPECT_EQ(printer_->ClaimDevice(1000), 0);
+}
+
+TEST_F(NetworkPrinterTest, ASecondPrinterOfTheProcessCannotClaimTheConnection) {
+  ClaimAndEnable();
+  auto second = OpenPrinter("Net1");
+  EXPECT_EQ(second->ClaimDevice(0), opos::kTimeout);
+  EXPECT_EQ(printer_->ReleaseDevice(), 0);
+  EXPECT_EQ(second->ClaimDevice(0), 0);
+  EXPECT_EQ(second->Close(), 0);
+}
+
+}  // namespace
+}  // namespace service_core::testing
+
+namespace service_core::testing {
+namespace {
+
+TEST_F(NetworkPrinterTest, RefusalsWithIllegalAreToldInMessageBoxes) {
+  auto ui = std::make_shared<platform::ui::ScriptedProvider>();
+  platform::ui::Install(ui);
+  auto texts = [&] {
+    std::vector<std::string> seen;
+    for (const auto& call : ui->Calls()) seen.push_back(call.caption + ":" + call.text);
+    ui->ClearCalls();
+    return seen;
+  };
+  EXPECT_EQ(printer_->ReleaseDevice(), opos::kIllegal);
+  EXPECT_EQ(texts(), (std::vector<std::string>{"106:D3"}));
+  EXPECT_EQ(printer_->ClaimDevice(-1), opos::kIllegal);
+  EXPECT_EQ(texts(), (std::vector<std::string>{"106:D1"}));
+  device_->Set("cover open");
+  EXPECT_EQ(printer_->ClaimDevice(0), opos::kIllegal);
+  EXPECT_EQ(texts(), (std::vector<std::string>{"Receipter Error:Cover Opened!!! Please Check "
+                                               "Receipter Printer",
+                                               "106:D2"}));
+  device_->Set("cover close");
+  ClaimAndEnable();
+  EXPECT_EQ(printer_->PrintNormal(1, "journal\n"), opos::kIllegal);
+  EXPECT_EQ(printer_->CheckHealth(9), opos::kIllegal);
+  printer_->SetPropertyNumber(13, 1);  // PowerNotify while enabled
+  EXPECT_EQ(texts(), (std::vector<std::string>{"106:D", "106:G", "106:H", "106:D"}));
+  EXPECT_EQ(printer_->PrintNormal(2, "fine\n"), 0);
+  EXPECT_TRUE(texts().empty());
+  platform::ui::Install(nullptr);
+}
+
+}  // namespace
+}  // namespace service_core::testing

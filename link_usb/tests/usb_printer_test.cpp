@@ -1,0 +1,229 @@
+// The USB build's printer through the control object, against the virtual printer
+// presented as a fake USB printer: finding it, printing and status, unplugging and
+// plugging it in again, and a printer that is not there.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <fstream>
+
+#include "bmp_builder.h"
+#include "control_objects/cash_drawer.h"
+#include "control_objects/opos_codes.h"
+#include "platform/event.h"
+#include "platform/message_queue.h"
+#include "platform/registry.h"
+#include "printer_fixture.h"
+#include "test_support/temp_registry.h"
+#include "usb_printer_finder.h"
+#include "virtual_devices/usb_attachment.h"
+#include "virtual_devices/virtual_printer.h"
+
+namespace service_core::testing {
+namespace {
+
+using opos::control::POSPrinter;
+
+struct UsbPrinter {
+  UsbPrinter(const std::string& root, int index, uint16_t vendor = 0x0525, uint16_t product = 0xa700)
+      : printer(Config()), attachment(printer, Options(root, index, vendor, product)) {
+    std::string error;
+    EXPECT_TRUE(attachment.Start(error)) << error;
+  }
+  static vdev::PrinterConfig Config() {
+    vdev::PrinterConfig config;
+    config.link = vdev::PrinterLink::Usb;
+    return config;
+  }
+  static vdev::UsbOptions Options(const std::string& root, int index, uint16_t vendor,
+                                  uint16_t product) {
+    vdev::UsbOptions options;
+    options.root = root;
+    options.index = index;
+    options.vendor = vendor;
+    options.product = product;
+    return options;
+  }
+  void Set(const std::string& command) {
+    std::string reply;
+    EXPECT_TRUE(attachment.Command(command, reply)) << command << ": " << reply;
+  }
+  std::string ReceivedSince(size_t from) const {
+    const std::vector<uint8_t> all = printer.Capture();
+    return from < all.size() ? std::string(all.begin() + from, all.end()) : std::string();
+  }
+  size_t ReceivedCount() const { return printer.Capture().size(); }
+
+  vdev::VirtualPrinter printer;
+  vdev::UsbAttachment attachment;
+};
+
+// The registry, the library and the roots the link searches, all in one temporary place.
+class UsbRig {
+ public:
+  UsbRig() {
+    EXPECT_TRUE(test_support::RegisterServerLibrary(PRINTER_SOU_PATH));
+    ::setenv("OPOS_USB_SYSFS_ROOT", (Root() + "/sys").c_str(), 1);
+    ::setenv("OPOS_USB_DEV_ROOT", (Root() + "/dev").c_str(), 1);
+    std::string error;
+    const std::string body =
+        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter\\Usb1]\n"
+        "@=\"RecPrinter.POSPrinter.SOU\"\n\"Port\"=\"USB\"\n\"DeviceName\"=\"Thermal42\"\n";
+    EXPECT_EQ(platform::registry::ImportRegedit(body, &error), platform::registry::kSuccess)
+        << error;
+  }
+  ~UsbRig() {
+    ::unsetenv("OPOS_USB_SYSFS_ROOT");
+    ::unsetenv("OPOS_USB_DEV_ROOT");
+  }
+  std::string Root() const { return registry_.Dir() + "/usb"; }
+  const std::string& Dir() const { return registry_.Dir(); }
+
+ private:
+  test_support::TempRegistry registry_{"tandor-sou"};
+};
+
+TEST(UsbPrinterFinder, OnlyTheVendorsPrintersAreFoundInNumberOrder) {
+  UsbRig rig;
+  EXPECT_TRUE(FindUsbPrinterNodes().empty());
+  UsbPrinter other_vendor(rig.Root(), 0, 0x04b8, 0xa700);
+  UsbPrinter other_product(rig.Root(), 1, 0x0525, 0xa701);
+  UsbPrinter tenth(rig.Root(), 10);
+  UsbPrinter second(rig.Root(), 2);
+  EXPECT_EQ(FindUsbPrinterNodes(),
+            (std::vector<std::string>{rig.Root() + "/dev/usb/lp2", rig.Root() + "/dev/usb/lp10"}));
+  second.Set("disconnect");
+  EXPECT_EQ(FindUsbPrinterNodes(), (std::vector<std::string>{rig.Root() + "/dev/usb/lp10"}));
+}
+
+class UsbPrinterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    printer_ = OpenPrinter("Usb1");
+    printer_->on_status_update = [this](int32_t s) { statuses_.push_back(s); };
+    printer_->on_output_complete = [this](int32_t id) { outputs_.push_back(id); };
+  }
+  void TearDown() override {
+    printer_->Close();
+    printer_ = {};
+  }
+  bool StatusArrives(int32_t status) {
+    return PumpUntil(
+        [&] { return std::count(statuses_.begin(), statuses_.end(), status) > 0; }, 10000);
+  }
+  bool Received(size_t from, const std::string& what, uint32_t limit_ms = 10000) {
+    return PumpUntil(
+        [&] { return device_.ReceivedSince(from).find(what) != std::string::npos; }, limit_ms);
+  }
+
+  UsbRig rig_;
+  UsbPrinter device_{rig_.Root(), 0};
+  opos::control::ObjectRef<POSPrinter> printer_;
+  std::vector<int32_t> statuses_, outputs_;
+};
+
+TEST_F(UsbPrinterTest, PrintsAndReportsStatusWithTheUsbBuildsIdentity) {
+  ASSERT_EQ(printer_->ClaimDevice(0), 0);
+  printer_->SetDeviceEnabled(true);
+  EXPECT_EQ(printer_->GetPropertyString(1000002), "OLE OPOS POSPrinter");
+  EXPECT_EQ(printer_->GetPropertyString(1000004), "OLE OPOS POSPrinter Service Object");
+  EXPECT_EQ(printer_->GetPropertyNumber(8), 1003000);
+  EXPECT_TRUE(StatusArrives(26));
+
+  const size_t mark = device_.ReceivedCount();
+  ASSERT_EQ(printer_->PrintNormal(2, std::string(150, 'u') + "\n"), 0);  // three chunks
+  EXPECT_TRUE(Received(mark, std::string(150, 'u') + "\n"));
+  printer_->SetAsyncMode(true);
+  ASSERT_EQ(printer_->PrintNormal(2, "Queued\n"), 0);
+  EXPECT_TRUE(PumpUntil([&] { return outputs_.size() == 1; }, 10000));
+
+  device_.Set("cover open");
+  EXPECT_TRUE(StatusArrives(11));
+  device_.Set("cover close");
+  EXPECT_TRUE(StatusArrives(12));
+}
+
+TEST_F(UsbPrinterTest, UnpluggedPrinterFailsTheNextWriteAndIsFoundAgainWhenPluggedIn) {
+  ASSERT_EQ(printer_->ClaimDevice(0), 0);
+  printer_->SetDeviceEnabled(true);
+  print_data::testing::BmpLayout layout;
+  layout.width = 64;
+  layout.height = 32;
+  layout.pixel = [](int32_t x, int32_t y) { return (x + y) % 3 == 0; };
+  const std::string bitmap = rig_.Dir() + "/logo.bmp";
+  std::ofstream(bitmap, std::ios::binary) << print_data::testing::BuildBmp(layout);
+  ASSERT_EQ(printer_->SetBitmap(1, 2, bitmap, -11, -2), 0);
+  const std::string download = "\x1D*\x08\x04";
+
+  device_.Set("disconnect");
+  uint64_t start = platform::TickCountMs();
+  int32_t result = 0;
+  // The status may first say the printer is gone; either way printing fails soon.
+  while ((result = printer_->PrintNormal(2, "Lost\n")) == 0 &&
+         platform::TickCountMs() - start < 5000) {
+    platform::PumpMessages(50);
+  }
+  EXPECT_EQ(result, opos::kFailure);
+  EXPECT_LT(platform::TickCountMs() - start, 3000u);
+
+  const size_t mark = device_.ReceivedCount();
+  device_.Set("connect");
+  start = platform::TickCountMs();
+  ASSERT_TRUE(PumpUntil([&] { return printer_->PrintNormal(2, "\x1B|1BBack\n") == 0; }, 10000));
+  EXPECT_LT(platform::TickCountMs() - start, 4000u);
+  EXPECT_TRUE(Received(mark, "Back\n"));
+  const std::string after = device_.ReceivedSince(mark);
+  EXPECT_NE(after.find("\x1D\x61\xFF"), std::string::npos);  // status back on again
+  EXPECT_LT(after.find(download), after.find("Back\n"));    // the image went down again
+  device_.Set("cover open");
+  EXPECT_TRUE(StatusArrives(11));
+}
+
+TEST_F(UsbPrinterTest, ReleaseReturnsWhileUnpluggedAndAClaimWithoutPrinterTimesOut) {
+  ASSERT_EQ(printer_->ClaimDevice(0), 0);
+  device_.Set("disconnect");
+  const std::string lost = "x\n";
+  printer_->PrintNormal(2, lost);  // starts the search for the device
+  uint64_t start = platform::TickCountMs();
+  EXPECT_EQ(printer_->ReleaseDevice(), 0);
+  EXPECT_LT(platform::TickCountMs() - start, 3000u);
+
+  start = platform::TickCountMs();
+  EXPECT_EQ(printer_->ClaimDevice(0), opos::kTimeout);
+  EXPECT_GE(platform::TickCountMs() - start, 3000u);  // raised to the 3000 ms minimum
+  device_.Set("connect");
+  EXPECT_EQ(printer_->ClaimDevice(3000), 0);
+}
+
+}  // namespace
+}  // namespace service_core::testing
+
+namespace service_core::testing {
+namespace {
+
+TEST_F(UsbPrinterTest, TheDrawerSharesTheDeviceWithTheUsbBuildsIdentity) {
+  std::string error;
+  ASSERT_EQ(platform::registry::ImportRegedit(
+                "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\CashDrawer\\"
+                "UsbDrawer]\n@=\"Standard.CashDrawer.SOU\"\n\"Port\"=\"USB\"\n"
+                "\"DeviceName\"=\"Standard_StandardU\"\n\"ConnectorPinNo\"=dword:00000005\n",
+                &error),
+            platform::registry::kSuccess)
+      << error;
+  ASSERT_EQ(printer_->ClaimDevice(0), 0);
+  printer_->SetDeviceEnabled(true);
+  auto drawer = opos::control::CashDrawer::Create();
+  ASSERT_EQ(drawer->Open("UsbDrawer"), 0);
+  ASSERT_EQ(drawer->ClaimDevice(0), 0);
+  EXPECT_EQ(drawer->GetPropertyString(1000002), "Tandor OPOS Cash Drawer");
+  EXPECT_EQ(drawer->GetPropertyString(1000003), "Tandor.CashDrawer.SOU");
+  EXPECT_EQ(drawer->GetPropertyString(1000004), "Tandor OPOS Cash Drawer Service Object");
+  const size_t mark = device_.ReceivedCount();
+  EXPECT_EQ(drawer->OpenDrawer(), 0);
+  EXPECT_NE(device_.ReceivedSince(mark).find("\x1B\x70\x31\x64\xC8"), std::string::npos);
+  EXPECT_EQ(drawer->Close(), 0);
+  EXPECT_EQ(printer_->PrintNormal(2, "After the drawer\n"), 0);
+  EXPECT_TRUE(Received(mark, "After the drawer\n"));
+}
+
+}  // namespace
+}  // namespace service_core::testing

@@ -1,0 +1,156 @@
+#include "usb_printer_device.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "usb_printer_finder.h"
+#include "usb_printer_port.h"
+
+namespace service_core {
+namespace {
+constexpr size_t kChunkSize = 64;
+constexpr uint64_t kChunkLimitMs = 500;
+constexpr uint32_t kPartialWritePauseMs = 10;
+constexpr uint32_t kReconnectEveryMs = 500;
+}  // namespace
+
+UsbPrinterDevice& UsbPrinterDevice::Process() {
+  static UsbPrinterDevice device;
+  return device;
+}
+
+void UsbPrinterDevice::Fail(const std::string& what) {
+  std::lock_guard lock(error_mutex_);
+  last_error_ = what + ": " + std::strerror(errno);
+}
+
+std::string UsbPrinterDevice::LastError() const {
+  std::lock_guard lock(error_mutex_);
+  return last_error_;
+}
+
+bool UsbPrinterDevice::OpenNode() {
+  if (fd_ >= 0) return true;
+  // The first matching printer that opens is the one.
+  for (const std::string& node : FindUsbPrinterNodes()) {
+    const int fd = ::open(node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+      Fail("open " + node);
+      continue;
+    }
+    // No other process may use the printer while this one holds it.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      Fail("lock " + node);
+      ::close(fd);
+      continue;
+    }
+    fd_ = fd;
+    return true;
+  }
+  return false;
+}
+
+void UsbPrinterDevice::CloseNode() {
+  const int fd = fd_.exchange(-1);
+  if (fd >= 0) ::close(fd);
+}
+
+bool UsbPrinterDevice::Open() {
+  std::lock_guard lock(io_mutex_);
+  return OpenNode();
+}
+
+bool UsbPrinterDevice::Write(const uint8_t* bytes, size_t length) {
+  std::lock_guard lock(io_mutex_);
+  for (size_t done = 0; done < length;) {
+    const size_t chunk_end = std::min(length, done + kChunkSize);
+    const uint64_t chunk_start = platform::TickCountMs();
+    while (done < chunk_end) {
+      const int fd = fd_;
+      if (fd < 0) return false;
+      const uint64_t spent = platform::TickCountMs() - chunk_start;
+      if (spent > kChunkLimitMs) {
+        errno = ETIMEDOUT;
+        Fail("write");
+        return false;
+      }
+      pollfd p{fd, POLLOUT, 0};
+      if (::poll(&p, 1, static_cast<int>(kChunkLimitMs - spent)) <= 0) continue;
+      if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) {
+        errno = EIO;
+        Fail("write");
+        return false;
+      }
+      const ssize_t n = ::write(fd, bytes + done, chunk_end - done);
+      if (n < 0 && errno != EAGAIN && errno != EINTR) {
+        Fail("write");
+        return false;
+      }
+      if (n > 0) done += static_cast<size_t>(n);
+      if (done < chunk_end) platform::SleepMs(kPartialWritePauseMs);
+    }
+  }
+  return true;
+}
+
+long UsbPrinterDevice::Read(uint8_t* buffer, size_t max, int timeout_ms) {
+  std::lock_guard lock(io_mutex_);
+  const int fd = fd_;
+  if (fd < 0) return -1;
+  if (max == 0) return 0;
+  pollfd p{fd, POLLIN, 0};
+  if (::poll(&p, 1, timeout_ms) <= 0) return 0;
+  if (!(p.revents & POLLIN)) return -1;  // hung up: unplugged
+  const ssize_t n = ::read(fd, buffer, max);
+  if (n > 0) return n;
+  if (n < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
+  Fail("read");
+  return -1;
+}
+
+void UsbPrinterDevice::Lost() {
+  {
+    std::lock_guard lock(io_mutex_);
+    CloseNode();
+  }
+  std::lock_guard lock(reconnect_mutex_);
+  if (reconnect_.joinable()) {
+    if (!reconnect_stop_) return;  // already looking
+    reconnect_.join();
+  }
+  reconnect_stop_ = false;
+  reconnect_wake_.Reset();
+  reconnect_ = std::thread([this] { ReconnectLoop(); });
+}
+
+void UsbPrinterDevice::ReconnectLoop() {
+  while (!reconnect_stop_) {
+    platform::WaitForOne(reconnect_wake_, kReconnectEveryMs);
+    if (reconnect_stop_) break;
+    if (!Open()) continue;
+    std::lock_guard lock(mutex);
+    if (printer_link) printer_link->DeviceReturned();
+    break;
+  }
+  // Ended: the next loss starts a new thread.
+  reconnect_stop_ = true;
+}
+
+void UsbPrinterDevice::Shutdown() {
+  {
+    std::lock_guard lock(reconnect_mutex_);
+    reconnect_stop_ = true;
+    reconnect_wake_.Set();
+    if (reconnect_.joinable()) reconnect_.join();
+  }
+  std::lock_guard lock(io_mutex_);
+  CloseNode();
+}
+
+}  // namespace service_core

@@ -1,0 +1,67 @@
+// The one open USB printer device of the process, shared by every link, and the thread
+// that finds it again after it was unplugged.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/event.h"
+
+namespace service_core {
+
+class UsbPrinterPort;
+
+class UsbPrinterDevice {
+ public:
+  static UsbPrinterDevice& Process();
+
+  // Finds the printer and opens its node: true when it is open (also when it already was).
+  bool Open();
+  bool Present() const { return fd_.load() >= 0; }
+
+  // Writes in 64-byte chunks; a chunk the device has not taken within 500 ms fails the
+  // write. False also while the device is gone.
+  bool Write(const uint8_t* bytes, size_t length);
+  // Waits at most `timeout_ms` for bytes and reads up to `max`. -1 when the device is gone.
+  long Read(uint8_t* buffer, size_t max, int timeout_ms);
+
+  // The device stopped answering writes or reads: it is closed and looked for every 500 ms
+  // until it is back or the last link closes.
+  void Lost();
+  // The last link closed: stops looking for the device and closes it.
+  void Shutdown();
+
+  std::string LastError() const;
+
+  // Guards the sharing bookkeeping below; held only for short updates.
+  std::mutex mutex;
+  int open_links = 0;
+  bool printer_claimed = false;
+  bool drawer_claimed = false;
+  UsbPrinterPort* printer_link = nullptr;
+  UsbPrinterPort* drawer_link = nullptr;
+
+ private:
+  UsbPrinterDevice() = default;
+  // A process that ends with the printer still unplugged stops looking for it.
+  ~UsbPrinterDevice() { Shutdown(); }
+  bool OpenNode();
+  void CloseNode();
+  void ReconnectLoop();
+  void Fail(const std::string& what);
+
+  std::atomic<int> fd_{-1};
+  std::mutex io_mutex_;        // one write or read at a time; also guards opening and closing
+  std::mutex reconnect_mutex_;  // guards the reconnect thread's start and stop
+  std::thread reconnect_;
+  std::atomic<bool> reconnect_stop_{false};
+  platform::Event reconnect_wake_{true};
+  mutable std::mutex error_mutex_;
+  std::string last_error_;
+};
+
+}  // namespace service_core

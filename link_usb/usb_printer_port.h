@@ -1,0 +1,39 @@
+// The USB build's link: every link of the process shares the one open USB printer device.
+// A failed write or a broken read closes it, and a reconnect thread opens it again when
+// the printer is back.
+#pragma once
+
+#include "stream_printer_port.h"
+#include "usb_printer_device.h"
+
+namespace service_core {
+
+class UsbPrinterPort : public StreamPrinterPort {
+ public:
+  UsbPrinterPort();
+  ~UsbPrinterPort() override;
+
+  using CPrinterPort::OpenPort;
+  // The configured port name is kept by the caller but not used: the printer is found by
+  // its vendor and product numbers.
+  int OpenPort(const PortSettings& settings) override;
+  void ClosePort() override;
+  std::string LastError() const override;
+  std::optional<SharedPrinter> SharingPrinter(bool take_brief_drawer_state = false) override;
+
+  // The reconnect thread opened the device again (called with the device's mutex held).
+  void DeviceReturned() { PrinterCameBack(); }
+
+ protected:
+  bool SendBytes(const uint8_t* bytes, size_t length) override;
+  long ReceiveBytes(uint8_t* buffer, size_t max, int timeout_ms) override;
+  bool DevicePresent() const override { return device_.Present(); }
+  void OnLost() override { device_.Lost(); }
+  void OnWriteFailed() override;
+  void MarkClaimed() override;
+
+ private:
+  UsbPrinterDevice& device_;
+};
+
+}  // namespace service_core

@@ -1,0 +1,289 @@
+#include "stream_printer_port.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/ui_provider.h"
+#include "status_block.h"
+
+namespace service_core {
+namespace {
+
+constexpr uint8_t kEnableStatusBack[] = {0x1D, 0x61, 0xFF};
+constexpr uint8_t kKeepAlive[] = {0x00};
+constexpr uint8_t kPrinterStatusQuery[] = {0x10, 0x04, 0x01};
+constexpr uint8_t kOfflineStatusQuery[] = {0x10, 0x04, 0x02};
+constexpr uint8_t kPaperStatusQuery[] = {0x10, 0x04, 0x04};
+constexpr uint32_t kAnswerWaitMs = 10;
+constexpr uint32_t kProbePauseMs = 100;
+constexpr uint32_t kDrawerQueryBudgetMs = 500;
+constexpr uint32_t kSettleAfterRepeatMs = 500;
+constexpr uint32_t kSettleAfterConnectMs = 500;
+constexpr int kMonitorReadMs = 100;
+// A thermal printer that has been silent this long is asked for its status block; one that
+// then stays silent this much longer is taken to be off.
+constexpr uint64_t kSilenceBeforeAskingMs = 3000;
+constexpr uint64_t kSilenceAfterAskingMs = 2000;
+
+uint64_t Now() { return platform::TickCountMs(); }
+
+}  // namespace
+
+void StreamPrinterPort::ShowMessage(const char* text, const char* caption) const {
+  if (traits_.message_boxes) platform::ui::Current().MessageBox(text, caption, platform::ui::kOk);
+}
+
+long StreamPrinterPort::Query(const uint8_t* bytes, size_t length, uint32_t wait_ms) {
+  last_read_count_ = 0;
+  if (!SendBytes(bytes, length)) return 0;
+  platform::SleepMs(wait_ms);
+  last_read_count_ = std::max(0L, ReceiveBytes(read_buffer_, sizeof read_buffer_,
+                                               traits_.read_timeout_ms));
+  return last_read_count_;
+}
+
+int StreamPrinterPort::ProbePrinterStatus() {
+  if (!open_) return kPortNoAnswer;
+  std::lock_guard lock(query_mutex_);
+  if (const auto printer = IsDrawerLink() ? SharingPrinter() : std::nullopt) {
+    // The printer's monitor reads every answer on the shared line: its flags tell.
+    if (!printer->thermal) {
+      status_capability_ = false;
+      return kPortReady;
+    }
+    if (printer->condition == kPortNoAnswer) ShowMessage("E", "106");
+    return printer->condition;
+  }
+  // A printer that answers no status query at all is still usable, only not sensed.
+  if (!SendBytes(kKeepAlive, sizeof kKeepAlive) ||
+      Query(kOfflineStatusQuery, sizeof kOfflineStatusQuery, kAnswerWaitMs) == 0) {
+    status_capability_ = false;
+    return kPortReady;
+  }
+  const uint64_t start = Now();
+  for (;;) {
+    if (Now() - start > traits_.probe_budget_ms) {
+      ShowMessage("D4", "106");
+      return kPortNoAnswer;
+    }
+    if (Query(kOfflineStatusQuery, sizeof kOfflineStatusQuery, kAnswerWaitMs) > 0 &&
+        (read_buffer_[last_read_count_ - 1] & 0x04)) {
+      cover_open_ = true;
+      return kPortCoverOpen;
+    }
+    if (Query(kPaperStatusQuery, sizeof kPaperStatusQuery, kAnswerWaitMs) > 0) break;
+    platform::SleepMs(kProbePauseMs);
+  }
+  status_capability_ = true;
+  paper_empty_ = (read_buffer_[last_read_count_ - 1] & 0x60) != 0;
+  return paper_empty_ ? kPortPaperEmpty : kPortReady;
+}
+
+int StreamPrinterPort::ConnectPrinter(int timeout_ms) {
+  cover_open_ = paper_empty_ = offline_ = connected_ = recent_error_ = false;
+  status_capability_ = true;
+  int result = ProbePrinterStatus();
+  bool repeated = false;
+  uint64_t first_repeat = 0;
+  while (result != kPortReady) {
+    if (!repeated) {
+      repeated = true;
+      first_repeat = Now();
+    } else if (Now() - first_repeat > static_cast<uint64_t>(timeout_ms)) {
+      if (result == kPortPaperEmpty)
+        ShowMessage("Paper Empty!!! Please Check Receipter Printer", "Receipter Error");
+      if (result == kPortCoverOpen)
+        ShowMessage("Cover Opened!!! Please Check Receipter Printer", "Receipter Error");
+      return result;
+    }
+    result = ProbePrinterStatus();
+  }
+  if (repeated) platform::SleepMs(kSettleAfterRepeatMs);
+
+  connected_ = true;
+  MarkClaimed();
+  if (IsDrawerLink()) return kPortReady;
+  if (IsThermal()) {
+    std::lock_guard lock(query_mutex_);
+    const long n = Query(kEnableStatusBack, sizeof kEnableStatusBack, kAnswerWaitMs);
+    if (n >= 4 && read_buffer_[n - 3] == 0 && read_buffer_[n - 2] == 0 &&
+        read_buffer_[n - 1] == 0) {
+      if (read_buffer_[n - 4] == 0x14) drawer_state_ = 0;
+      if (read_buffer_[n - 4] == 0x10) drawer_state_ = 1;
+    }
+  }
+  StartMonitor();
+  platform::SleepMs(kSettleAfterConnectMs);
+  return kPortReady;
+}
+
+int StreamPrinterPort::WritePort(const uint8_t* bytes, size_t length) {
+  if (!open_ || length == 0 || bytes == nullptr) return 0;
+  if (SendBytes(bytes, length)) return 1;
+  OnWriteFailed();
+  return 0;
+}
+
+size_t StreamPrinterPort::ReadPort(uint8_t* buffer, size_t max) {
+  if (!open_ || buffer == nullptr || max == 0) return 0;
+  const long n = ReceiveBytes(buffer, max, traits_.read_timeout_ms);
+  return n > 0 ? static_cast<size_t>(n) : 0;
+}
+
+int StreamPrinterPort::GetPrinterStatus() {
+  return IsDrawerLink() ? DrawerLinkStatus() : StatusFromFlags();
+}
+
+int StreamPrinterPort::DrawerLinkStatus() {
+  std::lock_guard lock(query_mutex_);
+  const uint64_t start = Now();
+  while (Query(kPrinterStatusQuery, sizeof kPrinterStatusQuery, kAnswerWaitMs) == 0) {
+    if (Now() - start > kDrawerQueryBudgetMs) {
+      // Told once when the printer stops answering, not at every poll after.
+      if (!drawer_query_failing_) ShowMessage("C", "106");
+      drawer_query_failing_ = true;
+      recent_error_ = true;
+      return kPortNoAnswer;
+    }
+  }
+  drawer_query_failing_ = false;
+  PortUser* drawer = drawer_;
+  const int open_level = drawer ? drawer->DrawerOpenLevel() : 1;
+  const uint8_t last = read_buffer_[last_read_count_ - 1];
+  int state = 0;
+  if (last == 0x12 && open_level != 0) state = 1;
+  if (last == 0x16 && open_level == 0) state = 1;
+  drawer_state_ = state;
+  if (recent_error_) {
+    platform::SleepMs(500);
+    recent_error_ = false;
+  }
+  return kPortReady;
+}
+
+CPrinterPort::SharedPrinter StreamPrinterPort::ViewOf(StreamPrinterPort& link,
+                                                   bool take_brief_drawer_state) {
+  SharedPrinter view;
+  view.connected = link.connected_;
+  view.thermal = link.IsThermal();
+  if (PortUser* printer = link.printer_) {
+    view.output_pending = printer->OutputPending();
+    view.last_output_ms = printer->LastOutputMs();
+  }
+  view.recent_error = link.recent_error_;
+  if (link.cover_open_)
+    view.condition = kPortCoverOpen;
+  else if (link.paper_empty_)
+    view.condition = kPortPaperEmpty;
+  else if (link.offline_)
+    view.condition = kPortNoAnswer;
+  view.drawer_state = link.drawer_state_;
+  if (take_brief_drawer_state) view.brief_drawer_state = link.brief_drawer_state_.exchange(-1);
+  return view;
+}
+
+void StreamPrinterPort::PrinterCameBack() {
+  if (PortUser* printer = printer_) printer->OnPrinterPowerLost();
+  offline_ = true;
+  poll_now_.Set();
+}
+
+bool StreamPrinterPort::MonitorSleep(uint32_t ms) {
+  platform::WaitForOne(monitor_wake_, ms);
+  return monitor_stop_;
+}
+
+void StreamPrinterPort::StartMonitor() {
+  monitor_stop_ = false;
+  monitor_wake_.Reset();
+  brief_drawer_state_ = -1;
+  monitor_ = std::thread([this] { MonitorLoop(); });
+}
+
+void StreamPrinterPort::StopMonitor() {
+  if (!monitor_.joinable()) return;
+  monitor_stop_ = true;
+  monitor_wake_.Set();
+  monitor_.join();
+}
+
+void StreamPrinterPort::MonitorLoop() {
+  // Room for one round's read behind the start of a block kept from the round before.
+  uint8_t buffer[3 + 256];
+  size_t carried = 0;
+  uint64_t last_answer = Now();
+  uint64_t asked_at = 0;  // when a silent printer was asked for its status block
+  // A printer that answered the probe, or has sent something since, can be asked.
+  bool answered = status_capability_;
+  while (!monitor_stop_) {
+    platform::WaitForAny({&monitor_wake_, &poll_now_}, fast_poll_ ? 50 : 500);
+    poll_now_.Reset();
+    if (monitor_stop_) break;
+    if (!DevicePresent()) continue;
+
+    const uint64_t now = Now();
+    bool sent = true;
+    if (offline_) {
+      // Each round until the printer answers: it may have been switched off and on again,
+      // which switches automatic status back off.
+      sent = SendBytes(kEnableStatusBack, sizeof kEnableStatusBack);
+      if (MonitorSleep(100)) break;
+    } else if (IsThermal() && answered && !fast_poll_ && asked_at == 0 &&
+               now - last_answer >= kSilenceBeforeAskingMs) {
+      // A quiet printer is asked for its status block: the answer shows it is still there.
+      sent = SendBytes(kEnableStatusBack, sizeof kEnableStatusBack);
+      asked_at = now;
+    } else if (!fast_poll_) {
+      sent = SendBytes(kKeepAlive, sizeof kKeepAlive);
+    }
+    if (!sent) {
+      OnLost();
+      carried = 0;
+      asked_at = 0;
+      last_answer = Now();
+      continue;
+    }
+
+    const long n = ReceiveBytes(buffer + carried, 256, kMonitorReadMs);
+    if (n < 0) {
+      OnLost();
+      carried = 0;
+      asked_at = 0;
+      last_answer = Now();
+      continue;
+    }
+    if (n > 0) {
+      answered = true;
+      last_answer = Now();
+      asked_at = 0;
+    } else if (asked_at != 0 && Now() - asked_at >= kSilenceAfterAskingMs) {
+      // Asked and still silent: the printer is off. Images downloaded to it are gone.
+      asked_at = 0;
+      power_lost_ = true;
+      offline_ = true;
+      if (PortUser* printer = printer_) printer->OnPrinterPowerLost();
+    }
+    const std::span<const uint8_t> fresh(buffer + carried, static_cast<size_t>(n));
+    const std::span<const uint8_t> joined(buffer, carried + static_cast<size_t>(n));
+    const StatusReading reading =
+        ParseMonitorRead(joined, drawer_state_, IsThermal(), BlockLayout::kWithoutOfflineBit);
+    const bool completion = ParseMonitorRead(fresh, drawer_state_, IsThermal(),
+                                             BlockLayout::kWithoutOfflineBit)
+                                .completion_answer;
+    if (PortUser* printer = printer_; completion && printer) printer->OnCompletionAnswer();
+    if (reading.condition) {
+      cover_open_ = reading.condition->cover_open;
+      paper_empty_ = reading.condition->paper_empty;
+      offline_ = reading.condition->offline;
+    }
+    if (reading.drawer_state) drawer_state_ = *reading.drawer_state;
+    if (reading.brief_drawer_state) brief_drawer_state_ = *reading.brief_drawer_state;
+    if (n > 0) {
+      const size_t keep = IncompleteBlockTail(joined);
+      std::memmove(buffer, joined.data() + joined.size() - keep, keep);
+      carried = keep;
+    }
+  }
+}
+
+}  // namespace service_core

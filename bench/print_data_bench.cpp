@@ -1,15 +1,19 @@
-// Speed of the print-data code: translation against plain copying, bitmap conversion,
-// barcode command building.
+// Speed of the print-data code. The headline is one whole receipt as an application prints
+// it: 15 PrintNormal calls of a 42-column receipt, its barcode and the cut, each call taking
+// the way PrintNormal takes before the send routine. Then translation of large texts against
+// plain copying, bitmap conversion, barcode command building.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "../print_data/tests/bmp_builder.h"
 #include "print_data/barcode.h"
 #include "print_data/bitmap_commands.h"
 #include "print_data/bmp_reader.h"
 #include "print_data/escape_translator.h"
+#include "print_data/text_print.h"
 
 namespace {
 
@@ -70,6 +74,62 @@ std::string EscapeHeavyText() {
   std::string text;
   while (text.size() + 56 <= kEscapeHeavyBytes) text += kLine;
   return text;
+}
+
+// The 15 lines of a 42-column receipt, one PrintNormal call each, as a till sends them.
+const std::vector<std::string>& ReceiptCalls() {
+  static const std::vector<std::string> calls = {
+      "\x1B|cA\x1B|bC\x1B|2CCORNER SHOP\x1B|N\n",
+      "\x1B|cA12 Market Street, Springfield\n",
+      "\x1B|cATel 555 0100    VAT 123 456 789\n",
+      "------------------------------------------\n",
+      "2 x Coffee beans 500 g              17.98\n",
+      "1 x Whole milk 1 l                   1.19\n",
+      "3 x Croissant                        4.50\n",
+      "1 x Orange juice                     2.49\n",
+      "------------------------------------------\n",
+      "\x1B|bCSubtotal                            26.16\x1B|N\n",
+      "VAT 19 %                              4.18\n",
+      "\x1B|bC\x1B|2CTOTAL          26.16\x1B|N\n",
+      "Card                                 26.16\n",
+      "\x1B|cA\x1B|uCThank you for shopping with us\x1B|N\n",
+      "\x1B|cA2024-06-11 14:32  Till 3  #004711\n\x1B|3lF",
+  };
+  return calls;
+}
+
+void BM_Receipt42ColumnsPerReceipt(benchmark::State& state) {
+  print_data::EscapeTranslator translator;
+  print_data::RotationState rotation;
+  print_data::PrintNormalRequest request;
+  print_data::BarcodeRequest barcode;
+  barcode.symbology = 110;
+  barcode.data = "004711";
+  barcode.width = 400;
+  barcode.height = 80;
+  for (auto _ : state) {
+    for (const std::string& call : ReceiptCalls()) {
+      request.data = call;
+      print_data::PrintNormalOutput output =
+          print_data::PreparePrintNormal(request, translator, rotation);
+      if (output.result != print_data::kSuccess || !output.send) {
+        state.SkipWithError("receipt line refused");
+        return;
+      }
+      print_data::CommitPrintNormal(output, translator, rotation);
+      benchmark::DoNotOptimize(output.bytes.data());
+    }
+    print_data::Encoded code = print_data::BuildBarcodeCommand(barcode);
+    if (!code.ok()) {
+      state.SkipWithError("barcode refused");
+      return;
+    }
+    benchmark::DoNotOptimize(code.bytes.data());
+    std::string cut(print_data::kCutPaper);
+    benchmark::DoNotOptimize(cut.data());
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.SetLabel("1 item = 15 PrintNormal calls + barcode + cut");
 }
 
 void Copy(benchmark::State& state, const std::string& text) {
@@ -145,6 +205,7 @@ void BuildBarcode(benchmark::State& state, int32_t symbology, const char* data) 
 void BM_BarcodeUpcA(benchmark::State& state) { BuildBarcode(state, 101, "01234567890"); }
 void BM_BarcodeCode128(benchmark::State& state) { BuildBarcode(state, 110, "ABC-12345"); }
 
+BENCHMARK(BM_Receipt42ColumnsPerReceipt);
 BENCHMARK(BM_CopyPlainText);
 BENCHMARK(BM_TranslatePlainText);
 BENCHMARK(BM_CopyFormattedReceipt);

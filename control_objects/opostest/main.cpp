@@ -4,6 +4,7 @@
 // they arrive.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -117,6 +118,14 @@ int main(int argc, char** argv) {
     fd = open(script.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
       std::fprintf(stderr, "opostest: cannot open %s: %s\n", script.c_str(), std::strerror(errno));
+      return 2;
+    }
+    // A directory opens but cannot be read; it is an unreadable script like any other.
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+      std::fprintf(stderr, "opostest: cannot read %s: %s\n", script.c_str(),
+                   std::strerror(S_ISDIR(info.st_mode) ? EISDIR : errno));
+      close(fd);
       return 2;
     }
   }

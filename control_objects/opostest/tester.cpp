@@ -142,6 +142,8 @@ std::string Tester::Open(const std::vector<Token>& tokens) {
   out_.Print(alias + " Open -> " + std::to_string(result) +
              " rc=" + std::to_string(object.ResultCode()) +
              " ext=" + std::to_string(object.ResultCodeExtended()));
+  if (result != 0 && !object.OpenProblem().empty())
+    out_.Print(alias + " Open: " + object.OpenProblem());
   return "";
 }
 

@@ -1,6 +1,7 @@
 #include "control_objects/control_object.h"
 
 #include <cctype>
+#include <cstdio>
 #include <vector>
 
 #include "callback_sink.h"
@@ -52,7 +53,13 @@ ControlObject::~ControlObject() {
 }
 
 int32_t ControlObject::Open(const std::string& device_name) {
-  if (service_) return kIllegal;  // ResultCode stays the service object's
+  if (service_) {
+    // The open service object is untouched; ResultCode reads this refusal until the next
+    // call reaches the service object.
+    open_refused_ = true;
+    return kIllegal;
+  }
+  open_problem_.clear();
   auto finish = [this](int32_t result) {
     closed_result_ = result;
     open_result_ = result;
@@ -60,7 +67,15 @@ int32_t ControlObject::Open(const std::string& device_name) {
   };
 
   DeviceEntry entry;
-  if (FindDeviceEntry(table_.class_name, device_name, entry) != kSuccess) return finish(kNoExist);
+  if (FindDeviceEntry(table_.class_name, device_name, entry, &open_problem_) != kSuccess) {
+    if (!open_problem_.empty()) {
+      // Nothing else tells the person at the till why the device is missing.
+      std::fprintf(stderr, "OPOS %s control object: Open \"%s\": %s\n",
+                   std::string(table_.class_name).c_str(), device_name.c_str(),
+                   open_problem_.c_str());
+    }
+    return finish(kNoExist);
+  }
   if (entry.prog_id.empty()) return finish(kNoService);
 
   DispatchPtr service;
@@ -135,6 +150,11 @@ HResult ControlObject::InvokeService(std::string_view so_name, std::span<Variant
     HResult hr = service_->GetIDsOfNames(so_name, id);
     if (!automation::Succeeded(hr)) return hr;
     it = service_ids_.emplace(std::move(key), id).first;
+  }
+  // Every call but a property read sets the service object's ResultCode again.
+  if (!EqualsIgnoreCase(so_name, "GetPropertyNumber") &&
+      !EqualsIgnoreCase(so_name, "GetPropertyString")) {
+    open_refused_ = false;
   }
   // Keeps the service object alive if the application closes it from an event the call
   // delivers.
@@ -239,6 +259,8 @@ int32_t ControlObject::GetPropertyNumber(int32_t index) {
     if (index == kIndexState) return kStateClosed;
     return 0;
   }
+  if (open_refused_ && (index == kIndexResultCode || index == kIndexResultCodeExtended))
+    return index == kIndexResultCode ? kIllegal : 0;
   Variant args[] = {Variant(index)};
   Variant value;
   if (!automation::Succeeded(InvokeService("GetPropertyNumber", args, &value))) return 0;

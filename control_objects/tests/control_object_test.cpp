@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "control_objects/opos_codes.h"
 #include "control_objects/pos_printer.h"
 #include "platform/event.h"
+#include "platform/registry.h"
 #include "platform/message_queue.h"
 #include "platform/object_factory.h"
 #include "platform/ui_scripted.h"
@@ -83,7 +85,35 @@ TEST_F(ControlObjectTest, OpenReportsMissingEntryMissingServiceAndDoubleOpen) {
   EXPECT_EQ(printer->State(), kStateIdle);
   EXPECT_EQ(printer->Open("TestPrinter"), kIllegal);
   EXPECT_TRUE(printer->IsOpen());
+  // ResultCode tells the refusal, as for every other method, until the next call.
+  EXPECT_EQ(printer->ResultCode(), kIllegal);
+  EXPECT_EQ(printer->State(), kStateIdle);
+  EXPECT_EQ(printer->ResultCode(), kIllegal);
+  EXPECT_EQ(printer->ClaimDevice(1000), kSuccess);
+  EXPECT_EQ(printer->ResultCode(), kSuccess);
   EXPECT_EQ(printer->Close(), kSuccess);
+}
+
+TEST_F(ControlObjectTest, DamagedRegistryStoreIsNamedAsTheReason) {
+  const std::string damaged = registry_.Dir() + "/damaged.sqlite";
+  std::string garbage;
+  for (int i = 0; i < 8192; ++i) garbage += static_cast<char>((i * 131 + 7) % 251);
+  {
+    std::FILE* file = std::fopen(damaged.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(garbage.data(), 1, garbage.size(), file);
+    std::fclose(file);
+  }
+  platform::registry::UseDatabase(damaged);
+  auto printer = POSPrinter::Create();
+  EXPECT_EQ(printer->Open("Unit1"), kNoExist);
+  const std::string problem = printer->OpenProblem();
+  platform::registry::UseDatabase(registry_.DatabasePath());
+  EXPECT_NE(problem.find("registry store cannot be read"), std::string::npos) << problem;
+  EXPECT_NE(problem.find(damaged), std::string::npos) << problem;
+  // A device that simply is not there is no problem with the store.
+  EXPECT_EQ(printer->Open("NoSuchDevice"), kNoExist);
+  EXPECT_EQ(printer->OpenProblem(), "");
 }
 
 TEST_F(ControlObjectTest, OpenReturnsWhatOpenServiceAnsweredAndStaysClosedOnFailure) {

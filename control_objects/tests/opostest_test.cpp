@@ -184,7 +184,7 @@ TEST_F(OposTestProgram, LinesThatCannotRunPrintErrorsAndTheRestStillRuns) {
             "error 15: unknown button Maybe (OK, Cancel, Yes, No, Start, Close or a number)\n"
             "p ResultCode = 109\n"
             "p Open -> 0 rc=0 ext=0\n"
-            "p Open -> 106 rc=0 ext=0\n"
+            "p Open -> 106 rc=106 ext=0\n"
             "error 19: the alias p is a POSPrinter\n"
             "p ClaimDevice -> 0 rc=0 ext=0\n");
   EXPECT_EQ(status, 1);
@@ -222,9 +222,36 @@ TEST_F(OposTestProgram, MissingScriptOrBadOptionIsAUsageError) {
   std::string output;
   Child missing = Spawn({OPOSTEST_PATH, registry_.Dir() + "/absent.txt"});
   EXPECT_EQ(Finish(missing, output), 2);
+  Child directory = Spawn({OPOSTEST_PATH, registry_.Dir()});
+  EXPECT_EQ(Finish(directory, output), 2);
   Child bad = Spawn({OPOSTEST_PATH, "--colour"});
   EXPECT_EQ(Finish(bad, output), 2);
   EXPECT_EQ(output, "");
+}
+
+TEST_F(OposTestProgram, OpenSaysWhyAndResultCodeMatchesWhatPrinted) {
+  std::string output;
+  EXPECT_EQ(RunScript("open p POSPrinter Unit1\n"
+                      "open p POSPrinter Unit1\n"
+                      "p get ResultCode\n",
+                      output),
+            0);
+  EXPECT_EQ(output,
+            "p Open -> 0 rc=0 ext=0\n"
+            "p Open -> 106 rc=106 ext=0\n"
+            "p ResultCode = 106\n");
+
+  const std::string damaged = registry_.Dir() + "/damaged.sqlite";
+  std::ofstream(damaged, std::ios::binary) << std::string(4096, '\x5A');
+  const std::string script = registry_.Dir() + "/open.txt";
+  std::ofstream(script, std::ios::binary) << "open p POSPrinter Unit1\n";
+  Child child = Spawn({OPOSTEST_PATH, "--registry", damaged, script});
+  output.clear();
+  EXPECT_EQ(Finish(child, output), 0);
+  EXPECT_EQ(output.rfind("p Open -> 109 rc=109 ext=0\np Open: the registry store cannot be read", 0),
+            0u)
+      << output;
+  EXPECT_NE(output.find(damaged), std::string::npos) << output;
 }
 
 }  // namespace

@@ -96,6 +96,52 @@ size_t CountOccurrences(std::string_view text, std::string_view what) {
 
 bool LengthIn(size_t length, size_t a, size_t b) { return length == a || length == b; }
 
+bool AllIn(std::string_view data, std::string_view allowed) {
+  return std::all_of(data.begin(), data.end(),
+                     [&](char ch) { return allowed.find(ch) != std::string_view::npos; });
+}
+
+bool SevenBit(std::string_view data) {
+  return std::all_of(data.begin(), data.end(),
+                     [](char ch) { return static_cast<unsigned char>(ch) < 0x80; });
+}
+
+constexpr std::string_view kDigits = "0123456789";
+
+// Whether the printer can draw these characters in this symbology; data it cannot encode
+// would be skipped by the printer while the call reported success.
+bool Encodable(int32_t symbology, std::string_view data) {
+  if (data.empty()) return false;
+  switch (symbology) {
+    case kUpcA:
+    case kUpcE:
+    case kEan8:
+    case kEan13:
+    case kItf:
+      return AllIn(data, kDigits);
+    case kCode39: {
+      // Upper-case letters, digits and space $ % + - . /; the start and stop character "*"
+      // may be given around them.
+      if (data.size() >= 2 && data.front() == '*' && data.back() == '*') {
+        data = data.substr(1, data.size() - 2);
+      }
+      return !data.empty() && AllIn(data, "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ $%+-./");
+    }
+    case kCodabar: {
+      // Digits and - $ : / . + between a start and a stop character A to D.
+      constexpr std::string_view kStartStop = "ABCDabcd";
+      return data.size() >= 2 && kStartStop.find(data.front()) != std::string_view::npos &&
+             kStartStop.find(data.back()) != std::string_view::npos &&
+             AllIn(data.substr(1, data.size() - 2), "0123456789-$:/.+");
+    }
+    case kCode93:
+    case kCode128:
+      return SevenBit(data);
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 std::optional<std::string> PrepareCode128(std::string_view data) {
@@ -141,6 +187,7 @@ Encoded BuildBarcodeCommand(const BarcodeRequest& request) {
   if (system == 0) return Encoded::Refuse(kIllegal);
   const int32_t width_dots = ToDots(request.width, request.map_mode);
 
+  if (!Encodable(request.symbology, data)) return Encoded::Refuse(kIllegal);
   const size_t length = data.size();
   int module = 0;
   switch (request.symbology) {

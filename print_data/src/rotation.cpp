@@ -69,13 +69,19 @@ void RotationState::RaiseScaleDepth(int32_t depth) { scale_depth_ = std::max(sca
 int32_t RotationState::Collect(std::string& output, bool& send_now) {
   const bool has_line_end = output.find_first_of("\r\n") != std::string::npos ||
                             pending_.find_first_of("\r\n") != std::string::npos;
+  const size_t block_size = static_cast<size_t>(scale_depth_) + pending_.size() + output.size();
   if (!has_line_end) {
-    if (pending_.size() + output.size() > kMaxPrintData) return kIllegal;
+    // Text that no later call could finish within one block is refused now, while the
+    // caller can still be told; a later call adds at least its reset prefix and a line end.
+    if (block_size + kSmallestLaterLine > kMaxPrintBlock) return kIllegal;
     pending_ += output;
     output.clear();
     send_now = false;
     return kSuccess;
   }
+  // A block the send routine would refuse is refused here, before anything changes: the
+  // held-back text and the scale depth stay for a later, shorter line.
+  if (block_size > kMaxPrintBlock) return kIllegal;
   std::string block(static_cast<size_t>(scale_depth_), '\n');
   block += pending_;
   block += output;

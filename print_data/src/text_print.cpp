@@ -27,8 +27,9 @@ uint8_t LineSpacingValue(int32_t rec_line_spacing, int32_t map_mode, PrinterKind
   return static_cast<uint8_t>(std::clamp<int64_t>(value, 1, 255));
 }
 
-PrintNormalOutput ComposePrintNormal(const PrintNormalRequest& request,
-                                     EscapeTranslator& translator, RotationState& rotation) {
+PrintNormalOutput PreparePrintNormal(const PrintNormalRequest& request,
+                                     const EscapeTranslator& translator,
+                                     const RotationState& rotation) {
   PrintNormalOutput output;
   Encoded decoded = DecodeBinaryConversion(request.data, request.binary_conversion);
   if (!decoded.ok()) {
@@ -38,8 +39,8 @@ PrintNormalOutput ComposePrintNormal(const PrintNormalRequest& request,
   TranslateSettings settings = request.settings;
   settings.rotation_mode = rotation.mode();
 
-  // Translate on a copy so that a refusal further on leaves the column state untouched.
-  EscapeTranslator attempt = translator;
+  // Work on copies: the caller keeps them only once the bytes were accepted.
+  output.translator = translator;
   std::string& bytes = output.bytes;
   const std::string_view prefix = ResetPrefix(settings.rec_line_chars);
   bytes.reserve(prefix.size() + 3 + decoded.bytes.size() + 16);
@@ -49,25 +50,36 @@ PrintNormalOutput ComposePrintNormal(const PrintNormalRequest& request,
     bytes.push_back(static_cast<char>(
         LineSpacingValue(request.rec_line_spacing, settings.map_mode, settings.kind)));
   }
-  if (const int32_t result = attempt.TranslateAppend(decoded.bytes, settings, bytes);
+  if (const int32_t result = output.translator.TranslateAppend(decoded.bytes, settings, bytes);
       result != kSuccess) {
     output.result = result;
     output.bytes.clear();
     return output;
   }
+  output.rotation = rotation;
   if (rotation.rotated()) {
-    RotationState rotated = rotation;
-    rotated.RaiseScaleDepth(RotationState::ScaleDepthOf(decoded.bytes));
-    if (const int32_t result = rotated.Collect(bytes, output.send); result != kSuccess) {
+    output.rotation.RaiseScaleDepth(RotationState::ScaleDepthOf(decoded.bytes));
+    if (const int32_t result = output.rotation.Collect(bytes, output.send); result != kSuccess) {
       output.result = result;
       output.bytes.clear();
       return output;
     }
-    rotation = std::move(rotated);
   } else {
     output.send = true;
   }
-  translator = attempt;
+  return output;
+}
+
+void CommitPrintNormal(PrintNormalOutput& output, EscapeTranslator& translator,
+                       RotationState& rotation) {
+  translator = output.translator;
+  rotation = std::move(output.rotation);
+}
+
+PrintNormalOutput ComposePrintNormal(const PrintNormalRequest& request,
+                                     EscapeTranslator& translator, RotationState& rotation) {
+  PrintNormalOutput output = PreparePrintNormal(request, translator, rotation);
+  if (output.result == kSuccess) CommitPrintNormal(output, translator, rotation);
   return output;
 }
 

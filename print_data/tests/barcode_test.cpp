@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace print_data {
 namespace {
 
@@ -73,19 +76,59 @@ TEST(Barcode, FixedLengthSymbologiesAndWidthTables) {
   EXPECT_EQ(Module(Request(104, "12345678901")), -1);
 }
 
+// Every boundary of the three width tables, from both sides.
+TEST(Barcode, WidthTableBoundariesFromBothSides) {
+  struct Table {
+    int32_t symbology;
+    std::string_view data;
+    std::vector<std::pair<int32_t, int>> widths;  // width in dots, module width
+  };
+  const Table tables[] = {
+      {101, "01234567890", {{284, 2}, {285, 3}, {379, 3}, {380, 4}, {474, 4}, {475, 5}, {512, 5}}},
+      {104, "123456789012", {{284, 2}, {285, 3}, {379, 3}, {380, 4}, {474, 4}, {475, 5}}},
+      {102, "01234567890",
+       {{1, 2}, {66, 2}, {67, 3}, {154, 3}, {155, 4}, {205, 4}, {206, 5}, {256, 5}, {257, 6}}},
+      {103, "1234567",
+       {{1, 2}, {200, 2}, {201, 3}, {267, 3}, {268, 4}, {334, 4}, {335, 5}, {401, 5}, {402, 6}}},
+  };
+  for (const Table& table : tables) {
+    for (const auto& [width, module] : table.widths) {
+      EXPECT_EQ(Module(Request(table.symbology, table.data, width)), module)
+          << table.symbology << " at " << width << " dots";
+    }
+  }
+}
+
 TEST(Barcode, VariableLengthSymbologiesBestFit) {
   EXPECT_EQ(Module(Request(106, "1234567")), -1);
   EXPECT_EQ(Module(Request(106, std::string(28, '1'), 512)), 2);  // 28 x 18.286 = 512
   EXPECT_EQ(Module(Request(106, std::string(30, '1'))), -1);
   EXPECT_EQ(Module(Request(108, "ABCDEFGHIJ", 400)), 2);  // 12 counted: 361 fits, 559 not
   EXPECT_EQ(Module(Request(108, std::string(16, 'A'))), -1);
-  EXPECT_EQ(Module(Request(107, std::string(22, '1'), 512)), 2);
-  EXPECT_EQ(Module(Request(107, std::string(23, '1'), 512)), -1);
+  EXPECT_EQ(Module(Request(107, "A" + std::string(20, '1') + "B", 512)), 2);
+  EXPECT_EQ(Module(Request(107, "A" + std::string(21, '1') + "B", 512)), -1);
   EXPECT_EQ(Module(Request(109, "ABCDE", 500)), 5);  // 7 x 64 = 448, 7 x 85.333 = 597
   EXPECT_EQ(Module(Request(109, "ABCDE", 447)), 4);
-  // An empty ITF is as narrow as it gets.
-  EXPECT_EQ(BuildBarcodeCommand(Request(106, "")).bytes.substr(15),
-            std::string("\x1D\x6B\x46\x00", 4));
+}
+
+// Characters outside the symbology's set, and empty data, are refused.
+TEST(Barcode, DataTheSymbologyCannotEncode) {
+  const std::pair<int32_t, std::string_view> refused[] = {
+      {101, "0123456789A"}, {102, "0123456789a"}, {103, "123 567"},  {104, "12345678901x"},
+      {106, "12345a"},      {106, ""},            {108, "Code39"},   {108, "**"},
+      {108, "A*B"},         {107, "xyz!!"},       {107, "1234"},     {107, "A12"},
+      {107, ""},            {109, "ab\x80"},      {109, ""},         {110, "\xC4x"},
+  };
+  for (const auto& [symbology, data] : refused) {
+    EXPECT_EQ(Module(Request(symbology, data)), -1) << symbology << " " << data;
+  }
+  const std::pair<int32_t, std::string_view> accepted[] = {
+      {108, "*A 1$%+-./*"}, {107, "a0123-$:/.+d"}, {109, "az{}~\x01"}, {110, "{Bab"},
+      {106, "12"},
+  };
+  for (const auto& [symbology, data] : accepted) {
+    EXPECT_GT(Module(Request(symbology, data)), 0) << symbology << " " << data;
+  }
 }
 
 TEST(Barcode, NoModuleWidthFitsIsRefused) {

@@ -140,6 +140,27 @@ TEST(PrintBitmap, Refusals) {
   EXPECT_EQ(BuildPrintBitmap(Thermal(kBitmapAsIs), Image(8, 400)).extended, kExtTooBig);
 }
 
+// The download area's limits from both sides: 48 bytes per column, 255 byte columns, and
+// 1 536 bytes in all.
+TEST(PrintBitmap, DownloadAreaLimitsFromBothSides) {
+  struct Case {
+    int32_t width, height;
+    bool fits;
+  };
+  const Case cases[] = {
+      {8, 384, true},   {8, 385, false},   // y 48 / 49
+      {2040, 48, true}, {2041, 8, false},  // x 255 / 256
+      {256, 384, true}, {264, 376, false}, // 32 x 48 = 1536 / 33 x 47 = 1551
+  };
+  for (const Case& c : cases) {
+    const BitmapPrint print = BuildPrintBitmap(Thermal(kBitmapAsIs), Image(c.width, c.height));
+    EXPECT_EQ(print.ok(), c.fits) << c.width << " x " << c.height;
+    if (!c.fits) {
+      EXPECT_EQ(print.extended, kExtTooBig) << c.width << " x " << c.height;
+    }
+  }
+}
+
 class BitmapFiles : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -81,6 +81,13 @@ TEST(BmpReader, UnsupportedFormatsAreBadFormat) {
     EXPECT_EQ(read.result, kExtended) << depth;
     EXPECT_EQ(read.extended, kExtBadFormat) << depth;
   }
+  // The core header keeps its depth at another place than the longer headers.
+  for (uint16_t depth : {4, 8, 24}) {
+    BmpLayout core = PatternSpec();
+    core.header_size = 12;
+    core.bits_per_pixel = depth;
+    EXPECT_EQ(ReadBmp(BuildBmp(core)).extended, kExtBadFormat) << depth;
+  }
   std::string run_length = BuildBmp(PatternSpec());
   PutU32(run_length, 30, 1);
   EXPECT_EQ(ReadBmp(run_length).extended, kExtBadFormat);

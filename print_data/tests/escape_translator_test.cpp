@@ -40,13 +40,31 @@ TEST(EscapeTranslator, UnfinishedLineAfterLineEndStillCountsInNextCall) {
   EXPECT_EQ(translator.widest_line(), 9);
 }
 
+// The longest line in turn at every place: first line, between two line ends anywhere in
+// the 64-byte windows, across a window edge, and in the bytes after the last window.
 TEST(EscapeTranslator, WidestLineOverLongRunsWithManyLines) {
-  std::string text;
-  for (int i = 1; i <= 40; ++i) text += std::string(static_cast<size_t>(i % 17), 'x') + "\r\n";
-  EscapeTranslator translator;
-  EXPECT_EQ(translator.Translate(text, Thermal()).bytes, text);
-  EXPECT_EQ(translator.widest_line(), 16);
-  EXPECT_EQ(translator.columns().carried_column, 0);
+  for (size_t longest_at = 0; longest_at < 40; ++longest_at) {
+    std::string text;
+    for (size_t i = 0; i < 40; ++i) {
+      text += std::string(i == longest_at ? 23 : i % 17, 'x') + (i % 3 ? "\r\n" : "\n");
+    }
+    EscapeTranslator translator;
+    EXPECT_EQ(translator.Translate(text + "tail", Thermal()).bytes, text + "tail");
+    EXPECT_EQ(translator.widest_line(), 23) << "longest line " << longest_at;
+    EXPECT_EQ(translator.columns().carried_column, 4);
+  }
+}
+
+// Vertical scales make characters taller, never wider: the width a horizontal scale gave
+// is dropped.
+TEST(EscapeTranslator, VerticalScaleEndsTheWidthIncrement) {
+  for (const char* vertical : {"\x1B|1vC", "\x1B|2vC", "\x1B|3vC", "\x1B|8vC"}) {
+    for (const char* wide : {"\x1B|2C", "\x1B|2hC", "\x1B|4hC"}) {
+      EscapeTranslator translator;
+      ASSERT_TRUE(translator.Translate(std::string(wide) + vertical + "AB", Thermal()).ok());
+      EXPECT_EQ(translator.columns().carried_column, 2) << wide << " then " << vertical + 1;
+    }
+  }
 }
 
 TEST(EscapeTranslator, AlignmentOnlyAtLineStart) {

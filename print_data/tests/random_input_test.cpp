@@ -1,6 +1,7 @@
 // Seeded random input through the same paths the fuzz targets drive.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "bmp_builder.h"
@@ -53,6 +54,46 @@ TEST(RandomInput, TranslationKeepsItsPromises) {
       ASSERT_EQ(translator.columns().carried_column, before.carried_column);
       ASSERT_EQ(translator.columns().widest_line, before.widest_line);
     }
+  }
+}
+
+// Long random receipts of text, line ends and size changes: the widest line and the
+// carried column must match a plain count, line by line, wherever the lines fall in the
+// translator's 64-byte windows.
+TEST(RandomInput, ColumnsMatchALineByLineCount) {
+  struct Piece {
+    std::string bytes;
+    int32_t width_increment;  // -1: no change; else the increment the sequence sets
+  };
+  static const std::vector<Piece> kPieces = {
+      {"\x1B|2C", 1}, {"\x1B|1C", 0}, {"\x1B|4C", 1}, {"\x1B|3C", 0}, {"\x1B|3hC", 2},
+      {"\x1B|2vC", 0}, {"\x1B|bC", -1}, {"\x1B|cA", -1}, {"\x1B|N", -1}, {"\x1B|uC", -1}};
+  std::mt19937 random(11);
+  for (int i = 0; i < 3000; ++i) {
+    std::string data;
+    int64_t column = 0, widest = 0, increment = 0;
+    const int length = std::uniform_int_distribution<int>(0, 900)(random);
+    while (static_cast<int>(data.size()) < length) {
+      const uint32_t choice = random() % 100;
+      if (choice < 8) {
+        data += choice % 2 ? '\n' : '\r';
+        widest = std::max(widest, column);
+        column = 0;
+        increment = 0;
+      } else if (choice < 14) {
+        const Piece& piece = kPieces[random() % kPieces.size()];
+        data += piece.bytes;
+        if (piece.width_increment >= 0) increment = piece.width_increment;
+      } else {
+        const int run = 1 + static_cast<int>(random() % 70);
+        data.append(static_cast<size_t>(run), static_cast<char>('a' + random() % 26));
+        column += run * (1 + increment);
+      }
+    }
+    EscapeTranslator translator;
+    ASSERT_TRUE(translator.Translate(data, TranslateSettings{}).ok());
+    ASSERT_EQ(translator.columns().widest_line, widest) << "case " << i;
+    ASSERT_EQ(translator.columns().carried_column, column) << "case " << i;
   }
 }
 

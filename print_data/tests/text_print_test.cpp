@@ -124,6 +124,63 @@ TEST(Rotation, TextHeldBackUntilALineEndWithScaleDepthLines) {
             std::string(5, '\n') + "\x1B");
 }
 
+// Each scale asks for its own number of blank lines, alone in the data.
+TEST(Rotation, ScaleDepthOfEachScale) {
+  const std::pair<const char*, int32_t> depths[] = {
+      {"ab", 0},          {"\x1B|1vC", 0},   {"\x1B|2C", 0},    {"\x1B|3C", 1},
+      {"\x1B|4C", 1},     {"\x1B|2vC", 1},   {"\x1B|3vC", 2},   {"\x1B|4vC", 3},
+      {"\x1B|5vC", 4},    {"\x1B|6vC", 5},   {"\x1B|7vC", 6},   {"\x1B|8vC", 7},
+      {"\x1B|8vC\x1B|3vC", 7}, {"\x1B|2vC\x1B|3vC", 2},
+  };
+  for (const auto& [data, depth] : depths) {
+    EXPECT_EQ(RotationState::ScaleDepthOf(data), depth) << data + 1;
+  }
+}
+
+// A block over what one call may send is refused whole; the held-back text and the depth
+// stay for a shorter line.
+TEST(Rotation, BlockTooLongToSendIsRefusedAndNothingChanges) {
+  EscapeTranslator translator;
+  RotationState rotation;
+  rotation.Rotate(2, kRotateLeft90, PrinterKind::kThermal, true, 69, translator);
+  ASSERT_EQ(ComposePrintNormal(Request("\x1B|3vC" + std::string(20000, 'b')), translator, rotation)
+                .result,
+            kSuccess);
+  const std::string held = rotation.pending();
+  const ColumnState columns = translator.columns();
+  EXPECT_EQ(
+      ComposePrintNormal(Request(std::string(20000, 'c') + "\n"), translator, rotation).result,
+      kIllegal);
+  EXPECT_EQ(rotation.pending(), held);
+  EXPECT_EQ(rotation.scale_depth(), 2);
+  EXPECT_EQ(translator.columns().carried_column, columns.carried_column);
+  PrintNormalOutput sent = ComposePrintNormal(Request("\n"), translator, rotation);
+  ASSERT_TRUE(sent.send);
+  EXPECT_EQ(sent.bytes, "\n\n" + held + std::string(kReset42) + "\n");
+  EXPECT_LE(sent.bytes.size(), kMaxPrintBlock);
+}
+
+// The framing does not count against the 32 767 bytes of translated text, and a prepared
+// call changes nothing until it is committed.
+TEST(PrintNormal, LimitCountsTranslatedTextOnlyAndPrepareChangesNothing) {
+  EscapeTranslator translator;
+  RotationState rotation;
+  const std::string longest = "\n" + std::string(kMaxPrintData - 1, 'a');
+  EscapeTranslator validating;
+  EXPECT_EQ(ValidatePrintData(longest, 0, TranslateSettings{}, validating), kSuccess);
+  EXPECT_EQ(ValidatePrintData(longest + "b", 0, TranslateSettings{}, validating), kIllegal);
+  PrintNormalOutput prepared = PreparePrintNormal(Request(longest + "b"), translator, rotation);
+  EXPECT_EQ(prepared.result, kIllegal);
+  prepared = PreparePrintNormal(Request("abc"), translator, rotation);
+  ASSERT_EQ(prepared.result, kSuccess);
+  EXPECT_EQ(translator.columns().carried_column, 0);
+  CommitPrintNormal(prepared, translator, rotation);
+  EXPECT_EQ(translator.columns().carried_column, 3);
+  prepared = PreparePrintNormal(Request(longest), translator, rotation);
+  ASSERT_EQ(prepared.result, kSuccess);
+  EXPECT_LE(prepared.bytes.size(), kMaxPrintBlock);
+}
+
 TEST(Rotation, RefusedCallLeavesHeldBackTextAndColumns) {
   EscapeTranslator translator;
   RotationState rotation;

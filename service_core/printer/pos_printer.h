@@ -90,7 +90,8 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   int32_t SendData(int32_t station, std::string_view bytes, bool more_follows,
                    BitmapReferences references = BitmapReferences::kExpand);
   // The largest piece the send routine takes; longer ones are refused with OPOS_E_ILLEGAL.
-  static constexpr size_t kMaxSendBytes = 32767;
+  // It holds 32 767 bytes of translated text with the framing PrintNormal puts around it.
+  static constexpr size_t kMaxSendBytes = print_data::kMaxPrintBlock;
 
   // Output control, health check and direct I/O.
   int32_t ClearOutput();

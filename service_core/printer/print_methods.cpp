@@ -37,12 +37,15 @@ int32_t CPOSPrinter::PrintText(int32_t station, const std::string& data) {
   request.binary_conversion = binary_conversion_;
   request.rec_line_spacing = properties_.Number(prop::kRecLineSpacing);
   request.settings = logos_.WithLogos(TranslateSettingsNow());
-  const print_data::PrintNormalOutput output =
-      print_data::ComposePrintNormal(request, translator_, rotation_);
+  print_data::PrintNormalOutput output =
+      print_data::PreparePrintNormal(request, translator_, rotation_);
   if (output.result != print_data::kSuccess) return Finish(output.result);
   // Rotated text without a line end waits for the rest of its line.
-  if (!output.send) return Finish(opos::kSuccess);
-  return Finish(SendData(station, output.bytes, false));
+  const int32_t result =
+      output.send ? SendData(station, output.bytes, false) : static_cast<int32_t>(opos::kSuccess);
+  // Columns, held-back text and scale depth move on only with a call that succeeded.
+  if (result == opos::kSuccess) print_data::CommitPrintNormal(output, translator_, rotation_);
+  return Finish(result);
 }
 
 int32_t CPOSPrinter::PrintNormal(int32_t station, const std::string& data) {

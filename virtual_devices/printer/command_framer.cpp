@@ -14,6 +14,21 @@ size_t NulTerminated(std::span<const uint8_t> h, size_t first_data) {
   return n + 1;
 }
 
+// The function commands ESC (, GS ( and FS (: a function letter and a 16-bit length.
+size_t ParameterBlock(std::span<const uint8_t> h) {
+  if (h.size() < 5) return 5;
+  return 5 + size_t{h[3]} + (size_t{h[4]} << 8);
+}
+
+// A command of `fields` fields each ended by ";" (GS C ;), bounded like the NUL-ended ones.
+size_t Semicolons(std::span<const uint8_t> h, size_t fields) {
+  const size_t n = h.size();
+  size_t seen = 0;
+  for (size_t i = 2; i < n; ++i) seen += h[i] == ';';
+  if (seen >= fields || n >= 3 + kMaxNulTerminated) return n;
+  return n + 1;
+}
+
 size_t EscLength(std::span<const uint8_t> h) {
   const size_t n = h.size();
   switch (h[1]) {
@@ -55,9 +70,12 @@ size_t EscLength(std::span<const uint8_t> h) {
     case '$':
     case '\\':
     case 'c':
+    case 'f':
       return 4;
     case 'p':
       return 5;
+    case '(':  // ESC ( fn pL pH d...
+      return ParameterBlock(h);
     case 'W':
       return 10;
     case '*': {
@@ -138,8 +156,37 @@ size_t GsLength(std::span<const uint8_t> h) {
           return 3;
       }
     case '(':
-      if (n < 5) return 5;
-      return 5 + size_t{h[3]} + (size_t{h[4]} << 8);
+      return ParameterBlock(h);
+    case '<':
+      return 2;
+    case 'Z':
+      return 3;
+    case 'z':  // GS z 0 t1 t2
+      return 5;
+    case 'g':  // GS g 0 m nL nH, GS g 2 m nL nH
+      if (n < 3) return 3;
+      return h[2] == 0 || h[2] == 2 || h[2] == '0' || h[2] == '2' ? 6 : 3;
+    case 'C':  // counters: GS C 0 n m, GS C 1 aL aH bL bH n r, GS C 2 nL nH, GS C ; ...
+      if (n < 3) return 3;
+      switch (h[2]) {
+        case 0:
+        case '0':
+        case 2:
+        case '2':
+          return 5;
+        case 1:
+        case '1':
+          return 9;
+        case ';':
+          return Semicolons(h, 6);
+        default:
+          return 3;
+      }
+    case 'Q':  // GS Q 0 m xL xH yL yH d... (variable vertical size image)
+      if (n < 3) return 3;
+      if (h[2] != '0') return 3;
+      if (n < 8) return 8;
+      return 8 + size_t(h[4] | (h[5] << 8)) * size_t(h[6] | (h[7] << 8));
     case 'v':  // GS v 0 m xL xH yL yH d...
       if (n < 3) return 3;
       if (h[2] != '0') return 3;
@@ -171,7 +218,16 @@ size_t FsLength(std::span<const uint8_t> h) {
       return 3;
     case 'p':
     case 'S':
+    case '?':
       return 4;
+    case '(':  // FS ( fn pL pH d...
+      return ParameterBlock(h);
+    case 'g':  // FS g 1 m a1 a2 a3 a4 nL nH d..., FS g 2 m a1 a2 a3 a4 nL nH
+      if (n < 3) return 3;
+      if (h[2] == 2 || h[2] == '2') return 10;
+      if (h[2] != 1 && h[2] != '1') return 3;
+      if (n < 10) return 10;
+      return 10 + size_t{h[8]} + (size_t{h[9]} << 8);
     case 'q': {  // FS q n [xL xH yL yH d1...dk] for each of n images
       if (n < 3) return 3;
       size_t pos = 3;

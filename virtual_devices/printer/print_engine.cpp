@@ -158,6 +158,10 @@ std::string PrintEngine::ExecuteEsc(const RawCommand& c) {
     case 'W':
     case kFf:
       return PageModeCommand(c);
+    case '$':
+      return MoveTo(c.Word(2));
+    case '\\':
+      return MoveTo(int64_t{line_dots_} + static_cast<int16_t>(c.Word(2)));
     case 'e':
     case 'K':
     case 'V':
@@ -169,9 +173,9 @@ std::string PrintEngine::ExecuteEsc(const RawCommand& c) {
     case '?':
     case '&':
     case 'D':
-    case '$':
-    case '\\':
     case 'c':
+    case 'f':
+    case '(':
     case '<':
     case 'I':
     case '=':
@@ -262,6 +266,12 @@ std::string PrintEngine::ExecuteGs(const RawCommand& c) {
     case 'a':
     case 'I':
     case 'r':
+    case '<':
+    case 'Z':
+    case 'z':
+    case 'g':
+    case 'C':
+    case 'Q':
       return kNoEffect;
     default:
       return kUnknown;
@@ -285,6 +295,9 @@ std::string PrintEngine::ExecuteFs(const RawCommand& c) {
     case 'C':
     case 'W':
     case 'S':
+    case '?':
+    case '(':
+    case 'g':
       return kNoEffect;
     default:
       return kUnknown;
@@ -307,11 +320,29 @@ void PrintEngine::AddText(const std::vector<uint8_t>& text) {
   for (uint8_t ch : text) AddChar(ch);
 }
 
+std::string PrintEngine::MoveTo(int64_t position) {
+  // One motion unit is one dot. Positions outside the line are ignored, as on the device;
+  // moving back over printed characters is not modelled.
+  if (position < 0 || position > LineWidth()) return "position outside the line, ignored";
+  if (position < line_dots_) return "ignored: moving left is not modelled";
+  if (position == line_dots_) return "";
+  if (runs_.empty() || !runs_.back().bytes.empty()) runs_.push_back(TextRun{"", style_});
+  runs_.back().gap_dots += static_cast<int>(position - line_dots_);
+  line_dots_ = static_cast<int>(position);
+  return "";
+}
+
 void PrintEngine::AddChar(uint8_t ch) {
   const int width = CharWidth();
   // A full line prints by itself and the text goes on on the next line.
   if (line_dots_ > 0 && line_dots_ + width > LineWidth()) EndLine(SpacingDots());
-  if (runs_.empty() || !(runs_.back().style == style_)) runs_.push_back(TextRun{"", style_});
+  if (runs_.empty() || !(runs_.back().style == style_)) {
+    if (!runs_.empty() && runs_.back().bytes.empty()) {
+      runs_.back().style = style_;  // a gap takes the style of the text after it
+    } else {
+      runs_.push_back(TextRun{"", style_});
+    }
+  }
   runs_.back().bytes.push_back(char(ch));
   line_dots_ += width;
 }

@@ -40,6 +40,8 @@ class PrintEngine {
   std::string ExecuteControl(uint8_t byte);
 
   void AddText(const std::vector<uint8_t>& text);
+  // ESC $ / ESC \: the next character starts `position` dots from the left margin.
+  std::string MoveTo(int64_t position);
   void AddChar(uint8_t ch);
   int CharWidth() const;
   int LineWidth() const;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <condition_variable>
 #include <deque>
 #include <fstream>
 #include <mutex>
@@ -307,6 +308,7 @@ struct VirtualPrinter::Impl {
 
   mutable std::mutex mu;
   bool delivering = false;
+  std::condition_variable delivered;  // signalled when a delivery round ends
 };
 
 VirtualPrinter::VirtualPrinter(PrinterConfig config, PrintSink* sink)
@@ -342,6 +344,7 @@ void Deliver(ImplT& impl) {
     lock.lock();
   }
   impl.delivering = false;
+  impl.delivered.notify_all();
 }
 
 }  // namespace
@@ -426,8 +429,11 @@ void VirtualPrinter::SetAnswering(bool answering) {
 }
 
 void VirtualPrinter::SetPrintSink(PrintSink* sink) {
-  std::lock_guard lock(impl_->mu);
+  std::unique_lock lock(impl_->mu);
   impl_->sink = sink;
+  // Another thread may be handing an operation to the previous sink right now; once this
+  // returns the caller may destroy that sink.
+  impl_->delivered.wait(lock, [&] { return !impl_->delivering; });
 }
 
 PrinterStatus VirtualPrinter::Status() const {

@@ -83,6 +83,8 @@ int OpPainter::PaintText(const TextLine& line, Raster& paper, int x0, int line_w
     style.width = Clamp8(style.width, 1, 8);
     style.height = Clamp8(style.height, 1, 8);
     const BitmapFont& font = Font(style.font);
+    // Blank space from a positioning command: a cell with no glyph.
+    if (run.gap_dots > 0) cells.push_back({U' ', nullptr, style, std::min(run.gap_dots, 0xFFFF), 0});
     for (unsigned char byte : run.bytes) {
       cells.push_back({CodePageToUnicode(line.code_page, byte), &font, style,
                        font.width() * style.width, font.height() * style.height});
@@ -105,6 +107,10 @@ int OpPainter::PaintText(const TextLine& line, Raster& paper, int x0, int line_w
     int x = AlignedX(line.alignment, x0, line_width, row_width);
     for (size_t i = row_start; i < row_end; ++i) {
       const Cell& c = cells[i];
+      if (c.font == nullptr) {
+        x += c.width;
+        continue;
+      }
       const int sx = c.style.width, sy = c.style.height;
       const int top = y + row_height - c.height;  // characters stand on a common baseline
       const Ink ink = InkFor(c.style.color);

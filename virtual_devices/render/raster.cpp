@@ -21,6 +21,8 @@ void Raster::Set(int x, int y, Ink ink) {
 void Raster::FillRect(int x, int y, int w, int h, Ink ink) {
   const int x0 = std::max(x, 0), y0 = std::max(y, 0);
   const int x1 = std::min(x + w, width_), y1 = std::min(y + h, height_);
+  // A rectangle wholly right of the raster would give a fill range that runs backwards.
+  if (x0 >= x1) return;
   for (int row = y0; row < y1; ++row) {
     std::fill(dots_.begin() + static_cast<size_t>(row) * width_ + x0,
               dots_.begin() + static_cast<size_t>(row) * width_ + x1, static_cast<uint8_t>(ink));

@@ -29,7 +29,16 @@ std::string Quoted(const std::string& bytes) {
 }
 
 void DescribeText(const TextLine& line, std::string& out) {
-  for (const TextRun& run : line.runs) out += DecodeToUtf8(line.code_page, run.bytes);
+  for (const TextRun& run : line.runs) {
+    // Positioned text keeps its columns: the gap as the spaces of the run's character
+    // width it comes closest to, at least one.
+    if (run.gap_dots > 0) {
+      const int char_width = (run.style.font == 0 ? 12 : 9) * std::clamp<int>(run.style.width, 1, 8);
+      out.append(static_cast<size_t>(std::max(1, (run.gap_dots + char_width / 2) / char_width)),
+                 ' ');
+    }
+    out += DecodeToUtf8(line.code_page, run.bytes);
+  }
   out += '\n';
 }
 

@@ -121,6 +121,8 @@ class ControlObject : public platform::automation::RefCounted {
   void FreezeContainerEvents(bool freeze);
   int ContainerFreezeCount() const { return container_freezes_; }
   int32_t OpenResult() const { return open_result_; }
+  // Why the last Open failed when the registry store could not be read (empty otherwise).
+  const std::string& OpenProblem() const { return open_problem_; }
 
   // The control object's own automation interface, with the standard dispatch identifiers.
   HResult GetIDsOfNames(std::string_view name, DispId& id) override;
@@ -155,6 +157,8 @@ class ControlObject : public platform::automation::RefCounted {
   int32_t closed_result_ = 0;  // ResultCode while no service object is open
   int32_t open_result_ = 0;
   int container_freezes_ = 0;
+  std::string open_problem_;
+  bool open_refused_ = false;  // Open was called while open; ResultCode reads 106
 };
 
 // A control object for "POSPrinter", "CashDrawer" or "LineDisplay" (any letter case); empty

@@ -14,9 +14,10 @@ struct DeviceEntry {
 };
 
 // Returns 0, or OPOS_E_NOEXIST (109) when neither a logical name nor a device key of that
-// name exists (names that are empty or contain a backslash never match).
+// name exists (names that are empty or contain a backslash never match), or when the
+// registry store cannot be read; then `problem` (when given) says why.
 int32_t FindDeviceEntry(std::string_view class_name, std::string_view device_name,
-                        DeviceEntry& entry);
+                        DeviceEntry& entry, std::string* problem = nullptr);
 
 // "Software\OLEforRetail\ServiceOPOS\<class>" under HKEY_LOCAL_MACHINE.
 std::string ClassKeyPath(std::string_view class_name);

@@ -21,6 +21,11 @@ inline constexpr int32_t kStationReceipt = 2;
 inline constexpr size_t kMaxPrintData = 32767;
 inline constexpr size_t kMaxLogo = 1023;
 inline constexpr size_t kMaxFileName = 255;
+// The most bytes one print call hands to the send routine: its translated text plus the
+// framing the call adds (reset prefix and line spacing, or in sideways printing the blank
+// lines in front of a block). Rotated text held back from earlier calls counts against it.
+inline constexpr size_t kMaxPrintFraming = 32;
+inline constexpr size_t kMaxPrintBlock = kMaxPrintData + kMaxPrintFraming;
 
 // Bytes built for the printer, or the refusal that replaces them. On a refusal `bytes` is
 // empty and nothing must be sent.

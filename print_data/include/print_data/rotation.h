@@ -35,17 +35,22 @@ class RotationState {
   static int32_t ScaleDepthOf(std::string_view decoded);
   void RaiseScaleDepth(int32_t depth);
 
-  // Rotated PrintNormal output: appends it to the held-back text. Returns true when the
+  // Rotated PrintNormal output: appends it to the held-back text. Sets `send_now` when the
   // result holds a line end: `output` then becomes the scale-depth blank lines, the
   // held-back text and the new output, and the held-back text and depth are cleared.
-  // Returns false when the text is only held back. Refuses (kIllegal, nothing changed)
-  // when the held-back text would exceed kMaxPrintData bytes.
+  // Clears it when the text is only held back. Refuses (kIllegal, nothing changed) a block
+  // over kMaxPrintBlock bytes, and held-back text that no later line could complete within
+  // that size.
   int32_t Collect(std::string& output, bool& send_now);
 
   // ClaimDevice: normal mode, nothing held back.
   void Reset();
 
  private:
+  // What a later call adds at the least to finish a held-back line: its reset prefix and
+  // one line end.
+  static constexpr size_t kSmallestLaterLine = 16;
+
   int32_t mode_ = 0;
   int32_t scale_depth_ = 0;
   std::string pending_;

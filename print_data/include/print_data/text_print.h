@@ -42,13 +42,26 @@ struct PrintNormalOutput {
   int32_t result = kSuccess;
   bool send = false;  // false with kSuccess: rotated text held back, nothing to send
   std::string bytes;
+  // The column and rotation state after this call; they become the printer's only when
+  // the call succeeds (CommitPrintNormal).
+  EscapeTranslator translator;
+  RotationState rotation;
 };
 
 // PrintNormal and PrintImmediate after their claimed and enabled checks: decodes, raises the
 // scale depth in rotation, translates, frames with the reset prefix (and the line spacing
-// when not rotated), and in rotation collects the text until a line end. Refusals
-// (kIllegal: bad BinaryConversion length, data or translation over 32 767 bytes) change no
-// state. The station is checked by the send routine, which gets `bytes` when `send`.
+// when not rotated), and in rotation collects the text until a line end. Changes nothing:
+// on success the new state travels in the output. Refusals (kIllegal: bad BinaryConversion
+// length, data or translation over 32 767 bytes, a rotated block over kMaxPrintBlock) carry
+// no bytes. The station is checked by the send routine, which gets `bytes` when `send`.
+PrintNormalOutput PreparePrintNormal(const PrintNormalRequest& request,
+                                     const EscapeTranslator& translator,
+                                     const RotationState& rotation);
+// Keeps the state a successful call left: after the send routine accepted the bytes, or
+// at once when the text was only held back.
+void CommitPrintNormal(PrintNormalOutput& output, EscapeTranslator& translator,
+                       RotationState& rotation);
+// Prepare and, unless refused, commit: for callers that do not send the bytes.
 PrintNormalOutput ComposePrintNormal(const PrintNormalRequest& request,
                                      EscapeTranslator& translator, RotationState& rotation);
 

@@ -2,6 +2,9 @@
 // bytes the virtual printer received and what it printed.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "control_objects/opos_codes.h"
 #include "print_rig.h"
 
@@ -156,6 +159,24 @@ TEST(PrintBarCode, ExactCommandRenderedAndRefusals) {
   EXPECT_EQ(dot_matrix.printer().PrintBarCode(2, "03600029145", 101, 50, 300, -2, -13),
             opos::kIllegal);
   dot_matrix.ExpectNothingSentSinceMark();
+}
+
+// Each character set the application can choose reaches the preview as that table.
+TEST(CharacterSet, PreviewDrawsTheChosenTable) {
+  PrintRig rig(true);
+  auto& p = rig.printer();
+  const std::pair<int32_t, std::string> sets[] = {
+      {437, "\xE1"}, {850, "\x9B"}, {858, "\xD5"}, {860, "\x84"}, {863, "\x84"}, {865, "\x9D"}};
+  for (const auto& [set, byte] : sets) {
+    p.SetPropertyNumber(8002, set);
+    EXPECT_EQ(p.ResultCode(), 0) << set;
+    EXPECT_EQ(p.PrintNormal(2, std::to_string(set) + " " + byte + "\n"), 0);
+  }
+  EXPECT_EQ(p.CutPaper(100), 0);
+  EXPECT_TRUE(PumpUntil([&] { return rig.renderer().ReceiptCount() > 0; }));
+  const std::string transcript = rig.renderer().Transcript();
+  EXPECT_NE(transcript.find("437 ß\n850 ø\n858 €\n860 ã\n863 Â\n865 Ø\n"), std::string::npos)
+      << transcript;
 }
 
 TEST(SetLogo, StoredTranslatedAndInsertedByPrintData) {

@@ -8,10 +8,16 @@
 namespace vdev {
 
 constexpr int kCodePagePc437 = 0;
+constexpr int kCodePagePc850 = 2;
+constexpr int kCodePagePc860 = 3;
+constexpr int kCodePagePc863 = 4;
+constexpr int kCodePagePc865 = 5;
 constexpr int kCodePageWpc1252 = 16;
+constexpr int kCodePagePc858 = 19;
+constexpr int kCodePageUserDefined = 255;  // upper half blank: nothing is defined in it
 
-// Control bytes and bytes a table leaves undefined give U+FFFD. Tables other than
-// PC437 and WPC1252 print as PC437.
+// Control bytes and bytes a table leaves undefined give U+FFFD. Tables this model does not
+// know print as PC437.
 char32_t CodePageToUnicode(int code_page, uint8_t byte);
 bool CodePageKnown(int code_page);
 

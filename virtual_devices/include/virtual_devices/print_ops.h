@@ -34,6 +34,7 @@ struct TextStyle {
 struct TextRun {
   std::string bytes;  // characters as received, in `code_page`
   TextStyle style;
+  int gap_dots = 0;   // blank dots in front of the characters (ESC $, ESC \ positioning)
 };
 
 // One printed line of text, ended by LF (or CR on a printer that treats it as a line end,

@@ -83,6 +83,8 @@ class VirtualPrinter : public DeviceModel {
   void SetDrawerOpen(bool open);  // a person closing (or forcing open) the drawer
   void SetPin3OpenLevel(Pin3Level level);
   void SetAnswering(bool answering);
+  // Returns once no operation is being handed to the previous sink on another thread, so
+  // the caller may destroy it. Not to be called from a sink.
   void SetPrintSink(PrintSink* sink);
 
   PrinterStatus Status() const;

@@ -53,7 +53,11 @@ struct Describer {
     std::ostringstream out;
     out << "text a" << int(line.alignment) << " s" << line.line_spacing_dots << " cp"
         << line.code_page;
-    for (const TextRun& run : line.runs) out << " [" << StyleText(run.style) << "]" << run.bytes;
+    for (const TextRun& run : line.runs) {
+      out << " [" << StyleText(run.style);
+      if (run.gap_dots) out << " +" << run.gap_dots;
+      out << "]" << run.bytes;
+    }
     return out.str();
   }
   std::string operator()(const Feed& feed) const { return "feed " + std::to_string(feed.dots); }

@@ -67,6 +67,21 @@ TEST(CodePagesTest, TablesDifferWhereThePrinterDoes) {
   EXPECT_EQ(CodePageToUnicode(kCodePageWpc1252, 0xE9), U'é');
   EXPECT_EQ(CodePageToUnicode(kCodePageWpc1252, 0x81), U'\uFFFD');
   EXPECT_EQ(CodePageToUnicode(7, 0x9C), U'£');  // unknown tables print as PC437
+  // Every table CharacterSet selects: 850, 858 (850 with the euro), 860, 863, 865, user.
+  EXPECT_EQ(CodePageToUnicode(kCodePagePc850, 0x9B), U'ø');
+  EXPECT_EQ(CodePageToUnicode(kCodePagePc850, 0xD5), U'ı');
+  EXPECT_EQ(CodePageToUnicode(kCodePagePc858, 0xD5), U'€');
+  EXPECT_EQ(CodePageToUnicode(kCodePagePc858, 0x9B), U'ø');
+  EXPECT_EQ(CodePageToUnicode(kCodePagePc860, 0x84), U'ã');
+  EXPECT_EQ(CodePageToUnicode(kCodePagePc863, 0x84), U'Â');
+  EXPECT_EQ(CodePageToUnicode(kCodePagePc865, 0x9D), U'Ø');
+  EXPECT_EQ(CodePageToUnicode(kCodePagePc865, 0xAF), U'¤');
+  EXPECT_EQ(CodePageToUnicode(kCodePageUserDefined, 0xC4), U' ');
+  for (int page : {kCodePagePc850, kCodePagePc858, kCodePagePc860, kCodePagePc863,
+                   kCodePagePc865, kCodePageUserDefined}) {
+    EXPECT_TRUE(CodePageKnown(page)) << page;
+    EXPECT_EQ(CodePageToUnicode(page, 'z'), U'z') << page;
+  }
   EXPECT_EQ(CodePageToUnicode(kCodePagePc437, 0x1B), U'\uFFFD');
   EXPECT_EQ(DecodeToUtf8(kCodePageWpc1252, "\x80 5"), "€ 5");
 }

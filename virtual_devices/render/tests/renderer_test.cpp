@@ -24,6 +24,46 @@ Raster Render(const std::vector<PrintOp>& ops, PaperGeometry paper = {}) {
   return receipts.empty() ? Raster() : receipts.back().image;
 }
 
+// Blank dots from a positioning command move the text along; the transcript keeps the
+// column with spaces. Bytes of another table draw that table's characters.
+TEST(TextRenderingTest, PositionedTextAndOtherCharacterTables) {
+  TextLine line;
+  line.runs.push_back({"A", {}});
+  line.runs.push_back({"B", {}, 288});
+  RendererOptions options;
+  ReceiptRenderer renderer(options);
+  renderer.Print(line);
+  TextLine nordic = test::Line("\x9D\x9B");
+  nordic.code_page = 5;
+  renderer.Print(nordic);
+  renderer.Finish();
+  const auto receipts = renderer.Receipts();
+  ASSERT_EQ(receipts.size(), 1u);
+  EXPECT_NE(renderer.Transcript().find("A" + std::string(24, ' ') + "B\n"), std::string::npos)
+      << renderer.Transcript();
+  EXPECT_NE(renderer.Transcript().find("Øø\n"), std::string::npos) << renderer.Transcript();
+  // "B" starts 300 dots from the margin: ink there, none between the two letters.
+  const Raster& paper = receipts[0].image;
+  int ink_after_a = 0, ink_at_b = 0;
+  for (int y = 0; y < 40; ++y) {
+    for (int x = 16 + 14; x < 16 + 300; ++x) ink_after_a += paper.At(x, y) != Ink::White;
+    for (int x = 16 + 300; x < 16 + 312; ++x) ink_at_b += paper.At(x, y) != Ink::White;
+  }
+  EXPECT_EQ(ink_after_a, 0);
+  EXPECT_GT(ink_at_b, 10);
+}
+
+// Dots right of the paper are dropped, also a rectangle that starts past the edge (a bold
+// column or a glyph of a line that runs off a rotated page).
+TEST(RasterTest, RectanglesPastTheRightEdgeAreClipped) {
+  Raster raster(10, 5);
+  raster.FillRect(12, 0, 4, 5, Ink::Black);
+  raster.FillRect(10, 1, 1, 1, Ink::Black);
+  EXPECT_EQ(raster.CountInk(Ink::Black), 0);
+  raster.FillRect(8, 4, 4, 3, Ink::Black);
+  EXPECT_EQ(raster.CountInk(Ink::Black), 2);
+}
+
 TEST(TextRenderingTest, AttributesChangeTheInkAsOnPaper) {
   TextStyle bold, wide, reverse, underlined;
   bold.bold = true;

@@ -58,4 +58,9 @@ head -40 "$out/printer-log.txt"
 echo "== what the printer printed: out/demo/printed.txt"
 cat "$out/printed.txt"
 for png in "$out"/receipt-*.png; do echo "== receipt image: $png"; done
+# ---- DemoTill: the sample till's five steps without windows (demo/demotill_demo.sh) ----
+echo
+echo "==== DemoTill on the virtual printer and drawer"
+"$here/demotill_demo.sh" "$build" || status=$?
+
 exit "$status"

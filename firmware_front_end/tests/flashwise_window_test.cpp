@@ -190,26 +190,38 @@ TEST_F(FlashwiseWindowTest, UploadToTheVirtualPrinterAndOverABrokenLink) {
   pty.Stop();
 }
 
-// The result messages as the window system shows them.
-TEST_F(FlashwiseWindowTest, ResultBoxesOnScreen) {
+// The messages as the window system shows them: the missing file, the confirmation
+// (answered No), and both results.
+TEST_F(FlashwiseWindowTest, MessageBoxesOnScreen) {
   auto form = Load();
+  form->txtFileName->setText(QString::fromStdString(firmware_));
   auto scripted = ui::Install(ui_qt::MakeQtProvider());
+  const char* names[] = {"flashwise-confirm-upload", "flashwise-upload-finished",
+                         "flashwise-communication-error", "flashwise-search-warning"};
   int shown = 0;
   QTimer watcher;
   QObject::connect(&watcher, &QTimer::timeout, [&] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box || !box->isVisible()) return;
-    ++shown;
+    if (!box || !box->isVisible() || shown >= 4) return;
     EXPECT_EQ(box->windowTitle(), "Firmware Setup 2.15");
-    EXPECT_TRUE(Screenshot(*box, shown == 1 ? "flashwise-search-warning" : "flashwise-upload-finished"));
-    box->defaultButton() ? box->defaultButton()->click() : box->buttons().front()->click();
+    EXPECT_TRUE(Screenshot(*box, names[shown++]));
+    if (QAbstractButton* no = box->button(QMessageBox::No)) {
+      no->click();
+    } else {
+      box->button(QMessageBox::Ok)->click();
+    }
   });
   watcher.start(50);
-  form->Upload();  // no file chosen yet
-  const auto message = MessageForResult(0);
-  ui::Current().MessageBox(message->text, "Firmware Setup 2.15", ui::kOk | ui::kIconInformation);
+  form->Upload();  // asks, and is answered No
+  for (int result : {0, -3}) {
+    const auto message = MessageForResult(result);
+    ui::Current().MessageBox(message->text, "Firmware Setup 2.15",
+                             ui::kOk | (message->warning ? ui::kIconWarning : ui::kIconInformation));
+  }
+  form->txtFileName->clear();
+  form->Upload();  // no file chosen
   watcher.stop();
-  EXPECT_EQ(shown, 2);
+  EXPECT_EQ(shown, 4);
   ui::Install(scripted);
 }
 

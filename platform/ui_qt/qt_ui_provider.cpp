@@ -1,5 +1,7 @@
 #include "ui_qt/qt_ui_provider.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QDialog>
 #include <QHBoxLayout>
@@ -61,6 +63,13 @@ QString TextOf(const std::string& text) {
 int ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags) {
   QMessageBox box(IconOf(flags), QString::fromStdString(caption), TextOf(text), QMessageBox::NoButton,
                   QApplication::activeWindow());
+  // Qt wraps a message at a narrow width; a line that fits on the screen stays one line.
+  if (auto* label = box.findChild<QLabel*>("qt_msgbox_label")) {
+    int widest = 0;
+    for (const QString& line : box.text().split('\n'))
+      widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
+    label->setMinimumWidth(std::min(widest + 8, 640));
+  }
   const auto buttons = ButtonsOf(flags);
   QMessageBox::StandardButtons set;
   for (const auto& [button, id] : buttons) set |= button;

@@ -48,6 +48,31 @@ status=0
 cat "$out/tester.txt"
 echo "== device tester finished with status $status"
 
+# ---- cash drawer: kicked open after the receipt, closed by the script a while later ----
+echo "== cash drawer: demo/drawer_demo.txt (the virtual drawer is closed 5 s after the kick)"
+sed "s|/tmp/opos-demo/ttyP0|$work/ttyP0|" "$root/cash_drawer/examples/drawer_device.reg" \
+  >"$work/drawer.reg"
+"$build/bin/oposreg" --registry "$registry" import "$work/drawer.reg"
+kicks_before=$(grep -c '^1B 70 ' "$out/printer-log.txt" || true)
+(
+  # A person closes the drawer some seconds after it sprang open.
+  for _ in $(seq 300); do
+    [ "$(grep -c '^1B 70 ' "$out/printer-log.txt" || true)" -gt "$kicks_before" ] && break
+    sleep 0.1
+  done
+  sleep 5
+  echo "drawer close" >&3
+) &
+closer_pid=$!
+drawer_status=0
+"$build/bin/opostest" --registry "$registry" "$here/drawer_demo.txt" >"$out/drawer-tester.txt" ||
+  drawer_status=$?
+wait "$closer_pid" || true
+cat "$out/drawer-tester.txt"
+echo "== drawer tester finished with status $drawer_status"
+if [ "$drawer_status" -ne 0 ]; then status=$drawer_status; fi
+# ---- end of the cash drawer block ----
+
 echo quit >&3
 exec 3>&-
 wait "$printer_pid" || true

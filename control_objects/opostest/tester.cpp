@@ -100,10 +100,16 @@ std::string Tester::Run(const std::vector<Token>& tokens) {
   if (it == devices_.end()) return "unknown command or device " + head.text;
   Device& device = *it->second;
   if (tokens.size() < 2 || tokens[1].kind != Token::Word)
-    return "expected a method, get, set or errorresponse after " + head.text;
+    return "expected a method, get, set, errorresponse or cofreezeevents after " + head.text;
   const std::string& verb = tokens[1].text;
   if (EqualsIgnoreCase(verb, "get")) return GetProperty(device, tokens);
   if (EqualsIgnoreCase(verb, "set")) return SetProperty(device, tokens);
+  if (EqualsIgnoreCase(verb, "cofreezeevents")) {
+    if (tokens.size() != 3 || tokens[2].kind != Token::Integer)
+      return "usage: ALIAS cofreezeevents 0|1";
+    device.object->FreezeContainerEvents(tokens[2].number != 0);
+    return "";
+  }
   if (EqualsIgnoreCase(verb, "errorresponse")) {
     if (tokens.size() != 3 || tokens[2].kind != Token::Integer)
       return "usage: ALIAS errorresponse N";

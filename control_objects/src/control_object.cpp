@@ -82,7 +82,21 @@ int32_t ControlObject::Open(const std::string& device_name) {
     return finish(open_result);
   }
   service_ = std::move(service);
+  if (container_freezes_ > 0) ForwardContainerFreeze(true);
   return finish(kSuccess);
+}
+
+void ControlObject::FreezeContainerEvents(bool freeze) {
+  if (freeze) {
+    if (++container_freezes_ == 1 && service_) ForwardContainerFreeze(true);
+  } else if (container_freezes_ > 0) {
+    if (--container_freezes_ == 0 && service_) ForwardContainerFreeze(false);
+  }
+}
+
+void ControlObject::ForwardContainerFreeze(bool freeze) {
+  Variant args[] = {Variant(freeze ? 1 : 0)};
+  InvokeService("COFreezeEvents", args, nullptr);  // its result carries nothing
 }
 
 int32_t ControlObject::Close() {

@@ -135,7 +135,24 @@ int32_t TestServiceObject::CheckHealth(int32_t level) {
   return Finish(level >= 1 && level <= 3 ? kSuccess : kIllegal);
 }
 
-int32_t TestServiceObject::COFreezeEvents(int32_t) { return kSuccess; }
+int32_t TestServiceObject::COFreezeEvents(int32_t freeze) {
+  SetFrozen(&frozen_by_control_object_, freeze != 0);
+  return kSuccess;
+}
+
+void TestServiceObject::SetFrozen(bool* flag, bool frozen) {
+  size_t waiting = 0;
+  {
+    std::lock_guard lock(mutex_);
+    *flag = frozen;
+    if (frozen_by_property_ || frozen_by_control_object_) return;
+    waiting = events_.size();
+  }
+  // One window command per event held back; a command left over finds the queue empty.
+  for (size_t i = 0; i < waiting; ++i) {
+    if (window_) window_->PostCommand(kEventCommand, nullptr);
+  }
+}
 
 int32_t TestServiceObject::GetPropertyNumber(int32_t index) {
   switch (index) {
@@ -160,6 +177,7 @@ void TestServiceObject::SetPropertyNumber(int32_t index, int32_t value) {
   switch (index) {
     case kIndexFreeze:
       numbers_[index] = value != 0;
+      SetFrozen(&frozen_by_property_, value != 0);
       Finish(kSuccess);
       return;
     case kIndexEnabled:
@@ -302,6 +320,7 @@ void TestServiceObject::QueueEvent(EventRecord record) {
   {
     std::lock_guard lock(mutex_);
     events_.push_back(std::move(record));
+    if (frozen_by_property_ || frozen_by_control_object_) return;  // posted at the thaw
   }
   if (window_) window_->PostCommand(kEventCommand, nullptr);
 }
@@ -311,7 +330,7 @@ bool TestServiceObject::OnWindowCommand(uint16_t command) {
   EventRecord record;
   {
     std::lock_guard lock(mutex_);
-    if (events_.empty()) return true;
+    if (events_.empty() || frozen_by_property_ || frozen_by_control_object_) return true;
     record = std::move(events_.front());
     events_.pop_front();
   }

@@ -1,6 +1,6 @@
 // A small service object used to exercise the control objects through the real path
 // (registry, ProgID, dlopen, OpenService, callbacks through a hidden window). It keeps a
-// few properties, records what is printed, completes asynchronous prints on a worker
+// few properties (FreezeEvents and COFreezeEvents hold events back), records what is printed, completes asynchronous prints on a worker
 // thread, and answers DirectIO commands that raise events and use the UI provider:
 //
 //   1  status update with *pData                    (queued, delivered while pumping)
@@ -78,6 +78,8 @@ class TestServiceObject : public platform::automation::AutomationObject<TestServ
   int32_t Finish(int32_t result);  // stores ResultCode
   int32_t CheckEnabled();
   void QueueEvent(EventRecord record);
+  // FreezeEvents or COFreezeEvents changed: events held back go out once both are off.
+  void SetFrozen(bool* flag, bool frozen);
   bool OnWindowCommand(uint16_t command);
   void Deliver(EventRecord& record);
   void StartWorker();
@@ -100,6 +102,8 @@ class TestServiceObject : public platform::automation::AutomationObject<TestServ
   std::deque<EventRecord> events_;
   std::string printed_;
   bool stop_ = false;
+  // Events wait in events_ while either is set.
+  bool frozen_by_property_ = false, frozen_by_control_object_ = false;
   int32_t next_output_id_ = 0;
   int32_t last_error_response_ = 0;
   int errors_delivered_ = 0;

@@ -229,6 +229,50 @@ TEST_F(ControlObjectTest, EventsArriveOnTheOpeningThreadOnlyWhilePumping) {
   printer->Close();
 }
 
+TEST_F(ControlObjectTest, FrozenEventsWaitForBothGatesAndKeepTheirOrder) {
+  auto printer = ReadyPrinter();
+  std::vector<int32_t> updates;
+  printer->on_status_update = [&](int32_t data) { updates.push_back(data); };
+  auto raise = [&](int32_t value) {
+    int32_t data = value;
+    std::string text;
+    ASSERT_EQ(printer->DirectIO(1, data, text), kSuccess);
+  };
+  printer->SetFreezeEvents(true);
+  raise(1);
+  printer->FreezeContainerEvents(true);  // nests: two freezes, one COFreezeEvents
+  printer->FreezeContainerEvents(true);
+  raise(2);
+  platform::PumpMessages(200);
+  printer->SetFreezeEvents(false);
+  raise(3);
+  platform::PumpMessages(200);
+  EXPECT_TRUE(updates.empty());
+  printer->FreezeContainerEvents(false);
+  platform::PumpMessages(200);
+  EXPECT_TRUE(updates.empty());
+  printer->FreezeContainerEvents(false);
+  ASSERT_TRUE(PumpUntil([&] { return updates.size() == 3; }));
+  EXPECT_EQ(updates, (std::vector<int32_t>{1, 2, 3}));
+  printer->Close();
+
+  // A device opened while the container holds events is frozen from the start.
+  auto late = POSPrinter::Create();
+  late->FreezeContainerEvents(true);
+  ASSERT_EQ(late->Open("Unit1"), kSuccess);
+  ASSERT_EQ(late->ClaimDevice(1000), kSuccess);
+  late->SetDeviceEnabled(true);
+  late->on_status_update = [&](int32_t data) { updates.push_back(data); };
+  int32_t data = 4;
+  std::string text;
+  ASSERT_EQ(late->DirectIO(1, data, text), kSuccess);
+  platform::PumpMessages(200);
+  EXPECT_EQ(updates.size(), 3u);
+  late->FreezeContainerEvents(false);
+  ASSERT_TRUE(PumpUntil([&] { return updates.size() == 4; }));
+  late->Close();
+}
+
 TEST_F(ControlObjectTest, DeviceOpenedOnAnotherThreadGetsItsEventsThere) {
   std::thread::id opener, delivered_on;
   int32_t status = -1;

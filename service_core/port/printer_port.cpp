@@ -104,7 +104,7 @@ int CPrinterPort::ConnectPrinter(int timeout_ms) {
   cover_open_ = paper_empty_ = offline_ = connected_ = recent_error_ = false;
   claim_timeout_ms_ = timeout_ms;
 
-  int result = ProbePrinterStatus();
+  int result = ProbeOrAskSharingPrinter();
   bool repeated = false;
   uint64_t first_repeat = 0;
   while (result != kPortReady) {
@@ -114,7 +114,7 @@ int CPrinterPort::ConnectPrinter(int timeout_ms) {
     } else if (Now() - first_repeat > static_cast<uint64_t>(timeout_ms)) {
       return result;
     }
-    result = ProbePrinterStatus();
+    result = ProbeOrAskSharingPrinter();
   }
   if (repeated) platform::SleepMs(500);
 
@@ -142,6 +142,19 @@ int CPrinterPort::ConnectPrinter(int timeout_ms) {
   monitor_wake_.Reset();
   monitor_ = std::thread([this] { MonitorLoop(); });
   return kPortReady;
+}
+
+int CPrinterPort::ProbeOrAskSharingPrinter() {
+  // The printer's monitor reads every answer that arrives on the shared handle, so a
+  // drawer's own probe would go unanswered: the printer's view of itself stands for it.
+  if (IsDrawerLink()) {
+    if (const auto printer = SharingPrinter(); printer && printer->connected) {
+      // As long as a probe takes, so a caller that asks again does not spin.
+      if (printer->condition != kPortReady) platform::SleepMs(100);
+      return printer->condition;
+    }
+  }
+  return ProbePrinterStatus();
 }
 
 int CPrinterPort::ProbePrinterStatus() {
@@ -215,17 +228,58 @@ int CPrinterPort::GetPrinterStatus() {
 
 int CPrinterPort::DrawerLinkStatus() {
   const uint64_t start = Now();
-  while (Query(kPrinterStatusQuery, sizeof kPrinterStatusQuery, 10) == 0) {
-    if (Now() - start > 500) return kPortNoAnswer;
+  std::optional<uint8_t> answer;
+  for (;;) {
+    const size_t n = Query(kPrinterStatusQuery, sizeof kPrinterStatusQuery, 10);
+    answer = LastPrinterStatusAnswer({read_buffer_, n});
+    if (answer) break;
+    if (Now() - start > 500) {
+      offline_ = false;
+      recent_error_ = true;
+      return kPortNoAnswer;
+    }
   }
+  // The pin-3 bit is read from every status answer, also one with the offline bit set: a
+  // printer with its cover open still tells where the drawer stands.
   PortUser* drawer = drawer_;
   const int open_level = drawer ? drawer->DrawerOpenLevel() : 1;
-  const uint8_t last = read_buffer_[last_read_count_ - 1];
-  int state = 0;
-  if (last == 0x12 && open_level != 0) state = 1;
-  if (last == 0x16 && open_level == 0) state = 1;
-  drawer_state_ = state;
+  const bool pin3_high = (*answer & kStatusPin3High) != 0;
+  drawer_state_ = pin3_high == (open_level == 0) ? 1 : 0;
+  offline_ = (*answer & kStatusOffline) != 0;
+  if (offline_) {
+    recent_error_ = true;
+    return kPortNoAnswer;
+  }
+  if (recent_error_) {
+    platform::SleepMs(500);
+    recent_error_ = false;
+  }
   return kPortReady;
+}
+
+std::optional<CPrinterPort::SharedPrinter> CPrinterPort::SharingPrinter(bool take_brief_drawer_state) {
+  std::lock_guard lock(OpenPortTable::Mutex());
+  if (!entry_) return std::nullopt;
+  for (CPrinterPort* link : entry_->links) {
+    if (link == this || link->IsDrawerLink()) continue;
+    SharedPrinter view;
+    view.connected = link->connected_;
+    if (PortUser* printer = link->printer_) {
+      view.output_pending = printer->OutputPending();
+      view.last_output_ms = printer->LastOutputMs();
+    }
+    view.recent_error = link->recent_error_;
+    if (link->cover_open_)
+      view.condition = kPortCoverOpen;
+    else if (link->paper_empty_)
+      view.condition = kPortPaperEmpty;
+    else if (link->offline_)
+      view.condition = kPortNoAnswer;
+    view.drawer_state = link->drawer_state_;
+    if (take_brief_drawer_state) view.brief_drawer_state = link->brief_drawer_state_.exchange(-1);
+    return view;
+  }
+  return std::nullopt;
 }
 
 int CPrinterPort::WritePort(const uint8_t* bytes, size_t length) {

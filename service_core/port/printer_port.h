@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -70,6 +71,20 @@ class CPrinterPort {
     if (fast) poll_now_.Set();
   }
   bool IsOwner() const { return owner_; }
+
+  // What a drawer link sees of the printer link that shares its handle.
+  struct SharedPrinter {
+    bool connected = false;  // the printer's claim has connected (its monitor runs)
+    bool output_pending = false;
+    uint64_t last_output_ms = 0;
+    bool recent_error = false;
+    int condition = 0;  // the printer link's GetPrinterStatus, without its side effects
+    int drawer_state = 0;  // 1 while the pin-3 bit is clear, as the monitor last saw it
+    int brief_drawer_state = -1;  // see TakeBriefDrawerState; taken only when asked
+  };
+  // The printer sharing this link's handle, read under the table's lock (so that printer
+  // cannot go away meanwhile); nothing when no printer link shares it.
+  std::optional<SharedPrinter> SharingPrinter(bool take_brief_drawer_state = false);
   // The last operating-system error seen by this link, for logs.
   std::string LastError() const;
 
@@ -79,6 +94,8 @@ class CPrinterPort {
   int ProbeThermal();
   int ProbeDotMatrix();
   int DrawerLinkStatus();
+  // The probe, or for a drawer link joining a connected printer, that printer's condition.
+  int ProbeOrAskSharingPrinter();
   void MonitorLoop();
   void StopMonitor();
   // Sends a query, waits, and reads what came back; the number of bytes read.

@@ -80,4 +80,11 @@ size_t IncompleteBlockTail(std::span<const uint8_t> bytes) {
   return 0;
 }
 
+std::optional<uint8_t> LastPrinterStatusAnswer(std::span<const uint8_t> bytes) {
+  for (size_t i = bytes.size(); i > 0; --i) {
+    if ((bytes[i - 1] & 0x93) == 0x12) return bytes[i - 1];
+  }
+  return std::nullopt;
+}
+
 }  // namespace service_core

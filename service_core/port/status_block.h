@@ -36,4 +36,12 @@ StatusReading ParseMonitorRead(std::span<const uint8_t> bytes, int current_drawe
 // split between two reads is still seen.
 size_t IncompleteBlockTail(std::span<const uint8_t> bytes);
 
+// The newest answer to "transmit printer status" (DLE EOT 1) in `bytes`: a byte with bits 1
+// and 4 set and bits 0 and 7 clear. Its 0x04 bit is the drawer's pin-3 level, 0x08 offline.
+// Other bytes (automatic status back blocks a printer keeps sending, line noise) are
+// skipped; nothing when no byte qualifies.
+std::optional<uint8_t> LastPrinterStatusAnswer(std::span<const uint8_t> bytes);
+inline constexpr uint8_t kStatusPin3High = 0x04;
+inline constexpr uint8_t kStatusOffline = 0x08;
+
 }  // namespace service_core

@@ -8,12 +8,13 @@ using platform::automation::InvokeKind;
 using platform::automation::Succeeded;
 using platform::automation::Variant;
 
-bool ControlCallbacks::Attach(platform::automation::Dispatch* control) {
+bool ControlCallbacks::Attach(platform::automation::Dispatch* control, Set set) {
   control_ = nullptr;
   if (!control) return false;
+  const bool all = set == Set::kAll;
   if (!Succeeded(control->GetIDsOfNames("SODirectIO", direct_io_)) ||
-      !Succeeded(control->GetIDsOfNames("SOError", error_)) ||
-      !Succeeded(control->GetIDsOfNames("SOOutputComplete", output_complete_)) ||
+      (all && !Succeeded(control->GetIDsOfNames("SOError", error_))) ||
+      (all && !Succeeded(control->GetIDsOfNames("SOOutputComplete", output_complete_))) ||
       !Succeeded(control->GetIDsOfNames("SOStatusUpdate", status_update_))) {
     return false;
   }

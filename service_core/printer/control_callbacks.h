@@ -11,10 +11,13 @@ namespace service_core {
 
 class ControlCallbacks {
  public:
-  // Looks up "SODirectIO", "SOError", "SOOutputComplete" and "SOStatusUpdate" in that order.
-  // The pointer is kept without a reference: the control object owns this service object
-  // and outlives it. False (and nothing kept) when any lookup fails.
-  bool Attach(platform::automation::Dispatch* control);
+  // Which callbacks a service object raises: the printer all four, the cash drawer only
+  // "SODirectIO" and "SOStatusUpdate".
+  enum class Set { kAll, kStatusAndDirectIO };
+  // Looks up "SODirectIO", "SOError", "SOOutputComplete" and "SOStatusUpdate" in that order
+  // (of `set`). The pointer is kept without a reference: the control object owns this
+  // service object and outlives it. False (and nothing kept) when any lookup fails.
+  bool Attach(platform::automation::Dispatch* control, Set set = Set::kAll);
   void Detach() { control_ = nullptr; }
   bool Attached() const { return control_ != nullptr; }
 

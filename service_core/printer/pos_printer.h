@@ -3,6 +3,7 @@
 // through the control object's callbacks on the thread that called OpenService.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <deque>
@@ -67,6 +68,11 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   // PortUser: called from the port's monitor thread.
   void OnPrinterPowerLost() override;
   void OnCompletionAnswer() override;
+  // PortUser: read by a cash drawer sharing the port, which waits for printing to be idle.
+  bool OutputPending() const override { return output_pending_; }
+  uint64_t LastOutputMs() const override {
+    return std::max(last_sync_print_ms_.load(), last_async_print_ms_.load());
+  }
 
   // The send routine every print method ends in: checks the station, then writes the
   // bytes now, collects them into the open transaction, or queues them for the output

@@ -113,6 +113,13 @@ class ControlObject : public platform::automation::RefCounted {
   int32_t ResultCodeExtended() { return GetPropertyNumber(7); }
   int32_t State() { return GetPropertyNumber(9); }
   bool Claimed() { return GetPropertyNumber(1) != 0; }
+
+  // The container holds this control's events back (the OLE control's FreezeEvents):
+  // forwarded to the service object's COFreezeEvents. Calls nest; the service object is
+  // told on the first freeze and the last thaw, and a service object opened while frozen
+  // is told at once.
+  void FreezeContainerEvents(bool freeze);
+  int ContainerFreezeCount() const { return container_freezes_; }
   int32_t OpenResult() const { return open_result_; }
 
   // The control object's own automation interface, with the standard dispatch identifiers.
@@ -137,6 +144,7 @@ class ControlObject : public platform::automation::RefCounted {
   Variant ReadProperty(const PropertyInfo& property);
   HResult WriteProperty(const PropertyInfo& property, const Variant& value);
   void ReleaseService();
+  void ForwardContainerFreeze(bool freeze);
 
   class CallbackScope;
 
@@ -146,6 +154,7 @@ class ControlObject : public platform::automation::RefCounted {
   std::unordered_map<std::string, DispId> service_ids_;  // lower-case name -> id
   int32_t closed_result_ = 0;  // ResultCode while no service object is open
   int32_t open_result_ = 0;
+  int container_freezes_ = 0;
 };
 
 // A control object for "POSPrinter", "CashDrawer" or "LineDisplay" (any letter case); empty

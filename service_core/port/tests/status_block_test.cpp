@@ -105,5 +105,19 @@ TEST(MonitorRead, IncompleteBlockAtTheEndIsKeptForTheNextRound) {
   EXPECT_EQ(IncompleteBlockTail(V{}), 0u);
 }
 
+TEST(PrinterStatusAnswer, OfflineAnswersCountAndStatusBlocksAroundThemDoNot) {
+  using Bytes = std::vector<uint8_t>;
+  // Ready (12, 16) and offline with the cover open or paper out (1A, 1E).
+  for (uint8_t answer : {0x12, 0x16, 0x1A, 0x1E}) {
+    EXPECT_EQ(LastPrinterStatusAnswer(Bytes{answer}), answer);
+  }
+  // Automatic status back blocks the printer keeps sending, after or around the answer.
+  EXPECT_EQ(LastPrinterStatusAnswer(Bytes{0x1E, 0x14, 0x00, 0x00, 0x0F}), 0x1E);
+  EXPECT_EQ(LastPrinterStatusAnswer(Bytes{0x10, 0x00, 0x00, 0x00, 0x12, 0x38, 0x00}), 0x12);
+  EXPECT_EQ(LastPrinterStatusAnswer(Bytes{0x12, 0x16}), 0x16);
+  EXPECT_FALSE(LastPrinterStatusAnswer(Bytes{0x14, 0x00, 0x00, 0x0F, 0x93, 0x13, 0xFF}));
+  EXPECT_FALSE(LastPrinterStatusAnswer(Bytes{}));
+}
+
 }  // namespace
 }  // namespace service_core

@@ -13,8 +13,11 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/opos-demotill.XXXXXX")
 printer_pid=""
 closer_pid=""
 cleanup() {
-  [ -n "$closer_pid" ] && kill "$closer_pid" 2>/dev/null
-  [ -n "$printer_pid" ] && kill "$printer_pid" 2>/dev/null && wait "$printer_pid" 2>/dev/null
+  if [ -n "$closer_pid" ]; then kill "$closer_pid" 2>/dev/null || true; fi
+  if [ -n "$printer_pid" ]; then
+    kill "$printer_pid" 2>/dev/null || true
+    wait "$printer_pid" 2>/dev/null || true
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT

@@ -28,7 +28,9 @@ class PrintingHost : public StepHost {
   void SetButtonEnabled(bool enabled) override {
     Print(std::string("button ") + (enabled ? "enabled" : "disabled"));
   }
-  void SetBusy(bool busy) override { Print(std::string("cursor ") + (busy ? "hourglass" : "default")); }
+  void SetBusy(bool busy) override {
+    Print(std::string("cursor ") + (busy ? "hourglass" : "default"));
+  }
   void Note(const std::string& line) override {
     if (line.rfind("event Error", 0) == 0) failures_++;
     Print(line);

@@ -31,7 +31,8 @@ bool ParseSteps(const std::string& text, std::vector<int>& steps) {
   size_t pos = 0;
   while (pos <= text.size()) {
     const size_t comma = text.find(',', pos);
-    const std::string part = text.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+    const std::string part =
+        text.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
     if (part.size() != 1 || part[0] < '1' || part[0] > '0' + demotill::kStepCount) return false;
     steps.push_back(part[0] - '0');
     if (comma == std::string::npos) break;

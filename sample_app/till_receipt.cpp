@@ -3,9 +3,9 @@
 namespace demotill {
 namespace {
 
-constexpr const char* kMonths[] = {"January", "February", "March",     "April",
-                                   "May",     "June",     "July",      "August",
-                                   "September", "October", "November", "December"};
+constexpr const char* kMonths[] = {"January",   "February", "March",    "April",
+                                   "May",       "June",     "July",     "August",
+                                   "September", "October",  "November", "December"};
 
 std::string TwoDigits(int n) {
   return std::string{static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)};

@@ -50,10 +50,14 @@ std::string Readable(const std::string& data) {
 
 }  // namespace
 
-const StepInfo& InfoOf(int step) { return kSteps[(step >= 1 && step <= kStepCount ? step : 1) - 1]; }
+const StepInfo& InfoOf(int step) {
+  return kSteps[(step >= 1 && step <= kStepCount ? step : 1) - 1];
+}
 
 TillStep::TillStep(int step, StepHost& host, StepSettings settings)
-    : step_(step >= 1 && step <= kStepCount ? step : 1), host_(host), settings_(std::move(settings)) {
+    : step_(step >= 1 && step <= kStepCount ? step : 1),
+      host_(host),
+      settings_(std::move(settings)) {
   if (step_ == 5) {
     drawer_ = opos::control::CashDrawer::Create();
   } else {
@@ -166,8 +170,8 @@ void TillStep::Press() {
 }
 
 void TillStep::PrintReceipt(bool with_logo_lead) {
-  for (const std::string& data : ReceiptCalls(printer_->RecLineChars(), Now(),
-                                               with_logo_lead ? "\r\n\r\n" : "")) {
+  for (const std::string& data :
+       ReceiptCalls(printer_->RecLineChars(), Now(), with_logo_lead ? "\r\n\r\n" : "")) {
     Noted("PrintNormal 2 \"" + Readable(data) + "\"", printer_->PrintNormal(kReceipt, data));
   }
 }
@@ -228,9 +232,9 @@ void TillStep::PrintAsynchronous() {
           printer_->PrintNormal(kReceipt, std::string(kLogoReference)));
     PrintReceipt(false);
     const int32_t width = printer_->RecLineWidth();
-    Noted("PrintBarCode 2 \"012345678901\" 108 40 " + std::to_string(width) + " -2 -13",
-          printer_->PrintBarCode(kReceipt, "012345678901", kCode39, 40, width, kCentre,
-                                 kTextBelow));
+    Noted(
+        "PrintBarCode 2 \"012345678901\" 108 40 " + std::to_string(width) + " -2 -13",
+        printer_->PrintBarCode(kReceipt, "012345678901", kCode39, 40, width, kCentre, kTextBelow));
   } else if (line_chars == kNarrowLayout) {
     printer_->SetRecLetterQuality(true);
     Noted("PrintBitmap 2 \"" + settings_.logo_path + "\" -11 -2",
@@ -248,7 +252,8 @@ void TillStep::OpenCashdrawer() {
   const bool opened = drawer_->DrawerOpened();
   host_.Note(std::string("DrawerOpened = ") + (opened ? "1" : "0"));
   if (opened) {
-    Noted("WaitForDrawerClose 5000 1000 100 1000", drawer_->WaitForDrawerClose(5000, 1000, 100, 1000));
+    Noted("WaitForDrawerClose 5000 1000 100 1000",
+          drawer_->WaitForDrawerClose(5000, 1000, 100, 1000));
   }
   SetButton(true);
   host_.SetBusy(false);

@@ -40,8 +40,8 @@ class StepHost {
 
 struct StepSettings {
   std::string device_name = kDeviceName;
-  std::string logo_path;                 // the program's Logo.bmp
-  std::function<std::tm()> clock;        // local time when empty
+  std::string logo_path;           // the program's Logo.bmp
+  std::function<std::tm()> clock;  // local time when empty
 };
 
 class TillStep {
@@ -71,7 +71,7 @@ class TillStep {
 
   void PrintReceipt(bool with_logo_lead);
   void PrintClosing();
-  void PrintTransaction();   // steps 1 and 2
+  void PrintTransaction();  // steps 1 and 2
   void PrintBarcodeReceipt();
   void PrintAsynchronous();
   void OpenCashdrawer();

@@ -66,8 +66,8 @@ void FlashwiseForm::BuildWindow() {
   auto* grid = new QGridLayout(port_frame);
   grid->setHorizontalSpacing(12);
   const std::pair<const char*, QComboBox*> rows[] = {
-      {"Device Name :", cboPrinter}, {"Port :", cboPort},         {"Baudrate :", cboBaudRate},
-      {"BitLength :", cboBitLength}, {"Parity :", cboParity},     {"StopBit :", cboStopBit},
+      {"Device Name :", cboPrinter}, {"Port :", cboPort},     {"Baudrate :", cboBaudRate},
+      {"BitLength :", cboBitLength}, {"Parity :", cboParity}, {"StopBit :", cboStopBit},
       {"Handshake :", cboHandShake}};
   int row = 0;
   for (const auto& [label, box] : rows) {
@@ -175,8 +175,8 @@ void FlashwiseForm::ApplyPortChoice() {
 }
 
 void FlashwiseForm::Search() {
-  const QString chosen = choose_file(this, QString::fromStdString(ui_qt::ProgramDir()),
-                                     "FirmWare File (*.bin)");
+  const QString chosen =
+      choose_file(this, QString::fromStdString(ui_qt::ProgramDir()), "FirmWare File (*.bin)");
   txtFileName->setText(chosen);
 }
 
@@ -209,16 +209,18 @@ void FlashwiseForm::Upload() {
   request.ip = txtIP->text().toStdString();
   request.file = txtFileName->text().trimmed().toStdString();
 
-  const int32_t result = CallUploadControl(control_.get(), request, [&progress](int32_t sent, int32_t total) {
-    progress.SetProgress(sent, total);
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-  });
+  const int32_t result =
+      CallUploadControl(control_.get(), request, [&progress](int32_t sent, int32_t total) {
+        progress.SetProgress(sent, total);
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+      });
   WaitPainting(1000);
   progress.close();
 
   if (const auto message = MessageForResult(result)) {
-    ui::Current().MessageBox(message->text, caption,
-                             ui::kOk | (message->warning ? ui::kIconWarning : ui::kIconInformation));
+    ui::Current().MessageBox(
+        message->text, caption,
+        ui::kOk | (message->warning ? ui::kIconWarning : ui::kIconInformation));
   }
 }
 

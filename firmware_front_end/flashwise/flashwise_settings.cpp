@@ -83,10 +83,14 @@ FlashwiseSettings LoadSettings(const std::string& path) {
 
 bool SaveSettings(const FlashwiseSettings& s, const std::string& path) {
   const std::pair<const char*, std::string> values[] = {
-      {"Printer", std::to_string(s.printer)},     {"Port", std::to_string(s.port)},
-      {"IP", s.ip},                               {"BaudRate", std::to_string(s.baud_rate)},
-      {"BitLength", std::to_string(s.bit_length)}, {"Parity", std::to_string(s.parity)},
-      {"StopBit", std::to_string(s.stop_bit)},     {"HandShake", std::to_string(s.handshake)},
+      {"Printer", std::to_string(s.printer)},
+      {"Port", std::to_string(s.port)},
+      {"IP", s.ip},
+      {"BaudRate", std::to_string(s.baud_rate)},
+      {"BitLength", std::to_string(s.bit_length)},
+      {"Parity", std::to_string(s.parity)},
+      {"StopBit", std::to_string(s.stop_bit)},
+      {"HandShake", std::to_string(s.handshake)},
       {"FirmWare", s.firmware},
   };
   bool ok = true;

@@ -12,9 +12,9 @@ inline constexpr const char* kCaption = "Firmware Setup 2.15";
 inline constexpr const char* kSettingsFileName = "flashwise.ini";
 inline constexpr const char* kSettingsSection = "LOGO";
 
-const std::vector<std::string>& PrinterList();    // "Thermal"
-const std::vector<std::string>& PortList();       // "LPT1", "LPT2", "USB", "TCP/IP", "COM1".."COM12"
-const std::vector<std::string>& BaudRateList();   // "2400 bps" .. "38400 bps"
+const std::vector<std::string>& PrinterList();   // "Thermal"
+const std::vector<std::string>& PortList();      // "LPT1", "LPT2", "USB", "TCP/IP", "COM1".."COM12"
+const std::vector<std::string>& BaudRateList();  // "2400 bps" .. "38400 bps"
 const std::vector<std::string>& BitLengthList();  // "8 bit"
 const std::vector<std::string>& ParityList();     // "NONE", "EVEN", "ODD"
 const std::vector<std::string>& StopBitList();    // "1 bit"

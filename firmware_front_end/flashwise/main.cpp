@@ -20,11 +20,13 @@ int main(int argc, char** argv) {
 
   std::string error;
   platform::automation::DispatchPtr control = flashwise::CreateUploadControl(error);
-  if (!control) std::fprintf(stderr, "Flashwise: upload control not available: %s\n", error.c_str());
+  if (!control)
+    std::fprintf(stderr, "Flashwise: upload control not available: %s\n", error.c_str());
 
   int status = 0;
   {
-    flashwise::FlashwiseForm form(ui_qt::ProgramDir() + "/" + flashwise::kSettingsFileName, control);
+    flashwise::FlashwiseForm form(ui_qt::ProgramDir() + "/" + flashwise::kSettingsFileName,
+                                  control);
     form.show();
     status = app.exec();
   }

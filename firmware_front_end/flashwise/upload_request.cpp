@@ -23,7 +23,8 @@ class ProgressSink : public automation::AutomationObject<ProgressSink> {
   static const automation::DispatchTable<ProgressSink>& AutomationTable() {
     static const automation::DispatchTable<ProgressSink> table =
         automation::DispatchTable<ProgressSink>().Method(
-            "Progress", [](ProgressSink& self, int32_t sent, int32_t total) { self.fn_(sent, total); });
+            "Progress",
+            [](ProgressSink& self, int32_t sent, int32_t total) { self.fn_(sent, total); });
     return table;
   }
 
@@ -42,7 +43,8 @@ automation::DispatchPtr LoadBesideProgram(std::string& error) {
   auto get_class_object = reinterpret_cast<automation::GetClassObjectFn>(
       dlsym(library, automation::kGetClassObjectExport));
   automation::ClassFactory* factory = nullptr;
-  if (!get_class_object || get_class_object(kControlClsid, &factory) != automation::kOk || !factory) {
+  if (!get_class_object || get_class_object(kControlClsid, &factory) != automation::kOk ||
+      !factory) {
     error += "; " + path + " does not serve the control";
     return {};
   }
@@ -68,13 +70,15 @@ int32_t CallUploadControl(automation::Dispatch* control, const UploadRequest& re
   automation::DispatchPtr sink;
   if (progress) sink = automation::DispatchPtr::Adopt(new ProgressSink(std::move(progress)));
   automation::Variant sink_arg(sink.get());
-  control->Invoke(kSetProgressSinkId, automation::InvokeKind::Method, std::span(&sink_arg, 1), nullptr);
+  control->Invoke(kSetProgressSinkId, automation::InvokeKind::Method, std::span(&sink_arg, 1),
+                  nullptr);
 
   std::string file = request.file;
   automation::Variant result;
   automation::HResult hr;
   if (request.port.rfind("TCP", 0) == 0) {
-    automation::Variant args[] = {automation::Variant(request.ip), automation::Variant(std::string("9100")),
+    automation::Variant args[] = {automation::Variant(request.ip),
+                                  automation::Variant(std::string("9100")),
                                   automation::Variant::StringRef(&file)};
     hr = control->Invoke(kUploadNetId, automation::InvokeKind::Method, args, &result);
   } else {
@@ -82,14 +86,15 @@ int32_t CallUploadControl(automation::Dispatch* control, const UploadRequest& re
     int32_t baud = request.baud_code, bits = request.bit_length, parity = request.parity;
     int32_t stop = request.stop_bit, handshake = request.handshake;
     automation::Variant args[] = {
-        automation::Variant::StringRef(&port),  automation::Variant::IntRef(&baud),
-        automation::Variant::IntRef(&bits),     automation::Variant::IntRef(&parity),
-        automation::Variant::IntRef(&stop),     automation::Variant::IntRef(&handshake),
+        automation::Variant::StringRef(&port), automation::Variant::IntRef(&baud),
+        automation::Variant::IntRef(&bits),    automation::Variant::IntRef(&parity),
+        automation::Variant::IntRef(&stop),    automation::Variant::IntRef(&handshake),
         automation::Variant::StringRef(&file)};
     hr = control->Invoke(kUploadPortId, automation::InvokeKind::Method, args, &result);
   }
   automation::Variant no_sink;
-  control->Invoke(kSetProgressSinkId, automation::InvokeKind::Method, std::span(&no_sink, 1), nullptr);
+  control->Invoke(kSetProgressSinkId, automation::InvokeKind::Method, std::span(&no_sink, 1),
+                  nullptr);
   bool ok = false;
   const int32_t value = result.ToInt32(&ok);
   return automation::Succeeded(hr) && ok ? value : kCannotCall;
@@ -102,7 +107,8 @@ std::optional<ResultMessage> MessageForResult(int32_t result) {
         "firmware becomes available after the reset of a device.",
         false};
   }
-  if (result >= -4 && result <= -1) return ResultMessage{"Communication error. Can not be transmitted.", true};
+  if (result >= -4 && result <= -1)
+    return ResultMessage{"Communication error. Can not be transmitted.", true};
   return std::nullopt;
 }
 

@@ -138,7 +138,8 @@ TEST_F(FlashwiseWindowTest, UploadToTheVirtualPrinterAndOverABrokenLink) {
   {
     namespace reg = platform::registry;
     reg::Key map;
-    ASSERT_EQ(reg::Key::Create(reg::Root::LocalMachine, "SOFTWARE\\OLEforRetail\\PortMap", map), reg::kSuccess);
+    ASSERT_EQ(reg::Key::Create(reg::Root::LocalMachine, "SOFTWARE\\OLEforRetail\\PortMap", map),
+              reg::kSuccess);
     ASSERT_EQ(map.SetString("COM5", pty.LinkPath()), reg::kSuccess);
   }
   WriteIni("Port=8\nBaudRate=2\nFirmWare=" + firmware_ + "\n");
@@ -160,7 +161,8 @@ TEST_F(FlashwiseWindowTest, UploadToTheVirtualPrinterAndOverABrokenLink) {
   scripted_->Press(ui::kIdYes);
   form->Upload();
   EXPECT_TRUE(progress_seen);
-  EXPECT_EQ(printer.FirmwareSummary().rfind("firmware: 3000 bytes", 0), 0u) << printer.FirmwareSummary();
+  EXPECT_EQ(printer.FirmwareSummary().rfind("firmware: 3000 bytes", 0), 0u)
+      << printer.FirmwareSummary();
 
   std::string reply;
   pty.Command("disconnect", reply);
@@ -169,7 +171,8 @@ TEST_F(FlashwiseWindowTest, UploadToTheVirtualPrinterAndOverABrokenLink) {
 
   const auto boxes = Boxes();
   ASSERT_EQ(boxes.size(), 5u);
-  EXPECT_EQ(boxes[0].text, "Firmware file is written in the flash memory of the device. Continue it?");
+  EXPECT_EQ(boxes[0].text,
+            "Firmware file is written in the flash memory of the device. Continue it?");
   EXPECT_EQ(boxes[0].flags & ui::kButtonMask, ui::kYesNo);
   EXPECT_EQ(boxes[2].text,
             "Upload finished, and Writing of firmware file completed.\r\n"
@@ -183,8 +186,8 @@ TEST_F(FlashwiseWindowTest, UploadToTheVirtualPrinterAndOverABrokenLink) {
   form->close();
   std::ifstream in(ini_);
   const std::string saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  for (const char* line : {"Printer=0", "Port=8", "BaudRate=2", "BitLength=0", "Parity=0", "StopBit=0",
-                           "HandShake=0", "IP=192.168.0.9"})
+  for (const char* line : {"Printer=0", "Port=8", "BaudRate=2", "BitLength=0", "Parity=0",
+                           "StopBit=0", "HandShake=0", "IP=192.168.0.9"})
     EXPECT_NE(saved.find(line), std::string::npos) << line << " in\n" << saved;
   EXPECT_NE(saved.find("FirmWare=" + firmware_), std::string::npos) << saved;
   pty.Stop();
@@ -215,8 +218,9 @@ TEST_F(FlashwiseWindowTest, MessageBoxesOnScreen) {
   form->Upload();  // asks, and is answered No
   for (int result : {0, -3}) {
     const auto message = MessageForResult(result);
-    ui::Current().MessageBox(message->text, "Firmware Setup 2.15",
-                             ui::kOk | (message->warning ? ui::kIconWarning : ui::kIconInformation));
+    ui::Current().MessageBox(
+        message->text, "Firmware Setup 2.15",
+        ui::kOk | (message->warning ? ui::kIconWarning : ui::kIconInformation));
   }
   form->txtFileName->clear();
   form->Upload();  // no file chosen

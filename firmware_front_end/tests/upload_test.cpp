@@ -47,8 +47,8 @@ class FlashwiseUploadTest : public ::testing::Test {
     std::vector<uint8_t> image(size);
     std::mt19937 random(7);
     for (uint8_t& b : image) b = static_cast<uint8_t>(random());
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
-                                                static_cast<std::streamsize>(size));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(size));
     return Crc32(image);
   }
 
@@ -70,12 +70,14 @@ class FlashwiseUploadTest : public ::testing::Test {
 TEST_F(FlashwiseUploadTest, SerialUploadIsVerifiedAndWrittenWithProgress) {
   const uint32_t crc = WriteImage(firmware_, 5000);
   std::vector<std::pair<int32_t, int32_t>> progress;
-  const int32_t result = CallUploadControl(control_.get(), SerialRequest("COM5"),
-                                           [&](int32_t sent, int32_t total) { progress.emplace_back(sent, total); });
+  const int32_t result =
+      CallUploadControl(control_.get(), SerialRequest("COM5"),
+                        [&](int32_t sent, int32_t total) { progress.emplace_back(sent, total); });
   EXPECT_EQ(result, 0);
   char crc_text[9];
   std::snprintf(crc_text, sizeof crc_text, "%08X", crc);
-  EXPECT_EQ(printer_.FirmwareSummary(), "firmware: 5000 bytes crc32 " + std::string(crc_text) + ", uploads 1");
+  EXPECT_EQ(printer_.FirmwareSummary(),
+            "firmware: 5000 bytes crc32 " + std::string(crc_text) + ", uploads 1");
   // 1024-byte frames: 1024, 2048, 3072, 4096, 5000.
   ASSERT_EQ(progress.size(), 5u);
   EXPECT_EQ(progress.front(), std::make_pair(1024, 5000));
@@ -124,12 +126,13 @@ TEST_F(FlashwiseUploadTest, BrokenLinksAreCommunicationErrors) {
   printer_.Command("answers on", reply);
 
   bool pulled = false;
-  const int32_t result = CallUploadControl(control_.get(), SerialRequest("COM5"), [&](int32_t, int32_t) {
-    if (pulled) return;
-    pulled = true;
-    std::string r;
-    pty_.Command("disconnect", r);
-  });
+  const int32_t result =
+      CallUploadControl(control_.get(), SerialRequest("COM5"), [&](int32_t, int32_t) {
+        if (pulled) return;
+        pulled = true;
+        std::string r;
+        pty_.Command("disconnect", r);
+      });
   EXPECT_TRUE(pulled);
   EXPECT_EQ(result, -3);
   EXPECT_EQ(printer_.FirmwareSummary(), "firmware: none");
@@ -143,7 +146,9 @@ TEST_F(FlashwiseUploadTest, BrokenLinksAreCommunicationErrors) {
 TEST(FlashwiseFirmwareReceiving, DamagedFramesAndAbandonedUploads) {
   vdev::VirtualPrinter printer;
   std::vector<uint8_t> answers;
-  printer.SetAnswerSink([&](std::span<const uint8_t> bytes) { answers.insert(answers.end(), bytes.begin(), bytes.end()); });
+  printer.SetAnswerSink([&](std::span<const uint8_t> bytes) {
+    answers.insert(answers.end(), bytes.begin(), bytes.end());
+  });
   auto send = [&](const std::vector<uint8_t>& bytes) {
     answers.clear();
     printer.Receive(bytes);
@@ -159,11 +164,12 @@ TEST(FlashwiseFirmwareReceiving, DamagedFramesAndAbandonedUploads) {
   EXPECT_EQ(send(Frame(kData, 1, image)), (Bytes{kAck, 1, 0, 0}));
   EXPECT_EQ(send(Frame(kData, 3, image)), (Bytes{kNak, 3, 0, kBadSeq}));
   EXPECT_EQ(send(Frame(kEnd, 2, {})), (Bytes{kAck, 2, 0, kWritten}));
-  EXPECT_EQ(printer.FirmwareSummary(), "firmware: 9 bytes crc32 " + [&] {
-    char t[9];
-    std::snprintf(t, sizeof t, "%08X", Crc32(image));
-    return std::string(t);
-  }() + ", uploads 1");
+  EXPECT_EQ(
+      printer.FirmwareSummary(), "firmware: 9 bytes crc32 " + [&] {
+        char t[9];
+        std::snprintf(t, sizeof t, "%08X", Crc32(image));
+        return std::string(t);
+      }() + ", uploads 1");
 
   // An image whose checksum does not match is not written.
   send(EnterCommand());

@@ -17,7 +17,8 @@ const DispatchTable<CFlashwise>& CFlashwise::AutomationTable() {
 }
 
 int32_t CFlashwise::Upload(std::string* port, int32_t* baud_code, int32_t* bit_length,
-                           int32_t* parity, int32_t* stop_bit, int32_t* handshake, std::string* file) {
+                           int32_t* parity, int32_t* stop_bit, int32_t* handshake,
+                           std::string* file) {
   SerialSettings settings;
   settings.baud_code = *baud_code;
   settings.bit_length_index = *bit_length;
@@ -29,7 +30,8 @@ int32_t CFlashwise::Upload(std::string* port, int32_t* baud_code, int32_t* bit_l
   return Run(link.get(), *file, error);
 }
 
-int32_t CFlashwise::UploadNet(const std::string& address, const std::string& port, std::string* file) {
+int32_t CFlashwise::UploadNet(const std::string& address, const std::string& port,
+                              std::string* file) {
   std::string error;
   std::unique_ptr<UploadLink> link = UploadLink::Connect(address, port, timeouts.answer_ms, error);
   return Run(link.get(), *file, error);

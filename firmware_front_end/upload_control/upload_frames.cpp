@@ -28,7 +28,9 @@ uint32_t Crc32(std::span<const uint8_t> bytes, uint32_t crc) {
   return ~crc;
 }
 
-std::vector<uint8_t> EnterCommand() { return {0x1D, 0x28, 0x55, 0x05, 0x00, 'F', 'W', 'U', 'P', 0x01}; }
+std::vector<uint8_t> EnterCommand() {
+  return {0x1D, 0x28, 0x55, 0x05, 0x00, 'F', 'W', 'U', 'P', 0x01};
+}
 
 std::vector<uint8_t> Frame(uint8_t type, uint16_t seq, std::span<const uint8_t> payload) {
   std::vector<uint8_t> frame{kStx, type};

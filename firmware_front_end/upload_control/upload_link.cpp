@@ -24,7 +24,8 @@ namespace {
 std::string ErrnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
 
 bool SpeedOf(int baud_code, speed_t& speed) {
-  static constexpr speed_t kSpeeds[] = {B1200, B2400, B4800, B9600, B19200, B38400, B57600, B115200};
+  static constexpr speed_t kSpeeds[] = {B1200,  B2400,  B4800,  B9600,
+                                        B19200, B38400, B57600, B115200};
   if (baud_code < 3 || baud_code > 10) return false;
   speed = kSpeeds[baud_code - 3];
   return true;
@@ -93,7 +94,8 @@ UploadLink::~UploadLink() {
   if (fd_ >= 0) close(fd_);
 }
 
-std::unique_ptr<UploadLink> UploadLink::OpenPort(const std::string& port, const SerialSettings& settings,
+std::unique_ptr<UploadLink> UploadLink::OpenPort(const std::string& port,
+                                                 const SerialSettings& settings,
                                                  std::string& error) {
   std::string path;
   bool serial = false;
@@ -172,7 +174,8 @@ bool UploadLink::Write(std::span<const uint8_t> bytes, int timeout_ms) {
   size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-    const ssize_t written = n < 0 && errno == ENOTSOCK ? ::write(fd_, bytes.data() + done, bytes.size() - done) : n;
+    const ssize_t written =
+        n < 0 && errno == ENOTSOCK ? ::write(fd_, bytes.data() + done, bytes.size() - done) : n;
     if (written > 0) {
       done += static_cast<size_t>(written);
       continue;

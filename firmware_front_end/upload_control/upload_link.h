@@ -11,7 +11,7 @@
 namespace flashwise {
 
 struct SerialSettings {
-  int baud_code = 6;        // 3 = 1200 ... 10 = 115200
+  int baud_code = 6;         // 3 = 1200 ... 10 = 115200
   int bit_length_index = 0;  // 0: 8 bits
   int parity_index = 0;      // 0 none, 1 even, 2 odd
   int stop_bit_index = 0;    // 0: 1 stop bit
@@ -28,8 +28,8 @@ class UploadLink {
   // and "LPT2" (/dev/lp0, /dev/lp1), "USB" (the first /dev/usb/lp*), or a device path.
   // Null with a message in `error` when the port cannot be opened or a setting is not
   // one the lists offer.
-  static std::unique_ptr<UploadLink> OpenPort(const std::string& port, const SerialSettings& settings,
-                                              std::string& error);
+  static std::unique_ptr<UploadLink> OpenPort(const std::string& port,
+                                              const SerialSettings& settings, std::string& error);
   // An IPv4 address in dotted form and a port number, connected within `timeout_ms`.
   static std::unique_ptr<UploadLink> Connect(const std::string& address, const std::string& port,
                                              int timeout_ms, std::string& error);

@@ -32,7 +32,8 @@ int32_t Exchange(UploadLink& link, const std::vector<uint8_t>& frame, uint16_t s
     code = answer.code;
     if (answer.ack) return kUploadDone;
     if (answer.code != kBadCrc) {
-      error = "frame " + std::to_string(seq) + " refused (" + std::string(1, static_cast<char>(code)) + ")";
+      error = "frame " + std::to_string(seq) + " refused (" +
+              std::string(1, static_cast<char>(code)) + ")";
       return kRefused;
     }
   }
@@ -77,7 +78,8 @@ int32_t SendImage(UploadLink& link, const std::vector<uint8_t>& image, const Pro
     error = link.LastError();
     return kNoAnswer;
   }
-  if (!ParseAnswer(ready, answer) || !answer.ack || answer.seq != kEnterSeq || answer.code != kReady) {
+  if (!ParseAnswer(ready, answer) || !answer.ack || answer.seq != kEnterSeq ||
+      answer.code != kReady) {
     error = "the printer did not enter upload mode";
     return kRefused;
   }

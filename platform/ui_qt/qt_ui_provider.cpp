@@ -1,7 +1,5 @@
 #include "ui_qt/qt_ui_provider.h"
 
-#include <algorithm>
-
 #include <QApplication>
 #include <QDialog>
 #include <QHBoxLayout>
@@ -10,6 +8,7 @@
 #include <QPushButton>
 #include <QThread>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "platform/event.h"
 
@@ -43,7 +42,8 @@ std::vector<std::pair<QMessageBox::StandardButton, int>> ButtonsOf(unsigned flag
               {QMessageBox::Retry, kIdRetry},
               {QMessageBox::Ignore, kIdIgnore}};
     case kYesNoCancel:
-      return {{QMessageBox::Yes, kIdYes}, {QMessageBox::No, kIdNo}, {QMessageBox::Cancel, kIdCancel}};
+      return {
+          {QMessageBox::Yes, kIdYes}, {QMessageBox::No, kIdNo}, {QMessageBox::Cancel, kIdCancel}};
     case kYesNo:
       return {{QMessageBox::Yes, kIdYes}, {QMessageBox::No, kIdNo}};
     case kRetryCancel:
@@ -61,8 +61,8 @@ QString TextOf(const std::string& text) {
 }
 
 int ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags) {
-  QMessageBox box(IconOf(flags), QString::fromStdString(caption), TextOf(text), QMessageBox::NoButton,
-                  QApplication::activeWindow());
+  QMessageBox box(IconOf(flags), QString::fromStdString(caption), TextOf(text),
+                  QMessageBox::NoButton, QApplication::activeWindow());
   // Qt wraps a message at a narrow width; a line that fits on the screen stays one line.
   if (auto* label = box.findChild<QLabel*>("qt_msgbox_label")) {
     int widest = 0;

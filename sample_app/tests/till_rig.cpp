@@ -26,6 +26,19 @@ TillRig::~TillRig() {
   device_->printer.SetPrintSink(nullptr);
 }
 
+void TillRig::AddDrawer() {
+  const std::string path = "HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\CashDrawer";
+  service_core::testing::PrinterRig::Import(
+      "[" + path + "]\n\"Unit1\"=\"TillDrawer\"\n\n[" + path + "\\TillDrawer]\n" +
+      "@=\"Standard.CashDrawer.SO\"\n\"Baudrate\"=dword:00000006\n\"BitLength\"=dword:00000008\n"
+      "\"HandShake\"=dword:00000000\n\"Parity\"=dword:00000000\n\"Stop\"=dword:00000001\n"
+      "\"XonXoff\"=dword:00000000\n\"Port\"=\"" +
+      device_->attachment.LinkPath() +
+      "\"\n"
+      "\"ConnectorPinNo\"=dword:00000002\n\"OpenLevel\"=dword:00000001\n\"DeviceName\"="
+      "\"StandardS\"\n");
+}
+
 StepSettings TillRig::Settings() const {
   StepSettings settings;
   settings.logo_path = SAMPLE_APP_DIR "/Logo.bmp";

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "printer_fixture.h"
 #include "platform/ui_scripted.h"
+#include "printer_fixture.h"
 #include "till_step.h"
 #include "virtual_devices/receipt_renderer.h"
 
@@ -28,6 +28,9 @@ class TillRig {
   // `model` is the DeviceName of the printer entry; an empty one leaves "Unit1" undefined.
   explicit TillRig(const std::string& model = "Thermal42");
   ~TillRig();
+
+  // A cash drawer on the printer's kick connector, also under "Unit1".
+  void AddDrawer();
 
   StepSettings Settings() const;
   service_core::testing::VirtualPrinterOnPty& device() { return *device_; }

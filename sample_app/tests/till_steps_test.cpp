@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <thread>
 
 #include "headless_run.h"
+#include "platform/event.h"
 #include "till_rig.h"
 
 namespace demotill::testing {
@@ -50,13 +52,18 @@ TEST(DemoTillSteps, NarrowLayoutWithoutKnifeEndsWithFiveLineFeeds) {
   step.Load();
   step.Press();
   // The last print call, behind its attribute reset and line spacing, is the closing.
-  const std::string closing = "\x1b" "3\x19\r\n\r\n\r\n\r\n\r\n";
+  const std::string closing =
+      "\x1b"
+      "3\x19\r\n\r\n\r\n\r\n\r\n";
   ASSERT_TRUE(PumpUntil([&] {
     const std::string got = till.Received();
-    return got.size() >= closing.size() && got.compare(got.size() - closing.size(), closing.size(), closing) == 0;
+    return got.size() >= closing.size() &&
+           got.compare(got.size() - closing.size(), closing.size(), closing) == 0;
   })) << till.Received();
   EXPECT_TRUE(Contains(till.Received(), "Chicken                    $10.00\r\n"));
-  EXPECT_FALSE(Contains(till.Received(), "\x1d" "V"));  // no cut command
+  EXPECT_FALSE(Contains(till.Received(),
+                        "\x1d"
+                        "V"));  // no cut command
   EXPECT_TRUE(till.Messages().empty());
 }
 
@@ -107,7 +114,8 @@ TEST(DemoTillSteps, FiftySixColumnsPrintOnlyTheClosing) {
   EXPECT_FALSE(Contains(paper, "[image")) << paper;
   EXPECT_FALSE(Contains(paper, "[barcode")) << paper;
   // Only the async step reports its output.
-  for (const std::string& text : till.Messages()) EXPECT_EQ(text.rfind("Complete printing ", 0), 0u) << text;
+  for (const std::string& text : till.Messages())
+    EXPECT_EQ(text.rfind("Complete printing ", 0), 0u) << text;
 }
 
 TEST(DemoTillSteps, AsynchronousPrintReportsCompletionInAMessageBox) {
@@ -143,15 +151,51 @@ TEST(DemoTillSteps, AsynchronousPrintShowsErrorsAndFollowsTheCover) {
   ASSERT_TRUE(PumpUntil([&] { return !step.ButtonEnabled(); })) << "no cover-open status update";
   step.Press();
   ASSERT_TRUE(till.WaitForMessages(1));
-  EXPECT_EQ(till.Messages()[0], "Printer Error.\r\n\r\nResultCode = 114\r\nResultCodeExtended = 201");
+  EXPECT_EQ(till.Messages()[0],
+            "Printer Error.\r\n\r\nResultCode = 114\r\nResultCodeExtended = 201");
   till.device().Set("cover close");
-  ASSERT_TRUE(PumpUntil([&] {
-    for (const std::string& text : till.Messages())
-      if (text.rfind("Complete printing ", 0) == 0) return true;
-    return false;
-  }, 15000));
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        for (const std::string& text : till.Messages())
+          if (text.rfind("Complete printing ", 0) == 0) return true;
+        return false;
+      },
+      15000));
   EXPECT_TRUE(step.ButtonEnabled());
   EXPECT_TRUE(WaitForReceipts(till, 1));
+}
+
+// The drawer step waits while the drawer stands open: beeping once it has been open 5 s,
+// until a person closes it; the button is off and the hourglass shows meanwhile.
+TEST(DemoTillSteps, DrawerStepWaitsForTheDrawerToClose) {
+  TillRig till("Thermal42");
+  till.AddDrawer();
+  RecordingHost host;
+  TillStep step(5, host, till.Settings());
+  step.Load();
+  ASSERT_TRUE(step.ButtonEnabled()) << (till.Messages().empty() ? "" : till.Messages()[0]);
+  std::thread person([&] {
+    platform::SleepMs(9000);  // beeping starts 5 s into the wait, after the kick settles
+    till.device().Set("drawer close");
+  });
+  const uint64_t start = platform::TickCountMs();
+  step.Press();
+  const uint64_t waited = platform::TickCountMs() - start;
+  person.join();
+  EXPECT_GE(waited, 8500u);
+  EXPECT_FALSE(till.device().printer.Status().drawer_open);
+  EXPECT_EQ(host.busy_states, (std::vector<bool>{true, false}));
+  EXPECT_EQ(host.button_states, (std::vector<bool>{false, true}));
+  EXPECT_TRUE(step.ButtonEnabled());
+  bool beeped = false;
+  for (const auto& call : till.ui().Calls()) {
+    if (call.kind != platform::ui::ScriptedProvider::Call::kBeep) continue;
+    beeped = true;
+    EXPECT_EQ(call.flags, 1000u);  // frequency
+    EXPECT_EQ(call.duration_ms, 100u);
+  }
+  EXPECT_TRUE(beeped);
+  EXPECT_TRUE(till.Messages().empty());
 }
 
 TEST(DemoTillSteps, MissingDeviceOrRefusedClaimDisablesTheButton) {
@@ -192,7 +236,8 @@ TEST(DemoTillSteps, HeadlessRunPrintsCallsEventsAndMessages) {
   const std::string printed(text, size);
   std::free(text);
   EXPECT_EQ(status, 0) << printed;
-  EXPECT_TRUE(Contains(printed, "== frmStep1 \"Step1. Transaction Print\" on \"Unit1\"\n")) << printed;
+  EXPECT_TRUE(Contains(printed, "== frmStep1 \"Step1. Transaction Print\" on \"Unit1\"\n"))
+      << printed;
   EXPECT_TRUE(Contains(printed, "Open \"Unit1\" -> 0\nClaimDevice 1000 -> 0\n")) << printed;
   EXPECT_TRUE(Contains(printed, "press \"Asynchronous Print\"\n")) << printed;
   EXPECT_TRUE(Contains(printed, "event OutputComplete ")) << printed;

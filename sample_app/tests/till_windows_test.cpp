@@ -28,8 +28,9 @@ TEST(DemoTillWindows, MainWindowOpensAStepWindowThatPrints) {
   main.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
   EXPECT_EQ(main.windowTitle(), "OPOS DemoTill");
-  const char* captions[] = {"Step1. Transaction Print", "Step2. Print Bitmap", "Step3. Print Barcode",
-                            "Step4. Asynchronous Print", "Step5. Open Cashdrawer"};
+  const char* captions[] = {"Step1. Transaction Print", "Step2. Print Bitmap",
+                            "Step3. Print Barcode", "Step4. Asynchronous Print",
+                            "Step5. Open Cashdrawer"};
   for (int step = 1; step <= kStepCount; ++step) {
     EXPECT_EQ(main.Button(step)->text(), captions[step - 1]);
     EXPECT_EQ(main.Button(step)->objectName(), "Command" + QString::number(step));
@@ -50,26 +51,39 @@ TEST(DemoTillWindows, MainWindowOpensAStepWindowThatPrints) {
   };
   QTest::mouseClick(main.Button(1), Qt::LeftButton);
   EXPECT_TRUE(ran);
-  ASSERT_TRUE(service_core::testing::PumpUntil([&] { return till.renderer().ReceiptCount() == 1; }));
-  EXPECT_NE(till.renderer().Transcript().find("Thank you for coming to our shop!"), std::string::npos);
+  ASSERT_TRUE(
+      service_core::testing::PumpUntil([&] { return till.renderer().ReceiptCount() == 1; }));
+  EXPECT_NE(till.renderer().Transcript().find("Thank you for coming to our shop!"),
+            std::string::npos);
 }
 
-// Every step window as it looks after loading; the drawer step has no drawer under
-// "Unit1" here, so it shows its failure and a disabled button.
+// Every step window as it looks after loading, and the drawer step once more without a
+// drawer under "Unit1": its failure and a disabled button.
 TEST(DemoTillWindows, StepWindowsAfterLoading) {
-  TillRig till("Thermal42");
-  for (int step = 1; step <= kStepCount; ++step) {
-    StepWindow window(step, till.Settings());
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    const StepInfo& info = InfoOf(step);
-    EXPECT_EQ(window.objectName(), info.window_name);
-    EXPECT_EQ(window.windowTitle(), info.caption);
-    EXPECT_EQ(window.Button()->text(), info.button);
-    EXPECT_EQ(window.Button()->isEnabled(), step != 5) << step;
-    EXPECT_TRUE(Screenshot(window, QString("demotill-") + info.window_name));
+  {
+    TillRig till("Thermal42");
+    till.AddDrawer();
+    for (int step = 1; step <= kStepCount; ++step) {
+      StepWindow window(step, till.Settings());
+      window.show();
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+      const StepInfo& info = InfoOf(step);
+      EXPECT_EQ(window.objectName(), info.window_name);
+      EXPECT_EQ(window.windowTitle(), info.caption);
+      EXPECT_EQ(window.Button()->text(), info.button);
+      EXPECT_TRUE(window.Button()->isEnabled()) << step;
+      EXPECT_TRUE(Screenshot(window, QString("demotill-") + info.window_name));
+    }
+    EXPECT_TRUE(till.Messages().empty());
   }
-  EXPECT_EQ(till.Messages(), std::vector<std::string>{"Fails to open the device."});
+
+  TillRig no_drawer("Thermal42");
+  StepWindow window(5, no_drawer.Settings());
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  EXPECT_FALSE(window.Button()->isEnabled());
+  EXPECT_EQ(no_drawer.Messages(), std::vector<std::string>{"Fails to open the device."});
+  EXPECT_TRUE(Screenshot(window, "demotill-frmStep5-no-drawer"));
 }
 
 // The asynchronous step with the window system's own message boxes: the completion box

@@ -17,7 +17,8 @@ uint32_t Le32(const uint8_t* p) {
 }
 
 std::vector<uint8_t> Reply(bool ack, uint16_t seq, uint8_t code) {
-  return {ack ? kAck : kNak, static_cast<uint8_t>(seq & 0xFF), static_cast<uint8_t>(seq >> 8), code};
+  return {ack ? kAck : kNak, static_cast<uint8_t>(seq & 0xFF), static_cast<uint8_t>(seq >> 8),
+          code};
 }
 
 std::string Hex32(uint32_t value) {
@@ -110,14 +111,16 @@ void FirmwareReceiver::HandleFrame(std::vector<uint8_t>& answer, std::string& no
       if (seq != 0) return refuse('S', "begin out of sequence");
       if (length != 8) return refuse('L', "begin of wrong length");
       const uint32_t size = Le32(payload);
-      if (size == 0 || size > kMaxImageBytes) return refuse('L', "image size " + std::to_string(size));
+      if (size == 0 || size > kMaxImageBytes)
+        return refuse('L', "image size " + std::to_string(size));
       begun_ = true;
       expected_size_ = size;
       expected_crc_ = Le32(payload + 4);
       image_.clear();
       image_.reserve(size);
       next_seq_ = 1;
-      note = "firmware upload begins: " + std::to_string(size) + " bytes crc32 " + Hex32(expected_crc_);
+      note = "firmware upload begins: " + std::to_string(size) + " bytes crc32 " +
+             Hex32(expected_crc_);
       answer = Reply(true, seq, 0);
       return;
     }
@@ -141,7 +144,8 @@ void FirmwareReceiver::HandleFrame(std::vector<uint8_t>& answer, std::string& no
       written_size_ = expected_size_;
       written_crc_ = got_crc;
       ++uploads_;
-      note = "firmware written: " + std::to_string(written_size_) + " bytes crc32 " + Hex32(got_crc);
+      note =
+          "firmware written: " + std::to_string(written_size_) + " bytes crc32 " + Hex32(got_crc);
       answer = Reply(true, seq, 'W');
       Leave();
       return;

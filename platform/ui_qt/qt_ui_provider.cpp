@@ -91,11 +91,11 @@ int ShowMessageBox(const std::string& text, const std::string& caption, unsigned
   return default_id;
 }
 
-void ShowHealthCheckDialog(const HealthCheckDialog& spec) {
+void ShowHealthCheckDialog(const HealthCheckDialog& request) {
   QDialog dialog(QApplication::activeWindow());
-  dialog.setWindowTitle(QString::fromStdString(spec.caption));
+  dialog.setWindowTitle(QString::fromStdString(request.caption));
   auto* layout = new QVBoxLayout(&dialog);
-  auto* label = new QLabel(TextOf(spec.text));
+  auto* label = new QLabel(TextOf(request.text));
   label->setWordWrap(true);
   layout->addWidget(label);
   auto* row = new QHBoxLayout;
@@ -106,7 +106,7 @@ void ShowHealthCheckDialog(const HealthCheckDialog& spec) {
   row->addWidget(close);
   layout->addLayout(row);
   QObject::connect(start, &QPushButton::clicked, &dialog, [&] {
-    if (spec.on_start) spec.on_start();
+    if (request.on_start) request.on_start();
   });
   QObject::connect(close, &QPushButton::clicked, &dialog, &QDialog::accept);
   dialog.exec();

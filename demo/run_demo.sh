@@ -148,4 +148,9 @@ display_pid=""
 echo "== what the display shows: out/demo/display.txt (image: out/demo/display.png)"
 cat "$out/display.txt"
 [ "$status" -eq 0 ] && status=$display_status
+# ---- DemoTill: the sample till's five steps without windows (demo/demotill_demo.sh) ----
+echo
+echo "==== DemoTill on the virtual printer and drawer"
+"$here/demotill_demo.sh" "$build" || status=$?
+
 exit "$status"

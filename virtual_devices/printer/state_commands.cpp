@@ -35,6 +35,10 @@ bool VirtualPrinter::Command(const std::string& line, std::string& reply) {
   }
   if (!words.empty() && words.back() == ' ') words.pop_back();
 
+  if (words == "firmware") {
+    reply = FirmwareSummary();
+    return true;
+  }
   using Action = void (*)(VirtualPrinter&);
   static const std::pair<const char*, Action> kCommands[] = {
       {"cover open", [](VirtualPrinter& p) { p.SetCoverOpen(true); }},

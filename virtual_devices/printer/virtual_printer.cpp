@@ -11,6 +11,7 @@
 
 #include "command_framer.h"
 #include "command_names.h"
+#include "firmware_receiver.h"
 #include "print_engine.h"
 #include "status_bytes.h"
 
@@ -112,10 +113,21 @@ struct VirtualPrinter::Impl {
     }
     std::vector<RawCommand> commands;
     for (uint8_t byte : bytes) {
+      if (firmware.Active() && FirmwareByte(byte)) continue;
       framer.Push(byte, commands);
       for (RawCommand& command : commands) Dispatch(std::move(command));
       commands.clear();
     }
+  }
+
+  // Upload mode takes the bytes until it ends (firmware_receiver.h).
+  bool FirmwareByte(uint8_t byte) {
+    std::vector<uint8_t> answer;
+    std::string note;
+    const bool taken = firmware.Push(byte, answer, note);
+    Note(note);
+    if (!answer.empty()) Answer(std::move(answer), "firmware upload answer");
+    return taken;
   }
 
   void Dispatch(RawCommand command) {
@@ -191,6 +203,9 @@ struct VirtualPrinter::Impl {
   }
 
   void ExtendedFunction(const RawCommand& c) {
+    if (printer::IsFirmwareEnterCommand(c.bytes)) {
+      return Answer(firmware.Enter(), "firmware upload mode: ready");
+    }
     // GS ( H pL pH fn m d1 d2 d3 d4: process identifier, answered once printed.
     if (c.At(2) == 'H' && c.Word(3) == 6 && c.At(5) == 48 && c.At(6) == 48) {
       Answer({0x37, 0x22, c.At(7), c.At(8), c.At(9), c.At(10), 0x00}, "process ID answer");
@@ -274,6 +289,7 @@ struct VirtualPrinter::Impl {
       pending.clear();
       pending_bytes = 0;
       framer.Reset();
+      firmware.Reset();
     } else {
       Log("# power on");
       power = true;
@@ -295,6 +311,7 @@ struct VirtualPrinter::Impl {
   uint8_t asb_mask = 0;
 
   printer::CommandFramer framer;
+  printer::FirmwareReceiver firmware;
   std::deque<RawCommand> pending;
   size_t pending_bytes = 0;
   uint64_t lost_bytes = 0;
@@ -455,6 +472,11 @@ PrinterStatus VirtualPrinter::Status() const {
   s.receipts = m.engine.receipts();
   s.lines = m.engine.lines();
   return s;
+}
+
+std::string VirtualPrinter::FirmwareSummary() const {
+  std::lock_guard lock(impl_->mu);
+  return impl_->firmware.Summary();
 }
 
 PrinterConfig VirtualPrinter::Config() const {

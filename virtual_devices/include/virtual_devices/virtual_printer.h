@@ -71,7 +71,7 @@ class VirtualPrinter : public DeviceModel {
   ModemLines Lines() const override;
   void SetLinesChanged(std::function<void(ModemLines)> callback) override;
   // "cover open|close", "paper out|in", "power off|on", "offline", "online",
-  // "drawer open|close", "pin3 high-open|low-open", "answers off|on", "status".
+  // "drawer open|close", "pin3 high-open|low-open", "answers off|on", "status", "firmware".
   bool Command(const std::string& line, std::string& reply) override;
 
   // State changes, thread-safe. Each change emits an automatic status back block when
@@ -88,6 +88,8 @@ class VirtualPrinter : public DeviceModel {
   void SetPrintSink(PrintSink* sink);
 
   PrinterStatus Status() const;
+  // The firmware image last uploaded: "firmware: none" or "firmware: N bytes crc32 X, uploads M".
+  std::string FirmwareSummary() const;
   PrinterConfig Config() const;
   PaperGeometry Geometry() const;
 

@@ -1,0 +1,35 @@
+// Flashwise: writes a firmware file into a printer's flash memory through the upload
+// control. Its settings are kept in flashwise.ini beside the program.
+#include <QApplication>
+#include <cstdio>
+
+#include "flashwise_form.h"
+#include "platform/registry.h"
+#include "platform/ui_provider.h"
+#include "ui_qt/program_dir.h"
+#include "ui_qt/qt_ui_provider.h"
+#include "upload_request.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  const QStringList args = app.arguments();
+  const int registry_at = static_cast<int>(args.indexOf("--registry"));
+  if (registry_at > 0 && registry_at + 1 < args.size())
+    platform::registry::UseDatabase(args[registry_at + 1].toStdString());
+  platform::ui::Install(ui_qt::MakeQtProvider());
+
+  std::string error;
+  platform::automation::DispatchPtr control = flashwise::CreateUploadControl(error);
+  if (!control)
+    std::fprintf(stderr, "Flashwise: upload control not available: %s\n", error.c_str());
+
+  int status = 0;
+  {
+    flashwise::FlashwiseForm form(ui_qt::ProgramDir() + "/" + flashwise::kSettingsFileName,
+                                  control);
+    form.show();
+    status = app.exec();
+  }
+  platform::ui::Install(nullptr);
+  return status;
+}

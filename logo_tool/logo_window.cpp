@@ -44,8 +44,9 @@ QScrollArea* Pane(QLabel* view) {
   view->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   area->setWidget(view);
   area->setWidgetResizable(false);
+  area->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   area->setBackgroundRole(QPalette::Dark);
-  area->setMinimumSize(420, 260);
+  area->setMinimumSize(640, 260);  // a 576-dot line with its margins, unscaled
   return area;
 }
 
@@ -74,8 +75,9 @@ void LogoWindow::BuildControls() {
   for (int dots : kLineWidths) line_box_->addItem(QString("%1 dots").arg(dots), dots);
   width_box_ = new QSpinBox;
   width_box_->setRange(0, kLineWidths[0]);
-  width_box_->setSpecialValueText("picture's own, at most the line");
+  width_box_->setSpecialValueText("the picture's, at most the line");
   width_box_->setSuffix(" dots");
+  width_box_->setMinimumWidth(260);
   method_box_ = new QComboBox;
   for (const char* label : kMethodLabels) method_box_->addItem(label);
   method_box_->setCurrentIndex(2);
@@ -143,7 +145,7 @@ void LogoWindow::BuildControls() {
   layout->addWidget(info_label_);
   layout->addLayout(action_row);
   layout->addWidget(message_label_);
-  resize(1180, 720);
+  resize(1340, 720);
 
   connect(open_button, &QPushButton::clicked, this, &LogoWindow::ChooseAndOpen);
   connect(save_button_, &QPushButton::clicked, this, &LogoWindow::ChooseAndSave);

@@ -70,11 +70,10 @@ TEST_F(ImprexStoreTest, TheLogoReachesThePrinterWholeAndPrintsByItsNumberAsPrevi
   EXPECT_NE(report.message.indexOf("Stored 1 logo (7600 bytes of NV memory) in \"Unit1\""), -1)
       << report.message.toStdString();
 
-  const Bytes sent = printer_.device->printer.Capture();
-  const Bytes store = ToBytes(BuildNvStoreCommand({logo}).bytes);
-  Bytes store_then_print = store;
+  Bytes store_then_print = ToBytes(BuildNvStoreCommand({logo}).bytes);
   store_then_print.insert(store_then_print.end(), kPrintLogo1Centred.begin(), kPrintLogo1Centred.end());
-  EXPECT_TRUE(Contains(sent, store_then_print));
+  EXPECT_TRUE(PumpUntil(
+      [&] { return Contains(printer_.device->printer.Capture(), store_then_print); }, 10000));
 
   // The check print, cut: on paper exactly as the window's preview draws it.
   ASSERT_TRUE(PumpUntil([&] { return printer_.renderer->ReceiptCount() == 1; }, 10000));
@@ -156,7 +155,8 @@ TEST_F(ImprexStoreTest, FromAPngOnTheCommandLineIntoThePrinterAndThroughPrintBit
   options.method = DitherMethod::kOrdered;
   const MonoLogo logo = ConvertPicture(ReadPictureFile(png).image, options).logo;
   EXPECT_EQ(logo.height, 85);
-  EXPECT_TRUE(Contains(printer_.device->printer.Capture(), ToBytes(BuildNvStoreCommand({logo}).bytes)));
+  const Bytes store = ToBytes(BuildNvStoreCommand({logo}).bytes);
+  EXPECT_TRUE(PumpUntil([&] { return Contains(printer_.device->printer.Capture(), store); }, 10000));
   ASSERT_TRUE(PumpUntil([&] { return printer_.renderer->ReceiptCount() == 1; }, 10000));
 
   ASSERT_EQ(run({"convert", png, bmp, "--width", "256", "--dither", "bayer"}, out), 0)

@@ -65,7 +65,8 @@ Header ReadHeader(const QByteArray& b, const QByteArray& format) {
       bits = int(Le(b, 28, 2));
       compression = Le(b, 30, 4);
     }
-    if (h.width > 0 && h.height > 0 && bits > 0 && (compression == 0 || compression == 3)) {
+    if (h.width > 0 && h.height > 0 && h.width <= kMaxPictureSide && h.height <= kMaxPictureSide &&
+        bits > 0 && bits <= 64 && (compression == 0 || compression == 3)) {
       const qint64 stride = (h.width * bits + 31) / 32 * 4;
       h.cut_short = qint64(Le(b, 10, 4)) + stride * h.height > b.size();
     }

@@ -228,9 +228,13 @@ void LogoWindow::Reconvert() {
   }
   QSize size;
   if (const QString error = LogoSize(picture_.size(), options, size); !error.isEmpty()) {
+    logo_ = MonoLogo();  // nothing to save or store until the settings fit again
+    save_button_->setEnabled(false);
+    store_button_->setEnabled(false);
     ShowMessage(error, true);
     return;
   }
+  if (message_is_trouble_) ShowMessage(QString(), false);
   if (size != grey_size_) {
     grey_ = GreyAtSize(picture_, size);
     grey_size_ = size;
@@ -267,12 +271,13 @@ void LogoWindow::Reconvert() {
 QString LogoWindow::Message() const { return message_label_->text(); }
 
 void LogoWindow::ShowMessage(const QString& text, bool trouble) {
+  message_is_trouble_ = trouble && !text.isEmpty();
   message_label_->setStyleSheet(trouble ? "color: #b00000;" : "");
   message_label_->setText(text);
 }
 
 QString LogoWindow::SaveBmp(const QString& path) {
-  if (picture_.isNull()) return "No picture is open.";
+  if (picture_.isNull() || logo_.dots.empty()) return "No logo to save.";
   const QString error = SaveMonoBmp(logo_, path);
   if (error.isEmpty()) {
     ShowMessage(QString("Saved %1 (%2 x %3 dots).").arg(path).arg(logo_.width).arg(logo_.height),
@@ -287,7 +292,7 @@ void LogoWindow::SetPrinterName(const QString& logical_name) { printer_edit_->se
 
 void LogoWindow::StoreInPrinter() {
   const QString name = printer_edit_->text().trimmed();
-  if (picture_.isNull() || store_thread_.joinable()) return;
+  if (picture_.isNull() || logo_.dots.empty() || store_thread_.joinable()) return;
   if (name.isEmpty()) {
     ShowMessage("Enter the printer's logical device name first.", true);
     return;

@@ -78,6 +78,7 @@ class LogoWindow : public QWidget {
   QPushButton* save_button_ = nullptr;
   QPushButton* store_button_ = nullptr;
   bool updating_ = false;
+  bool message_is_trouble_ = false;
 };
 
 }  // namespace imprex

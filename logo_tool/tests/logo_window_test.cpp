@@ -79,6 +79,18 @@ TEST(LogoWindow, ABadPictureIsReportedAndTheCurrentLogoKept) {
   EXPECT_TRUE(window.Logo() == before);
   Settle();
   EXPECT_TRUE(window.grab().save(QString("%1/imprex-bad-picture.png").arg(SCREENSHOT_DIR)));
+
+  // Settings that give no logo leave nothing to save until they fit again.
+  window.SetPicture(QImage(20, 1000, QImage::Format_RGB32), "pole.png");
+  ConvertOptions options;
+  options.width = 512;
+  window.SetOptions(options);
+  EXPECT_NE(window.Message().indexOf("would be 25600 dots tall"), -1) << window.Message().toStdString();
+  EXPECT_EQ(window.SaveBmp(dir.filePath("pole.bmp")), "No logo to save.");
+  options.width = 100;
+  window.SetOptions(options);
+  EXPECT_EQ(window.Message(), "");
+  EXPECT_EQ(window.SaveBmp(dir.filePath("pole.bmp")), "");
 }
 
 TEST(LogoWindow, SavesTheBmpAndStoresTheLogoInThePrinter) {

@@ -57,6 +57,7 @@ TEST(PictureReader, BadInputGetsAClearMessageAndNoDecoding) {
       {"png 20000 x 20000", ForgedPngHeader(20000, 20000), "too large: 20000 x 20000"},
       {"bmp 20000 x 20000", ForgedBmpHeader(20000, 20000), "too large: 20000 x 20000"},
       {"bmp 16000 x 16000", ForgedBmpHeader(16000, 16000), "too large"},
+      {"bmp 2^31 x 2^31", ForgedBmpHeader(2147483647, 2147483647), "too large"},  // no overflow
   };
   for (const Case& c : cases) {
     const Picture picture = ReadPictureData(c.bytes, c.what);

@@ -1,4 +1,5 @@
-// CheckHealth at its three levels, the test page, and DirectIO's NV bitmap command.
+// CheckHealth at its three levels, the test page, and DirectIO's two commands: printing an
+// NV bitmap and writing printer command bytes as they are.
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,10 @@ namespace service_core {
 namespace {
 constexpr int32_t kInternal = 1, kExternal = 2, kInteractive = 3;
 constexpr int32_t kPrintNvBitmap = 111;
+// pString holds printer command bytes (any values, zero bytes included) written unchanged,
+// at once; the logo tool stores NV images with it (FS q). pData returns the count written.
+constexpr int32_t kWriteRawBytes = 120;
+constexpr size_t kMaxRawBytes = size_t{1} << 20;
 constexpr int32_t kReceiptStation = 2;
 
 // The same page for every printer model; the build gives the lines after the first.
@@ -104,6 +109,19 @@ int32_t CPOSPrinter::DirectIO(int32_t command, int32_t* data, std::string* text)
   result_code_extended_ = 0;
   if (!claimed_) return Finish(opos::kNotClaimed);
   if (!device_enabled_) return Finish(opos::kDisabled);
+  if (command == kWriteRawBytes) {
+    if (!data || !text || text->size() > kMaxRawBytes) return Finish(opos::kIllegal);
+    const std::string_view bytes = *text;
+    int32_t result = opos::kSuccess;
+    // Written now, after queued output, in pieces the send routine takes.
+    for (size_t at = 0; at < bytes.size() && result == opos::kSuccess; at += kMaxSendBytes) {
+      result = WriteDownloadNow(bytes.substr(at, kMaxSendBytes));
+    }
+    // The bytes may have reset the printer or replaced its downloaded image.
+    if (!bytes.empty()) ForgetBitmapDownloads();
+    if (result == opos::kSuccess) *data = static_cast<int32_t>(bytes.size());
+    return Finish(result);
+  }
   if (command != kPrintNvBitmap) return Finish(opos::kSuccess);
   if (!data || !text) return Finish(opos::kIllegal);
   if (ThisBuild().nv_logo_by_alignment_number) return Finish(PrintNvLogoAligned(*data, *text));

@@ -29,6 +29,9 @@ class PrintEngine {
   // Drops the unprinted line and page data (a buffer-clear request).
   void ClearPrintBuffer();
 
+  // Image data bytes FS q may store in all; a definition needing more is ignored.
+  void SetNvCapacity(size_t bytes) { nv_capacity_ = bytes; }
+
   bool page_mode() const { return page_mode_; }
   uint64_t lines() const { return lines_; }
   uint64_t receipts() const { return receipts_; }
@@ -77,6 +80,7 @@ class PrintEngine {
 
   std::optional<Image> downloaded_;
   std::map<int, Image> nv_images_;
+  size_t nv_capacity_ = 256 * 1024;
 
   bool page_mode_ = false;
   PageBlock page_;

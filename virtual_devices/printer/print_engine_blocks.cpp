@@ -173,10 +173,12 @@ std::string PrintEngine::RasterImage(const RawCommand& c) {
 
 std::string PrintEngine::DefineNvImages(const RawCommand& c) {
   std::map<int, Image> images;
-  size_t pos = 3;
+  size_t pos = 3, total = 0;
   for (int i = 1; i <= c.At(2); ++i) {
     const int x = c.Word(pos), y = c.Word(pos + 2);
     if (x < 1 || x > 1023 || y < 1 || y > 288) return "NV image size out of range, ignored";
+    total += size_t(x) * y * 8;
+    if (total > nv_capacity_) return "NV images larger than the NV memory, ignored";
     Image image = ImageFromColumns(c.bytes.data() + pos + 4, x * 8, y);
     image.source = "FS p " + std::to_string(i);
     images[i] = std::move(image);

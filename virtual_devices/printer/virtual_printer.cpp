@@ -56,6 +56,7 @@ struct VirtualPrinter::Impl {
         pin3_when_open(config.pin3_when_open),
         engine(geometry, config.cr_is_line_end,
                [this](PrintOp op) { outbox.emplace_back(std::move(op)); }) {
+    engine.SetNvCapacity(config.nv_memory_bytes);
     if (!config.capture_path.empty())
       capture_file.open(config.capture_path, std::ios::binary | std::ios::trunc);
     if (!config.log_path.empty()) log_file.open(config.log_path, std::ios::trunc);

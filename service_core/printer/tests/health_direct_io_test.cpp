@@ -47,6 +47,31 @@ TEST_F(HealthDirectIOTest, DirectIOPrintsAnNvImageAndIgnoresOtherCommands) {
   EXPECT_EQ(DirectIO(111, 1, "PTR_BM_LEFT"), opos::kNotClaimed);
 }
 
+TEST_F(HealthDirectIOTest, DirectIOWritesRawBytesUnchangedAndWholeAlsoInAsyncMode) {
+  // Zero bytes and a bitmap reference must survive; 70 000 bytes take three pieces.
+  std::string raw("\x1C\x71\x01\x00\x00\x1B|1B\x00", 11);
+  raw += std::string(70000, '\x5A');
+  int32_t written = 0;
+  EXPECT_EQ(printer_->DirectIO(120, written, raw), 0);
+  EXPECT_EQ(written, 70011);
+  EXPECT_EQ(ReceivedWhenAtLeast(raw.size()), ToBytes(raw));
+
+  Mark();
+  SetAsync();
+  EXPECT_EQ(printer_->PrintNormal(2, "queued first\n"), 0);
+  EXPECT_EQ(DirectIO(120, 0, "\x1B@"), 0);
+  const Bytes got = ReceivedWhenAtLeast(2);
+  ASSERT_GE(got.size(), 2u);
+  EXPECT_EQ(Bytes(got.end() - 2, got.end()), ToBytes("\x1B@"));  // after the queued print
+
+  Mark();
+  EXPECT_EQ(DirectIO(120, 0, std::string((1 << 20) + 1, 'A')), opos::kIllegal);
+  printer_->SetDeviceEnabled(false);
+  EXPECT_EQ(DirectIO(120, 0, "A"), opos::kDisabled);
+  platform::PumpMessages(300);
+  EXPECT_TRUE(Received().empty());
+}
+
 TEST_F(HealthDirectIOTest, SynchronousPrintWithTheCoverOpenFailsAndSendsNothing) {
   device_->Set("cover open");
   ASSERT_TRUE(WaitForHealth(opos::kExtended));

@@ -32,6 +32,7 @@ struct PrinterConfig {
   Pin3Level pin3_when_open = Pin3Level::Low;
   size_t receive_buffer_bytes = 4096;  // ordinary data kept while offline
   bool cr_is_line_end = false;         // auto line feed on CR (off, like the device default)
+  size_t nv_memory_bytes = 256 * 1024;  // NV image memory: a larger FS q is ignored
   std::string capture_path;            // optional: raw copy of every byte received
   std::string log_path;                // optional: decoded log, one command a line
 };

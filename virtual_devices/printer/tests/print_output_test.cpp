@@ -201,6 +201,24 @@ TEST(PrintOutput, BadImagesAndBarcodesAreSkippedWholeAndFramingHolds) {
                                       "text a0 s30 cp0 [f0 1x1]end"}));
 }
 
+TEST(PrintOutput, NvImagesLargerThanTheMemoryAreIgnoredAndTheStoredOnesKept) {
+  PrinterConfig config;
+  config.nv_memory_bytes = 1024;
+  Harness h(config);
+  // Two images of 64 x 64 dots (512 bytes each) fill the memory exactly.
+  const Bytes two = Cat({B("\x1Cq\x02"), {0x08, 0x00, 0x08, 0x00}, Bytes(512, 0xFF),
+                         {0x08, 0x00, 0x08, 0x00}, Bytes(512, 0x00)});
+  h.Send(Cat({two, {0x1C, 'p', 0x02, 0x00}}));
+  // One byte column more does not fit: ignored, framing holds, image 2 is still 64 x 64.
+  h.Send(Cat({B("\x1Cq\x01"), {0x09, 0x00, 0x10, 0x00}, Bytes(9 * 16 * 8, 0xFF),
+              {0x1C, 'p', 0x02, 0x00, 0x1C, 'p', 0x01, 0x00}}));
+  EXPECT_EQ(h.sink.descriptions(),
+            (std::vector<std::string>{"image FS p 2 64x64 x1/1 a0 adv-1 dots0",
+                                      "image FS p 2 64x64 x1/1 a0 adv-1 dots0",
+                                      "image FS p 1 64x64 x1/1 a0 adv-1 dots4096"}));
+  EXPECT_NE(h.printer.DecodedLog().find("larger than the NV memory"), std::string::npos);
+}
+
 TEST(PrintOutput, HeldDataPrintsWhenOnlineAndOverflowIsCounted) {
   PrinterConfig config;
   config.receive_buffer_bytes = 64;

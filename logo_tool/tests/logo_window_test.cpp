@@ -1,0 +1,136 @@
+// The window, offscreen: a photo converted by each method (screenshots under
+// out/screenshots/), a bad picture, saving and storing from the window.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <algorithm>
+
+#include "logo_window.h"
+#include "nv_store_command.h"
+#include "print_data/bmp_reader.h"
+#include "printer_fixture.h"
+#include "test_pictures.h"
+
+namespace imprex::testing {
+namespace {
+
+class QtApplication : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    app_ = new QApplication(argc_, argv_);
+  }
+  void TearDown() override { delete app_; }
+
+ private:
+  int argc_ = 1;
+  char name_[8] = "Imprex";
+  char* argv_[2] = {name_, nullptr};
+  QApplication* app_ = nullptr;
+};
+[[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtApplication);
+
+void Settle() {
+  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+}
+
+TEST(LogoWindow, ShowsAPhotoConvertedByEachMethodBesideTheOriginal) {
+  QDir().mkpath(SCREENSHOT_DIR);
+  LogoWindow window;
+  window.show();
+  window.SetPicture(SyntheticPhoto(), "shop-photo.png");
+  for (DitherMethod method : {DitherMethod::kThreshold, DitherMethod::kOrdered,
+                              DitherMethod::kFloydSteinberg, DitherMethod::kAtkinson}) {
+    ConvertOptions options;
+    options.method = method;
+    options.brightness = method == DitherMethod::kThreshold ? 10 : 0;
+    window.SetOptions(options);
+    Settle();
+    const Conversion expected = ConvertPicture(SyntheticPhoto(), options);
+    EXPECT_TRUE(window.Logo() == expected.logo) << MethodName(method);
+    EXPECT_EQ(window.Options().method, method);
+    const QString path =
+        QString("%1/imprex-%2.png").arg(SCREENSHOT_DIR, QString::fromUtf8(MethodName(method).data(), qsizetype(MethodName(method).size())));
+    EXPECT_TRUE(window.grab().save(path)) << path.toStdString();
+  }
+  // A wide picture on a 576-dot line.
+  ConvertOptions wide;
+  wide.printer_width = 576;
+  window.SetPicture(SyntheticPhoto(1600, 500), "banner.png");
+  window.SetOptions(wide);
+  Settle();
+  EXPECT_EQ(window.Logo().width, 576);
+  EXPECT_TRUE(window.grab().save(QString("%1/imprex-576-line.png").arg(SCREENSHOT_DIR)));
+}
+
+TEST(LogoWindow, ABadPictureIsReportedAndTheCurrentLogoKept) {
+  QTemporaryDir dir;
+  LogoWindow window;
+  window.show();
+  window.SetPicture(SyntheticPhoto(200, 100), "shop.png");
+  const MonoLogo before = window.Logo();
+  const QString bad = dir.filePath("broken.jpg");
+  ASSERT_TRUE(WriteFile(bad, Encode(SyntheticPhoto().convertToFormat(QImage::Format_RGB32), "jpg").left(900)));
+  EXPECT_FALSE(window.OpenPicture(bad));
+  EXPECT_NE(window.Message().indexOf("broken.jpg is cut short"), -1) << window.Message().toStdString();
+  EXPECT_TRUE(window.Logo() == before);
+  Settle();
+  EXPECT_TRUE(window.grab().save(QString("%1/imprex-bad-picture.png").arg(SCREENSHOT_DIR)));
+
+  // Settings that give no logo leave nothing to save until they fit again.
+  window.SetPicture(QImage(20, 1000, QImage::Format_RGB32), "pole.png");
+  ConvertOptions options;
+  options.width = 512;
+  window.SetOptions(options);
+  EXPECT_NE(window.Message().indexOf("would be 25600 dots tall"), -1) << window.Message().toStdString();
+  EXPECT_EQ(window.SaveBmp(dir.filePath("pole.bmp")), "No logo to save.");
+  options.width = 100;
+  window.SetOptions(options);
+  EXPECT_EQ(window.Message(), "");
+  EXPECT_EQ(window.SaveBmp(dir.filePath("pole.bmp")), "");
+}
+
+TEST(LogoWindow, SavesTheBmpAndStoresTheLogoInThePrinter) {
+  service_core::testing::PrinterRig rig;
+  auto& device = rig.AddVirtualPrinter("ttyP0");
+  rig.AddDeviceEntry("Receipt1", device.attachment.LinkPath(), "Thermal42", "", "Unit1");
+  QTemporaryDir dir;
+  const QString png = dir.filePath("logo.png");
+  ASSERT_TRUE(WriteFile(png, Encode(SyntheticPhoto(640, 200), "png")));
+
+  LogoWindow window;
+  window.show();
+  ASSERT_TRUE(window.OpenPicture(png));
+  EXPECT_EQ(window.Logo().width, 512);
+  const QString bmp = dir.filePath("logo.bmp");
+  EXPECT_EQ(window.SaveBmp(bmp), QString());
+  const print_data::BmpReadResult read = print_data::ReadBmpFile(bmp.toStdString());
+  ASSERT_TRUE(read.ok());
+  EXPECT_EQ(read.image.width(), 512);
+  EXPECT_EQ(read.image.height(), 160);
+
+  QSignalSpy finished(&window, &LogoWindow::storeFinished);
+  window.StoreInPrinter();  // no printer named yet
+  EXPECT_NE(window.Message().indexOf("logical device name first"), -1);
+  window.SetPrinterName("Unit1");
+  window.StoreInPrinter();
+  ASSERT_TRUE(finished.count() == 1 || finished.wait(60000));
+  EXPECT_TRUE(finished.first().at(0).toBool()) << finished.first().at(1).toString().toStdString();
+  EXPECT_NE(window.Message().indexOf("Stored 1 logo"), -1) << window.Message().toStdString();
+  const std::string bytes = BuildNvStoreCommand({window.Logo()}).bytes;
+  const std::vector<uint8_t> command(bytes.begin(), bytes.end());
+  EXPECT_TRUE(service_core::testing::PumpUntil(
+      [&] {
+        const std::vector<uint8_t> sent = device.printer.Capture();
+        return std::search(sent.begin(), sent.end(), command.begin(), command.end()) != sent.end();
+      },
+      10000));
+  Settle();
+  EXPECT_TRUE(window.grab().save(QString("%1/imprex-stored.png").arg(SCREENSHOT_DIR)));
+}
+
+}  // namespace
+}  // namespace imprex::testing

@@ -110,7 +110,7 @@ CPOSPrinter::RequestOutcome CPOSPrinter::PrintRequest(ClaimSync& sync,
   last_async_print_ms_ = now;
   for (const OutputJob& job : request) {
     if (stop_) return {kStopped};
-    if (!WriteJob(View(job.data), job.expand_bitmaps)) return {kWriteFailed};
+    if (!WriteJob(View(job.data), job.expand_bitmaps, job.image_area)) return {kWriteFailed};
   }
   if (thermal_) return {WaitForCompletion(sync)};
   // The dot-matrix model cannot confirm; give it time to print, then look at it.

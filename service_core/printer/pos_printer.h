@@ -34,12 +34,23 @@ namespace service_core {
 using platform::automation::Dispatch;
 using platform::automation::DispatchTable;
 
+// What writing a piece of data does to the printer's single downloaded-image area. The
+// stored bitmaps' downloaded flags change when the piece is written, not when it is handed
+// over, so they follow the printer through transactions and queued output.
+enum class ImageArea {
+  kUntouched,
+  kOverwritten,  // another image is defined there (PrintBitmap)
+  kSlot1,        // stored bitmap 1 (SetBitmap)
+  kSlot2,
+};
+
 // A request (or part of one) waiting for the output worker.
 struct OutputJob {
   std::vector<uint8_t> data;
   int32_t station = 2;
   int32_t output_id = 0;  // 0: more parts follow; -1: end of a transaction
   bool expand_bitmaps = true;
+  ImageArea image_area = ImageArea::kUntouched;
 };
 
 // Whether the send routine expands "\x1B|1B" / "\x1B|2B" into the stored bitmaps. Image
@@ -66,7 +77,7 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
 
   // PortUser: called from the port's monitor thread.
   void OnPrinterPowerLost() override;
-  void OnCompletionAnswer() override;
+  void OnPrinterAnswer(const PrinterAnswer& answer) override;
 
   // The send routine every print method ends in: checks the station, then writes the
   // bytes now, collects them into the open transaction, or queues them for the output
@@ -74,7 +85,8 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   // share one OutputID and one output-complete event. Returns an OPOS result and sets
   // ResultCodeExtended; the caller stores ResultCode.
   int32_t SendData(int32_t station, std::string_view bytes, bool more_follows,
-                   BitmapReferences references = BitmapReferences::kExpand);
+                   BitmapReferences references = BitmapReferences::kExpand,
+                   ImageArea image_area = ImageArea::kUntouched);
   // The largest piece the send routine takes; longer ones are refused with OPOS_E_ILLEGAL.
   static constexpr size_t kMaxSendBytes = 32767;
 
@@ -138,7 +150,8 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   // link), with ResultCodeExtended set: cover open or paper out give an extended result,
   // anything else a failure. kSuccess for a ready printer.
   int32_t ResultForPortStatus(int status);
-  bool WriteJob(std::string_view bytes, bool expand_bitmaps);
+  bool WriteJob(std::string_view bytes, bool expand_bitmaps,
+                ImageArea image_area = ImageArea::kUntouched);
   void ForgetBitmapDownloads();
   struct RequestOutcome;
   RequestOutcome PrintRequest(ClaimSync& sync, const std::vector<OutputJob>& request);
@@ -248,9 +261,13 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   int32_t SlipMethod();
   int32_t FlushTransaction();
   int32_t AwaitTransactionCompletion();
-  int32_t WriteDownloadNow(std::string_view bytes);
+  int32_t WriteDownloadNow(std::string_view bytes, ImageArea area);
   // ClaimDevice: normal rotation, the left margin, no open transaction.
   void ResetPrintState();
+  // Drops a held rotation and takes the printer out of page mode (release, claim,
+  // ClearOutput). When the printer could not be told, the next claim tells it.
+  void LeavePageMode();
+  bool page_mode_left_ = false;
   print_data::EscapeTranslator translator_;
   print_data::RotationState rotation_;
   print_data::LogoStore logos_;

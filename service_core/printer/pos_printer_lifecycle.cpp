@@ -111,7 +111,10 @@ int32_t CPOSPrinter::ClaimDevice(int32_t timeout) {
   platform::MessagePumpingPause();
 
   bitmap_slots_.Clear();
+  // A rotation the last release could not end on the printer is ended now.
+  if (page_mode_left_) LeavePageMode();
   ResetPrintState();
+  SetState(opos::kStateIdle);
   bitmap_downloaded_[0] = bitmap_downloaded_[1] = false;
   last_sync_print_ms_ = 0;
   last_async_print_ms_ = 0;
@@ -147,6 +150,9 @@ int32_t CPOSPrinter::ReleaseDevice() {
   platform::MessagePumpingPause();
   StopWorkers(*sync_);
   sync_.reset();
+  // A request discarded while it printed leaves nothing busy behind.
+  SetState(opos::kStateIdle);
+  LeavePageMode();
   {
     std::lock_guard lock(in_flight_mutex_);
     in_flight_.reset();
@@ -224,7 +230,8 @@ void CPOSPrinter::OnPrinterPowerLost() {
   ForgetBitmapDownloads();
 }
 
-void CPOSPrinter::OnCompletionAnswer() {
+void CPOSPrinter::OnPrinterAnswer(const PrinterAnswer& answer) {
+  if (answer.kind != PrinterAnswer::Kind::kProcessId) return;
   completion_answer_ = true;
   completion_event_.Set();
 }

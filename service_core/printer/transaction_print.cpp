@@ -70,7 +70,8 @@ int32_t CPOSPrinter::FlushTransaction() {
     const std::string_view bytes(reinterpret_cast<const char*>(job.data.data()), job.data.size());
     const int32_t result =
         SendData(job.station, bytes, !end_of_transaction,
-                 job.expand_bitmaps ? BitmapReferences::kExpand : BitmapReferences::kKeep);
+                 job.expand_bitmaps ? BitmapReferences::kExpand : BitmapReferences::kKeep,
+                 job.image_area);
     if (result != opos::kSuccess) {
       error_wait_ = true;
       if (asynchronous) {

@@ -205,6 +205,14 @@ TEST_F(AsyncOutputTest, ReleaseGivesQueuedOutputTenSecondsThenDiscardsIt) {
     EXPECT_EQ(Bytes(received.begin() + at, received.begin() + at + kCompletionRequest.size()),
               kCompletionRequest);
   }
+  // The next claim starts idle: an application waiting for idle is told so.
+  EXPECT_EQ(printer_->State(), opos::kStateIdle);
+  device_->Set("answers on");
+  ASSERT_EQ(printer_->ClaimDevice(1000), 0);
+  printer_->SetDeviceEnabled(true);
+  EXPECT_EQ(printer_->State(), opos::kStateIdle);
+  printer_->SetPropertyNumber(8005, 1);  // FlagWhenIdle
+  EXPECT_TRUE(PumpUntil([&] { return std::count(statuses_.begin(), statuses_.end(), 1001) == 1; }));
 }
 
 }  // namespace

@@ -258,8 +258,12 @@ size_t CPrinterPort::ReadPort(uint8_t* buffer, size_t max) {
 }
 
 void CPrinterPort::MonitorLoop() {
-  // Room for one round's read behind the start of a block kept from the round before.
-  uint8_t buffer[3 + 256];
+  // Answers to our requests are taken out of the stream first (a started one waits for the
+  // next round); the rest is status blocks, with the start of one kept from the round before.
+  PrinterAnswerScanner answer_scanner;
+  std::vector<PrinterAnswer> answers;
+  std::vector<uint8_t> stream;
+  uint8_t fresh_bytes[256];
   size_t carried = 0;
   while (!monitor_stop_) {
     platform::WaitForAny({&monitor_wake_, &poll_now_}, fast_poll_ ? 50 : 500);
@@ -268,9 +272,15 @@ void CPrinterPort::MonitorLoop() {
       WritePort(kEnableStatusBack, sizeof kEnableStatusBack);
       platform::SleepMs(100);
     }
-    const size_t n = ReadPort(buffer + carried, 256);
-    const std::span<const uint8_t> fresh(buffer + carried, n);
-    const std::span<const uint8_t> joined(buffer, carried + n);
+    const size_t n = ReadPort(fresh_bytes, sizeof fresh_bytes);
+    const std::span<const uint8_t> fresh(fresh_bytes, n);
+    stream.resize(carried);
+    answers.clear();
+    if (IsThermal())
+      answer_scanner.Feed(fresh, answers, stream);
+    else
+      stream.insert(stream.end(), fresh.begin(), fresh.end());
+    const std::span<const uint8_t> joined(stream);
 
     std::shared_ptr<OpenPortEntry> entry;
     {
@@ -284,8 +294,9 @@ void CPrinterPort::MonitorLoop() {
     }
 
     const StatusReading reading = ParseMonitorRead(joined, drawer_state_, IsThermal());
-    const bool completion = ParseMonitorRead(fresh, drawer_state_, IsThermal()).completion_answer;
-    if (PortUser* printer = printer_; completion && printer) printer->OnCompletionAnswer();
+    if (PortUser* printer = printer_) {
+      for (const PrinterAnswer& answer : answers) printer->OnPrinterAnswer(answer);
+    }
     if (reading.condition) {
       cover_open_ = reading.condition->cover_open;
       paper_empty_ = reading.condition->paper_empty;
@@ -293,9 +304,9 @@ void CPrinterPort::MonitorLoop() {
     }
     if (reading.drawer_state) drawer_state_ = *reading.drawer_state;
     if (reading.brief_drawer_state) brief_drawer_state_ = *reading.brief_drawer_state;
-    if (n > 0) {
+    if (joined.size() > carried) {
       const size_t keep = IncompleteBlockTail(joined);
-      std::memmove(buffer, joined.data() + joined.size() - keep, keep);
+      std::memmove(stream.data(), joined.data() + joined.size() - keep, keep);
       carried = keep;
     }
   }

@@ -12,6 +12,7 @@
 
 #include "platform/event.h"
 #include "port_user.h"
+#include "printer_answers.h"
 #include "serial_device.h"
 
 namespace service_core {

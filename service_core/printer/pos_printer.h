@@ -51,6 +51,17 @@ struct OutputJob {
   int32_t output_id = 0;  // 0: more parts follow; -1: end of a transaction
   bool expand_bitmaps = true;
   ImageArea image_area = ImageArea::kUntouched;
+  bool taken = false;  // the output worker has written it (or is writing it) to the printer
+};
+
+// A request the output worker wrote to a thermal printer, with the completion request
+// (process identifier `mark`) behind it, that the printer has not confirmed yet.
+struct WrittenRequest {
+  int32_t id = 0;
+  uint32_t mark = 0;
+  size_t bytes = 0;
+  uint64_t asked_at = 0;  // when its completion request was last written
+  int asks = 1;
 };
 
 // Whether the send routine expands "\x1B|1B" / "\x1B|2B" into the stored bitmaps. Image
@@ -153,13 +164,35 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   bool WriteJob(std::string_view bytes, bool expand_bitmaps,
                 ImageArea image_area = ImageArea::kUntouched);
   void ForgetBitmapDownloads();
-  struct RequestOutcome;
-  RequestOutcome PrintRequest(ClaimSync& sync, const std::vector<OutputJob>& request);
-  int WaitForCompletion(ClaimSync& sync);
-  int32_t AwaitErrorResponse(ClaimSync& sync, const OutputJob& job, int status);
+  // Output worker (output_worker.cpp, dot_matrix_output.cpp).
+  bool TakeNextRequest(std::vector<OutputJob>& jobs);
+  void GiveBackRequestsFrom(int32_t output_id);  // written again later
+  int32_t NextUnwrittenRequestId();
+  int WriteAhead(ClaimSync& sync);
+  int CheckWrittenRequests();
+  bool ConfirmAnswered(ClaimSync& sync);
+  void HandleOutputError(ClaimSync& sync, int status);
+  void SettleWrittenRequests(ClaimSync& sync, bool retry);
+  void DropAllOutput();
+  void PrintDotMatrixRequest(ClaimSync& sync);
+  // Waits for the application's ErrorResponse; kConfirmedMeanwhile when the printer
+  // confirmed the request in progress (`in_progress`, 0 for none) while it waited.
+  int32_t AwaitErrorResponse(ClaimSync& sync, int32_t station, int status, int32_t in_progress);
   void FinishRequest(ClaimSync& sync, int32_t output_id, bool completed);
   void GoIdle(ClaimSync& sync);
   void DiscardAllButCurrentRequest();  // output-queue mutex held
+
+  // Completion requests and the printer's answers (printer_confirmations.cpp).
+  uint32_t NewMark();
+  bool WriteCompletionRequest(uint32_t mark);
+  bool MarkAnswered(uint32_t mark);
+  // Writes a completion request of its own and waits up to `limit_ms` for the answer: an
+  // answer means the printer processed everything written before it.
+  bool PrinterProcessedAll(uint32_t limit_ms, platform::Event* stop);
+  // Real-time buffer clear: the printer drops what it holds and has not printed. Waits up
+  // to a second for its answer (answers to earlier requests arrive before it); false when
+  // none came.
+  bool ClearPrinterBuffer(platform::Event* stop);
   int32_t RunHealthCheck(int32_t level);
   void PrintTestPage();
 
@@ -222,7 +255,23 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
 
   // Output path and status bookkeeping the workers share.
   std::atomic<bool> output_pending_{false};
-  std::atomic<bool> completion_answer_{false};
+  // Answers to our completion requests (the newest last) and buffer clears, from the port
+  // monitor; the worker and the transaction flush look them up.
+  std::mutex answers_mutex_;
+  std::deque<uint32_t> answered_marks_;
+  uint64_t clears_answered_ = 0;
+  std::atomic<uint32_t> next_mark_{0};
+  // Output worker only: requests written and not confirmed, in order; when the line is
+  // expected to have carried them; whether bytes may have been lost since they were written.
+  std::deque<WrittenRequest> written_;
+  uint64_t wire_free_at_ = 0;
+  bool loss_possible_ = false;
+  // Written output discarded unconfirmed: release clears the printer's buffer.
+  std::atomic<bool> unconfirmed_output_{false};
+  // A synchronous transaction flush the printer did not confirm (its completion request),
+  // 0 when none; and whether its bytes may have been lost.
+  uint32_t transaction_mark_ = 0;
+  bool transaction_loss_possible_ = false;
   std::atomic<bool> discard_events_{false};
   std::atomic<int32_t> discard_count_{0};
   std::atomic<bool> error_wait_{false};
@@ -247,9 +296,7 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   // for a later error.
   std::atomic<uint64_t> errors_raised_{0};
   std::atomic<uint64_t> errors_answered_{0};
-  // The output identifier of the request the worker prints now, 0 when none.
-  std::atomic<int32_t> current_request_id_{0};
-  // Signalled with the completion flag, so the worker need not poll for it.
+  // Signalled when an answer arrived, so the worker need not poll for it.
   platform::Event completion_event_{true};
 
   // Print methods: what they read from the properties, the state they keep between calls,
@@ -261,6 +308,9 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   int32_t SlipMethod();
   int32_t FlushTransaction();
   int32_t AwaitTransactionCompletion();
+  // A synchronous flush after one the printer did not confirm: true when the earlier one
+  // printed after all; otherwise the printer's buffer is cleared of what is left of it.
+  bool EarlierFlushPrinted();
   int32_t WriteDownloadNow(std::string_view bytes, ImageArea area);
   // ClaimDevice: normal rotation, the left margin, no open transaction.
   void ResetPrintState();

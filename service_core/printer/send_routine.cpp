@@ -104,6 +104,11 @@ int32_t CPOSPrinter::ClearOutput() {
   if (error_wait_) {
     // The worker discards everything, the failed request included, when it wakes.
     clear_during_error_ = true;
+    if (properties_.Number(opos::kPropAsyncMode) != 1 && transaction_mark_ != 0) {
+      // A failed transaction flush: what the printer still holds of it must not print.
+      ClearPrinterBuffer(nullptr);
+      transaction_mark_ = 0;
+    }
   } else {
     // Requests not started yet go now; the one being printed finishes with its event.
     std::lock_guard lock(output_queue_mutex_);
@@ -116,11 +121,9 @@ int32_t CPOSPrinter::ClearOutput() {
 }
 
 void CPOSPrinter::DiscardAllButCurrentRequest() {
+  // What the worker has written to the printer stays until it is confirmed.
   size_t keep = 0;
-  if (const int32_t current = current_request_id_; current != 0) {
-    while (keep < output_queue_.size() && output_queue_[keep].output_id != current) ++keep;
-    keep = keep < output_queue_.size() ? keep + 1 : 0;
-  }
+  while (keep < output_queue_.size() && output_queue_[keep].taken) ++keep;
   output_queue_.resize(keep);
 }
 

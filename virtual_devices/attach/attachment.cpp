@@ -198,6 +198,41 @@ void Attachment::SendAnswer(const LinePacing& pacing, std::span<const uint8_t> b
   }
 }
 
+Attachment::LinePacing::~LinePacing() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  wake_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+void Attachment::LinePacing::Answer(std::span<const uint8_t> bytes,
+                                    std::function<void(std::span<const uint8_t>)> write) {
+  std::unique_lock lock(mutex_);
+  if (queue_.empty() && baud == 0 && answer_piece == 0) {
+    lock.unlock();
+    write(bytes);
+    return;
+  }
+  queue_.emplace_back(std::vector<uint8_t>(bytes.begin(), bytes.end()), std::move(write));
+  if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+  wake_.notify_all();
+}
+
+void Attachment::LinePacing::Run() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [&] { return stop_ || !queue_.empty(); });
+    if (stop_) return;
+    auto [bytes, write] = std::move(queue_.front());
+    lock.unlock();
+    SendAnswer(*this, bytes, write);
+    lock.lock();
+    queue_.pop_front();
+  }
+}
+
 void Attachment::Deliver(std::span<const uint8_t> bytes) {
   using Clock = std::chrono::steady_clock;
   size_t pos = 0;

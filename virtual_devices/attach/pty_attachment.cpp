@@ -63,7 +63,7 @@ bool PtyAttachment::Start(std::string& error) {
   std::shared_ptr<Shared> shared = shared_;
   std::shared_ptr<LinePacing> pacing = pacing_;
   model_.SetAnswerSink([shared, pacing](std::span<const uint8_t> bytes) {
-    SendAnswer(*pacing, bytes, [&](std::span<const uint8_t> part) {
+    pacing->Answer(bytes, [shared](std::span<const uint8_t> part) {
       if (shared->connected) shared->channel.Write(part);
     });
   });

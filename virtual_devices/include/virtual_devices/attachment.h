@@ -48,10 +48,26 @@ class Attachment {
 
   // How the attachment paces the line; shared with the model's answer sink, which may
   // outlive the attachment.
-  struct LinePacing {
+  class LinePacing {
+   public:
+    ~LinePacing();
     std::atomic<int> baud{0};
     std::atomic<int> answer_piece{0};
     std::atomic<int> answer_gap_ms{0};
+    // Sends an answer through `write`: at once on a line at full speed, otherwise in order
+    // from a thread of its own, so a slow answer does not hold up the bytes from the host
+    // (a serial line carries both directions at once).
+    void Answer(std::span<const uint8_t> bytes,
+                std::function<void(std::span<const uint8_t>)> write);
+
+   private:
+    void Run();
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::pair<std::vector<uint8_t>, std::function<void(std::span<const uint8_t>)>>>
+        queue_;
+    bool stop_ = false;
+    std::thread thread_;
   };
   DeviceModel& Model() { return model_; }
 

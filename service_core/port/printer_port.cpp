@@ -287,10 +287,24 @@ void CPrinterPort::MonitorLoop() {
       std::lock_guard lock(OpenPortTable::Mutex());
       entry = entry_;
     }
-    if (entry && !entry->device.Modem().cts) {
+    // A device that went away (unplugged, the virtual printer stopped) is a printer without
+    // power until the same path can be opened again.
+    bool device_gone = false;
+    if (entry && entry->device.Gone()) {
+      std::lock_guard write_lock(entry->write_mutex);
+      device_gone = !entry->device.Reopen();
+      answer_scanner.Reset();
+      stream.clear();
+      carried = 0;
+      offline_ = true;  // until the printer's status blocks say otherwise
+      if (PortUser* printer = printer_) printer->OnPrinterPowerLost();
+      power_lost_ = true;
+    }
+    if (entry && (device_gone || !entry->device.Modem().cts)) {
       if (PortUser* printer = printer_) printer->OnPrinterPowerLost();
       power_lost_ = true;
       offline_ = true;
+      if (device_gone) continue;
     }
 
     const StatusReading reading = ParseMonitorRead(joined, drawer_state_, IsThermal());

@@ -272,5 +272,32 @@ TEST_F(HeldOutputTest, CoverInTheMiddleOfAStreamReprintsAtMostTheRequestInProgre
   EXPECT_LE(reprinted_requests, 1);
 }
 
+TEST_F(EnabledPrinterTest, TransactionFlushedAgainAfterTheCoverOpenedIsNotPrintedTwice) {
+  // The cover opens while the printer prints a synchronous transaction: the flush reports
+  // it; the printer prints the rest once the cover is closed. Flushing again must not print
+  // the transaction a second time.
+  LineCounter lines;
+  device_->printer.SetPrintSink(&lines);
+  device_->Set("baud 2400");
+  ASSERT_EQ(printer_->TransactionPrint(2, 11), 0);
+  for (int i = 1; i <= 30; ++i) ASSERT_EQ(printer_->PrintNormal(2, "tx " + std::to_string(i) + "\n"), 0);
+  std::thread opener([&] {
+    const uint64_t limit = platform::TickCountMs() + 10000;
+    while (lines.Count("tx 5") == 0 && platform::TickCountMs() < limit) platform::SleepMs(5);
+    device_->Set("cover open");
+  });
+  EXPECT_EQ(printer_->TransactionPrint(2, 12), opos::kExtended);
+  EXPECT_EQ(printer_->ResultCodeExtended(), 201);
+  opener.join();
+  device_->Set("cover close");
+  ASSERT_TRUE(PumpUntil([&] { return lines.Total() == 30; }, 10000));
+  ASSERT_TRUE(WaitForHealth(0));
+  EXPECT_EQ(printer_->TransactionPrint(2, 12), 0);
+  platform::PumpMessages(1000);
+  device_->Set("baud 0");
+  for (int i = 1; i <= 30; ++i) EXPECT_EQ(lines.Count("tx " + std::to_string(i)), 1) << i;
+  device_->printer.SetPrintSink(nullptr);
+}
+
 }  // namespace
 }  // namespace service_core::testing

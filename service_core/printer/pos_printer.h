@@ -272,6 +272,7 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   // 0 when none; and whether its bytes may have been lost.
   uint32_t transaction_mark_ = 0;
   bool transaction_loss_possible_ = false;
+  size_t transaction_unconfirmed_jobs_ = 0;  // the collected jobs that flush wrote
   std::atomic<bool> discard_events_{false};
   std::atomic<int32_t> discard_count_{0};
   std::atomic<bool> error_wait_{false};

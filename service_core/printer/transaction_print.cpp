@@ -5,6 +5,8 @@
 // The transaction-failed flag is the output path's error-wait flag and the
 // discard-transaction flag its clear-during-error flag: a failed flush leaves the jobs
 // collected, and ClearOutput after it makes the next transaction start empty.
+#include <algorithm>
+
 #include "opos_codes.h"
 #include "platform/event.h"
 #include "pos_printer.h"
@@ -60,13 +62,21 @@ int32_t CPOSPrinter::FlushTransaction() {
     }
     const bool printed = EarlierFlushPrinted();
     transaction_mark_ = 0;
+    port_.SetFastPoll(false);
     if (printed) {
+      // Only what was collected since is left to print.
       error_wait_ = false;
-      port_.SetFastPoll(false);
       std::lock_guard lock(transaction_queue_mutex_);
-      transaction_queue_.clear();
-      return opos::kSuccess;
+      transaction_queue_.erase(
+          transaction_queue_.begin(),
+          transaction_queue_.begin() + std::min(transaction_unconfirmed_jobs_, transaction_queue_.size()));
+      if (transaction_queue_.empty()) return opos::kSuccess;
     }
+  }
+  size_t flushing;
+  {
+    std::lock_guard lock(transaction_queue_mutex_);
+    flushing = transaction_queue_.size();
   }
   if (asynchronous) {
     std::lock_guard lock(transaction_queue_mutex_);
@@ -98,6 +108,13 @@ int32_t CPOSPrinter::FlushTransaction() {
           transaction_queue_.pop_back();
       } else {
         output_pending_ = false;
+        if (index > 0 && thermal_) {
+          // Part of it went out and may still print: the next flush clears the printer
+          // first (a completion request that was never sent is never answered).
+          transaction_mark_ = NewMark();
+          transaction_loss_possible_ = true;
+          transaction_unconfirmed_jobs_ = flushing;
+        }
       }
       return result;
     }
@@ -115,6 +132,7 @@ int32_t CPOSPrinter::FlushTransaction() {
     return opos::kSuccess;
   }
   const int32_t result = AwaitTransactionCompletion();
+  transaction_unconfirmed_jobs_ = flushing;
   port_.SetFastPoll(false);
   output_pending_ = false;
   return result;

@@ -14,6 +14,15 @@ void BitmapSlots::Store(int number, StoredBitmap bitmap, bool downloaded) {
   downloaded_[index] = downloaded;
 }
 
+void BitmapSlots::Replace(int number, StoredBitmap bitmap) {
+  const size_t index = Index(number);
+  {
+    std::lock_guard lock(mutex_);
+    slots_[index] = std::move(bitmap);
+  }
+  downloaded_[index] = false;
+}
+
 void BitmapSlots::ForgetDownloads() {
   downloaded_[0] = false;
   downloaded_[1] = false;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "printer_answers.h"
+
 namespace service_core {
 
 class PortUser {
@@ -11,8 +13,9 @@ class PortUser {
   virtual ~PortUser() = default;
   // The printer lost power: images downloaded to it are gone.
   virtual void OnPrinterPowerLost() {}
-  // The printer's answer to a completion (process identifier) request arrived.
-  virtual void OnCompletionAnswer() {}
+  // The printer answered a request of ours: a completion (process identifier) request or
+  // the real-time buffer clear. Answers arrive in the order the printer sent them.
+  virtual void OnPrinterAnswer(const PrinterAnswer& /*answer*/) {}
   // Drawer: the pin-3 level that means "open" (OpenLevel); printers never ask.
   virtual int DrawerOpenLevel() const { return 1; }
   // Printer: output is queued or being printed, and when bytes last went to the printer

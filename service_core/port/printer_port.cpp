@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
+#include <vector>
 
 #include "open_port_table.h"
 #include "port_name.h"
@@ -84,8 +86,16 @@ int SerialPrinterPort::OpenPort(const PortSettings& settings) {
     entry_ = entry;
     owner_ = true;
   }
+  baud_code_ = settings.baud_code;
   open_ = true;
   return 1;
+}
+
+uint64_t SerialPrinterPort::TransferMs(size_t bytes) const {
+  // Ten bits a byte: start, eight data bits, stop.
+  static constexpr int kRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+  const int rate = baud_code_ >= 3 && baud_code_ <= 10 ? kRates[baud_code_ - 3] : 9600;
+  return bytes * 10000 / rate;
 }
 
 size_t SerialPrinterPort::Query(const uint8_t* bytes, size_t length, uint32_t wait_ms) {
@@ -310,8 +320,12 @@ size_t SerialPrinterPort::ReadPort(uint8_t* buffer, size_t max) {
 }
 
 void SerialPrinterPort::MonitorLoop() {
-  // Room for one round's read behind the start of a block kept from the round before.
-  uint8_t buffer[3 + 256];
+  // Answers to our requests are taken out of the stream first (a started one waits for the
+  // next round); the rest is status blocks, with the start of one kept from the round before.
+  PrinterAnswerScanner answer_scanner;
+  std::vector<PrinterAnswer> answers;
+  std::vector<uint8_t> stream;
+  uint8_t fresh_bytes[256];
   size_t carried = 0;
   while (!monitor_stop_) {
     platform::WaitForAny({&monitor_wake_, &poll_now_}, fast_poll_ ? 50 : 500);
@@ -320,24 +334,45 @@ void SerialPrinterPort::MonitorLoop() {
       WritePort(kEnableStatusBack, sizeof kEnableStatusBack);
       platform::SleepMs(100);
     }
-    const size_t n = ReadPort(buffer + carried, 256);
-    const std::span<const uint8_t> fresh(buffer + carried, n);
-    const std::span<const uint8_t> joined(buffer, carried + n);
+    const size_t n = ReadPort(fresh_bytes, sizeof fresh_bytes);
+    const std::span<const uint8_t> fresh(fresh_bytes, n);
+    stream.resize(carried);
+    answers.clear();
+    if (IsThermal())
+      answer_scanner.Feed(fresh, answers, stream);
+    else
+      stream.insert(stream.end(), fresh.begin(), fresh.end());
+    const std::span<const uint8_t> joined(stream);
 
     std::shared_ptr<OpenPortEntry> entry;
     {
       std::lock_guard lock(OpenPortTable::Mutex());
       entry = entry_;
     }
-    if (entry && !entry->device.Modem().cts) {
+    // A device that went away (unplugged, the virtual printer stopped) is a printer without
+    // power until the same path can be opened again.
+    bool device_gone = false;
+    if (entry && entry->device.Gone()) {
+      std::lock_guard write_lock(entry->write_mutex);
+      device_gone = !entry->device.Reopen();
+      answer_scanner.Reset();
+      stream.clear();
+      carried = 0;
+      offline_ = true;  // until the printer's status blocks say otherwise
+      if (PortUser* printer = printer_) printer->OnPrinterPowerLost();
+      power_lost_ = true;
+    }
+    if (entry && (device_gone || !entry->device.Modem().cts)) {
       if (PortUser* printer = printer_) printer->OnPrinterPowerLost();
       power_lost_ = true;
       offline_ = true;
+      if (device_gone) continue;
     }
 
     const StatusReading reading = ParseMonitorRead(joined, drawer_state_, IsThermal());
-    const bool completion = ParseMonitorRead(fresh, drawer_state_, IsThermal()).completion_answer;
-    if (PortUser* printer = printer_; completion && printer) printer->OnCompletionAnswer();
+    if (PortUser* printer = printer_) {
+      for (const PrinterAnswer& answer : answers) printer->OnPrinterAnswer(answer);
+    }
     if (reading.condition) {
       cover_open_ = reading.condition->cover_open;
       paper_empty_ = reading.condition->paper_empty;
@@ -345,9 +380,9 @@ void SerialPrinterPort::MonitorLoop() {
     }
     if (reading.drawer_state) drawer_state_ = *reading.drawer_state;
     if (reading.brief_drawer_state) brief_drawer_state_ = *reading.brief_drawer_state;
-    if (n > 0) {
+    if (joined.size() > carried) {
       const size_t keep = IncompleteBlockTail(joined);
-      std::memmove(buffer, joined.data() + joined.size() - keep, keep);
+      std::memmove(stream.data(), joined.data() + joined.size() - keep, keep);
       carried = keep;
     }
   }

@@ -86,6 +86,9 @@ class CPrinterPort {
     if (fast) OnFastPoll();
   }
   virtual bool IsOwner() const { return false; }
+  // Milliseconds the link needs to carry `bytes` to the printer: what limits how far the
+  // output worker writes ahead. 0 for a link faster than any printer prints.
+  virtual uint64_t TransferMs(size_t /*bytes*/) const { return 0; }
 
   // What a drawer link sees of the printer link that shares its device.
   struct SharedPrinter {

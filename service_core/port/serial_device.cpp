@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -57,6 +58,7 @@ bool SerialDevice::Fail(const std::string& what) {
 bool SerialDevice::Open(const std::string& path, const LineSettings& settings) {
   Close();
   path_ = path;
+  settings_ = settings;
   unsigned speed = 0;
   if (!BaudFromCode(settings.baud_code, speed) || settings.parity_code < 0 ||
       settings.parity_code > 2 || (settings.stop_code != 1 && settings.stop_code != 2)) {
@@ -72,6 +74,8 @@ bool SerialDevice::Open(const std::string& path, const LineSettings& settings) {
     return false;
   }
   ::ioctl(fd, TIOCEXCL);
+  struct stat st {};
+  if (::fstat(fd, &st) == 0) device_id_ = S_ISCHR(st.st_mode) ? st.st_rdev : st.st_ino;
   fd_ = fd;
   if (!Configure(settings)) {
     Close();
@@ -107,13 +111,28 @@ bool SerialDevice::Configure(const LineSettings& settings) {
 }
 
 void SerialDevice::Close() {
-  if (fd_ >= 0) {
+  const int fd = fd_.exchange(-1);
+  if (fd >= 0) {
     // Whoever else holds the terminal open (a pseudo-terminal's other user) keeps the
     // exclusive mode, which would refuse our next open.
-    ::ioctl(fd_, TIOCNXCL);
-    ::close(fd_);
-    fd_ = -1;
+    ::ioctl(fd, TIOCNXCL);
+    ::close(fd);
   }
+}
+
+bool SerialDevice::Gone() const {
+  const int fd = fd_;
+  if (fd < 0) return true;
+  pollfd p{fd, 0, 0};  // hang-up and errors are reported whatever is asked for
+  if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return true;
+  struct stat st {};
+  if (::stat(path_.c_str(), &st) != 0) return true;
+  return (S_ISCHR(st.st_mode) ? st.st_rdev : st.st_ino) != device_id_;
+}
+
+bool SerialDevice::Reopen() {
+  const std::string path = path_;
+  return Open(path, settings_);
 }
 
 void SerialDevice::Purge() {

@@ -2,6 +2,7 @@
 // link. Every call returns a plain result and keeps errno's text for whoever asks.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -30,6 +31,11 @@ class SerialDevice {
   bool Open(const std::string& path, const LineSettings& settings);
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
+  // The device went away under us: it hung up, or its node is gone or is another device
+  // now (a USB-serial adapter unplugged, a virtual device stopped).
+  bool Gone() const;
+  // Opens the same path with the same settings again; false while it is not back.
+  bool Reopen();
 
   // Writes everything, waiting at most `timeout_ms` for the device to take each part and
   // for it to leave the output queue. Discards both queues and fails on a time-out.
@@ -52,8 +58,11 @@ class SerialDevice {
   bool Configure(const LineSettings& settings);
   bool Fail(const std::string& what);
 
-  int fd_ = -1;
+  // Atomic: the monitor may reopen the device while another thread reads it.
+  std::atomic<int> fd_{-1};
   std::string path_;
+  LineSettings settings_;
+  uint64_t device_id_ = 0;  // the node opened (device number, or inode for a file)
   std::string last_error_;
 };
 

@@ -30,6 +30,7 @@ class SerialPrinterPort : public CPrinterPort {
   void ClosePort() override;
 
   bool IsOwner() const override { return owner_; }
+  uint64_t TransferMs(size_t bytes) const override;
   std::optional<SharedPrinter> SharingPrinter(bool take_brief_drawer_state = false) override;
   std::string LastError() const override;
 
@@ -52,6 +53,7 @@ class SerialPrinterPort : public CPrinterPort {
   std::shared_ptr<OpenPortEntry> entry_;
   bool owner_ = false;
   int claim_timeout_ms_ = 0;
+  int baud_code_ = 6;
 
   std::atomic<bool> monitor_stop_{false};
   platform::Event monitor_wake_{true};

@@ -29,13 +29,8 @@ StatusReading ParseMonitorRead(std::span<const uint8_t> bytes, int current_drawe
   StatusReading reading;
   const size_t n = bytes.size();
 
-  // The completion answer is 37 22 d1 d2 d3 d4 00 with d4 = 'F' ('FFFF' was requested);
-  // it may lead the read or sit at its end.
-  if ((n >= 11 && bytes[0] == 0x37 && bytes[5] == 0x46) ||
-      (n >= 7 && bytes[n - 7] == 0x37 && bytes[n - 2] == 0x46)) {
-    reading.completion_answer = true;
-  }
-
+  // Thermal completion answers are taken out of the stream before it comes here
+  // (printer_answers.h).
   if (n >= 4 && IsFramed(bytes.subspan(n - 4))) {
     std::span<const uint8_t> last = bytes.subspan(n - 4);
     const bool zero_middle = last[1] == 0 && last[2] == 0 && (last[3] == 0 || last[3] == 0x0F);

@@ -1,5 +1,5 @@
 // Reading the printer's unsolicited answers out of what one monitor round received:
-// automatic status back blocks and completion (process identifier) answers.
+// automatic status back blocks, and the dot-matrix printer's one-byte completion answer.
 #pragma once
 
 #include <cstddef>

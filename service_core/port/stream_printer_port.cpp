@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
+#include <vector>
 
 #include "platform/ui_provider.h"
 #include "status_block.h"
@@ -208,8 +210,12 @@ void StreamPrinterPort::StopMonitor() {
 }
 
 void StreamPrinterPort::MonitorLoop() {
-  // Room for one round's read behind the start of a block kept from the round before.
-  uint8_t buffer[3 + 256];
+  // Answers to our requests are taken out of the stream first (a started one waits for the
+  // next round); the rest is status blocks, with the start of one kept from the round before.
+  PrinterAnswerScanner answer_scanner;
+  std::vector<PrinterAnswer> answers;
+  std::vector<uint8_t> stream;
+  uint8_t fresh_bytes[256];
   size_t carried = 0;
   uint64_t last_answer = Now();
   uint64_t asked_at = 0;  // when a silent printer was asked for its status block
@@ -238,15 +244,17 @@ void StreamPrinterPort::MonitorLoop() {
     }
     if (!sent) {
       OnLost();
+      answer_scanner.Reset();
       carried = 0;
       asked_at = 0;
       last_answer = Now();
       continue;
     }
 
-    const long n = ReceiveBytes(buffer + carried, 256, kMonitorReadMs);
+    const long n = ReceiveBytes(fresh_bytes, sizeof fresh_bytes, kMonitorReadMs);
     if (n < 0) {
       OnLost();
+      answer_scanner.Reset();
       carried = 0;
       asked_at = 0;
       last_answer = Now();
@@ -263,14 +271,19 @@ void StreamPrinterPort::MonitorLoop() {
       offline_ = true;
       if (PortUser* printer = printer_) printer->OnPrinterPowerLost();
     }
-    const std::span<const uint8_t> fresh(buffer + carried, static_cast<size_t>(n));
-    const std::span<const uint8_t> joined(buffer, carried + static_cast<size_t>(n));
+    const std::span<const uint8_t> fresh(fresh_bytes, static_cast<size_t>(n));
+    stream.resize(carried);
+    answers.clear();
+    if (IsThermal())
+      answer_scanner.Feed(fresh, answers, stream);
+    else
+      stream.insert(stream.end(), fresh.begin(), fresh.end());
+    const std::span<const uint8_t> joined(stream);
     const StatusReading reading =
         ParseMonitorRead(joined, drawer_state_, IsThermal(), BlockLayout::kWithoutOfflineBit);
-    const bool completion = ParseMonitorRead(fresh, drawer_state_, IsThermal(),
-                                             BlockLayout::kWithoutOfflineBit)
-                                .completion_answer;
-    if (PortUser* printer = printer_; completion && printer) printer->OnCompletionAnswer();
+    if (PortUser* printer = printer_) {
+      for (const PrinterAnswer& answer : answers) printer->OnPrinterAnswer(answer);
+    }
     if (reading.condition) {
       cover_open_ = reading.condition->cover_open;
       paper_empty_ = reading.condition->paper_empty;
@@ -278,9 +291,9 @@ void StreamPrinterPort::MonitorLoop() {
     }
     if (reading.drawer_state) drawer_state_ = *reading.drawer_state;
     if (reading.brief_drawer_state) brief_drawer_state_ = *reading.brief_drawer_state;
-    if (n > 0) {
+    if (joined.size() > carried) {
       const size_t keep = IncompleteBlockTail(joined);
-      std::memmove(buffer, joined.data() + joined.size() - keep, keep);
+      std::memmove(stream.data(), joined.data() + joined.size() - keep, keep);
       carried = keep;
     }
   }

@@ -42,18 +42,21 @@ int32_t CPOSPrinter::PrintBitmap(int32_t station, const std::string& file_name, 
     result_code_extended_ = print.extended;
     return Finish(print.result);
   }
-  if (print.overwrites_download_area) ForgetBitmapDownloads();
   int32_t result = opos::kSuccess;
+  // The image's definition replaces the stored bitmap in the printer when it is written.
+  ImageArea area =
+      print.overwrites_download_area ? ImageArea::kOverwritten : ImageArea::kUntouched;
   for (const print_data::Handover& piece : print.handovers) {
-    result = SendData(station, piece.bytes, piece.more_follows, BitmapReferences::kKeep);
+    result = SendData(station, piece.bytes, piece.more_follows, BitmapReferences::kKeep, area);
     if (result != opos::kSuccess) break;
+    area = ImageArea::kUntouched;
   }
   return Finish(result);
 }
 
-int32_t CPOSPrinter::WriteDownloadNow(std::string_view bytes) {
+int32_t CPOSPrinter::WriteDownloadNow(std::string_view bytes, ImageArea area) {
   if (properties_.Number(opos::kPropAsyncMode) != 1) {
-    return SendData(2, bytes, false, BitmapReferences::kKeep);
+    return SendData(2, bytes, false, BitmapReferences::kKeep, area);
   }
   const uint64_t start = platform::TickCountMs();
   while (output_pending_) {
@@ -64,7 +67,7 @@ int32_t CPOSPrinter::WriteDownloadNow(std::string_view bytes) {
     platform::PumpMessages(kDrainPumpMs);
   }
   properties_.SetNumber(opos::kPropAsyncMode, 0);
-  const int32_t result = SendData(2, bytes, false, BitmapReferences::kKeep);
+  const int32_t result = SendData(2, bytes, false, BitmapReferences::kKeep, area);
   properties_.SetNumber(opos::kPropAsyncMode, 1);
   return result;
 }
@@ -80,13 +83,12 @@ int32_t CPOSPrinter::SetBitmap(int32_t bitmap_number, int32_t station,
     result_code_extended_ = download.extended;
     return Finish(download.result);
   }
-  // Inside a transaction the download only joins the collected jobs: the printer does not
-  // hold the image yet, so the slot is not marked downloaded.
-  const bool collected = transaction_open_;
-  const int32_t result = WriteDownloadNow(download.bytes);
-  bitmap_slots_.Store(bitmap_number,
-                      {file_name, download.bytes, alignment, download.normal_quality},
-                      result == opos::kSuccess && !collected);
+  // The slot's new image is not in the printer until its download is written (now, or at
+  // the end of an open transaction); writing it marks the slot downloaded.
+  bitmap_slots_.Replace(bitmap_number,
+                        {file_name, download.bytes, alignment, download.normal_quality});
+  const int32_t result = WriteDownloadNow(
+      download.bytes, bitmap_number == 2 ? ImageArea::kSlot2 : ImageArea::kSlot1);
   return Finish(result);
 }
 

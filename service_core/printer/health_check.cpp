@@ -115,7 +115,7 @@ int32_t CPOSPrinter::DirectIO(int32_t command, int32_t* data, std::string* text)
     int32_t result = opos::kSuccess;
     // Written now, after queued output, in pieces the send routine takes.
     for (size_t at = 0; at < bytes.size() && result == opos::kSuccess; at += kMaxSendBytes) {
-      result = WriteDownloadNow(bytes.substr(at, kMaxSendBytes));
+      result = WriteDownloadNow(bytes.substr(at, kMaxSendBytes), ImageArea::kOverwritten);
     }
     // The bytes may have reset the printer or replaced its downloaded image.
     if (!bytes.empty()) ForgetBitmapDownloads();

@@ -1,165 +1,274 @@
 // The output worker: prints queued asynchronous requests in order, waits for the printer to
 // confirm each one, raises output-complete events, and turns printer trouble into error
 // events whose ErrorResponse decides between printing the request again and dropping it.
+//
+// On the thermal model the worker writes ahead: each request is followed by a completion
+// request with an identifier of its own, and the next request goes out while the earlier
+// ones wait for their answers, so the printer never waits for the handshake. The dot-matrix
+// model cannot confirm and prints one request at a time (dot_matrix_output.cpp).
+#include <algorithm>
+
 #include "opos_codes.h"
 #include "platform/event.h"
 #include "pos_printer.h"
-#include "print_data/text_print.h"
 
 namespace service_core {
 
 namespace {
-constexpr uint64_t kDotMatrixWakeAfterMs = 1000;
 constexpr uint32_t kCompletionPollMs = 20;
-constexpr uint32_t kAnswerSettleMs = 100;
 constexpr uint64_t kCompletionResendMs = 10000;
 // A printer that has not answered this many completion requests is reported as failed
 // instead of being asked for ever.
 constexpr int kCompletionRequestsBeforeError = 3;
-constexpr uint8_t kLineFeed = 0x0A;
-// GS ( H asking for process identifier "FFFF": the printer answers once it got this far.
-constexpr std::string_view kCompletionRequest = print_data::kCompletionRequest;
-constexpr int kWriteFailed = -1;  // a status of our own: the link refused the bytes
-constexpr int kStopped = -2;      // release: leave the request as it is
+// A retry into a printer that still reports trouble waits one status round first.
+constexpr uint32_t kStatusRoundMs = 500;
+// How long a printer that is back may take to answer whether it printed everything.
+constexpr uint32_t kProcessedProbeMs = 1000;
+// Writing ahead stops while the line is expected to be busy for longer than this, and
+// while this many bytes wait for their confirmation (the printer's receive buffer).
+constexpr uint64_t kWriteAheadMs = 300;
+constexpr size_t kMaxUnconfirmedBytes = 2048;
+constexpr int kWriteFailed = -1;  // statuses of our own: the link refused the bytes,
+constexpr int kUnconfirmed = -3;  // or the printer never answered the completion request
+constexpr int32_t kConfirmedMeanwhile = -100;
 
 constexpr int32_t kPropErrorStation = 8004;
 constexpr int32_t kPropErrorLevel = 8035;
 constexpr int32_t kErrorLevelNone = 1, kErrorLevelRecoverable = 2, kErrorLevelFatal = 3;
+constexpr int32_t kReceiptStation = 2;
 
 std::string_view View(const std::vector<uint8_t>& data) {
   return {reinterpret_cast<const char*>(data.data()), data.size()};
 }
 }  // namespace
 
-struct CPOSPrinter::RequestOutcome {
-  int status = kPortReady;  // a port status, kWriteFailed or kStopped
-};
-
 void CPOSPrinter::OutputWorkerLoop(ClaimSync& sync) {
+  written_.clear();
+  wire_free_at_ = 0;
+  loss_possible_ = false;
   while (!stop_) {
-    platform::WaitForAny({&sync.work, &sync.stop}, platform::kInfinite);
-    if (stop_) break;
-    std::vector<OutputJob> request;
-    {
-      // The next request is the head of the queue up to its entry with an identifier;
-      // pieces of a request still being sent wait for it.
-      std::lock_guard lock(output_queue_mutex_);
-      size_t end = 0;
-      while (end < output_queue_.size() && output_queue_[end].output_id == 0) ++end;
-      if (!claimed_ || end == output_queue_.size()) {
-        sync.work.Reset();
-        output_pending_ = !output_queue_.empty();
-        current_request_id_ = 0;
-      } else {
-        request.assign(output_queue_.begin(), output_queue_.begin() + end + 1);
-        current_request_id_ = request.back().output_id;
-        output_pending_ = true;
-      }
+    if (written_.empty()) {
+      port_.SetFastPoll(false);
+      platform::WaitForAny({&sync.work, &sync.stop}, platform::kInfinite);
+    } else {
+      platform::WaitForAny({&completion_event_, &sync.work, &sync.stop}, kCompletionPollMs);
     }
-    if (request.empty()) {
-      GoIdle(sync);
+    if (stop_) break;
+    completion_event_.Reset();
+    if (!thermal_) {
+      PrintDotMatrixRequest(sync);
       continue;
     }
-    const int32_t id = request.back().output_id;
-    for (;;) {
-      SetState(opos::kStateBusy);
-      clear_during_error_ = false;
-      const RequestOutcome outcome = PrintRequest(sync, request);
-      if (outcome.status == kStopped) break;
-      if (outcome.status == kPortReady) {
-        FinishRequest(sync, id, true);
-        break;
-      }
-      const int32_t response = AwaitErrorResponse(sync, request.back(), outcome.status);
-      if (stop_) break;
-      if (clear_during_error_) {
-        clear_during_error_ = false;
-        std::lock_guard lock(output_queue_mutex_);
-        output_queue_.clear();
-        current_request_id_ = 0;
-        if (freeze_events_) {
-          // Events of the cleared output that wait behind the freeze are dropped.
-          std::lock_guard events(event_queue_mutex_);
-          int32_t waiting = 0;
-          for (const EventRecord& r : event_queue_) {
-            if (r.kind == EventKind::Error || r.kind == EventKind::OutputComplete) ++waiting;
-          }
-          discard_count_ = waiting;
-          discard_events_ = waiting > 0;
-        }
-        break;
-      }
-      if (response != opos::kErRetry) {
-        FinishRequest(sync, id, false);
-        break;
-      }
+    ConfirmAnswered(sync);
+    int trouble = CheckWrittenRequests();
+    if (trouble == kPortReady) trouble = WriteAhead(sync);
+    if (stop_) break;
+    if (trouble != kPortReady) {
+      HandleOutputError(sync, trouble);
+      if (!written_.empty() || NextUnwrittenRequestId() != 0) SetState(opos::kStateBusy);
     }
   }
+  // Release discards what the printer did not confirm; it clears the printer's buffer.
+  unconfirmed_output_ = !written_.empty();
+  written_.clear();
+  port_.SetFastPoll(false);
   sync.output_worker_ended.Set();
 }
 
-CPOSPrinter::RequestOutcome CPOSPrinter::PrintRequest(ClaimSync& sync,
-                                                      const std::vector<OutputJob>& request) {
-  if (const int status = port_.GetPrinterStatus(); status != kPortReady) return {status};
-  const uint64_t now = platform::TickCountMs();
-  if (!thermal_ && now - last_async_print_ms_ > kDotMatrixWakeAfterMs &&
-      !port_.WritePort(&kLineFeed, 1)) {
-    return {kWriteFailed};
+bool CPOSPrinter::TakeNextRequest(std::vector<OutputJob>& jobs) {
+  // The next request is the first one not written yet, up to its entry with an identifier;
+  // pieces of a request still being sent wait for it.
+  std::lock_guard lock(output_queue_mutex_);
+  size_t begin = 0;
+  while (begin < output_queue_.size() && output_queue_[begin].taken) ++begin;
+  size_t end = begin;
+  while (end < output_queue_.size() && output_queue_[end].output_id == 0) ++end;
+  if (!claimed_ || end == output_queue_.size()) return false;
+  for (size_t i = begin; i <= end; ++i) {
+    output_queue_[i].taken = true;
+    jobs.push_back(output_queue_[i]);
   }
-  last_async_print_ms_ = now;
-  for (const OutputJob& job : request) {
-    if (stop_) return {kStopped};
-    if (!WriteJob(View(job.data), job.expand_bitmaps)) return {kWriteFailed};
-  }
-  if (thermal_) return {WaitForCompletion(sync)};
-  // The dot-matrix model cannot confirm; give it time to print, then look at it.
-  if (platform::WaitForOne(sync.stop, ThisBuild().dot_matrix_settle_ms) == 0) return {kStopped};
-  return {port_.GetPrinterStatus()};
+  output_pending_ = true;
+  return true;
 }
 
-int CPOSPrinter::WaitForCompletion(ClaimSync& sync) {
-  completion_answer_ = false;
-  completion_event_.Reset();
-  if (!WriteBytes(kCompletionRequest)) return kWriteFailed;
-  port_.SetFastPoll(true);
-  uint64_t sent_at = platform::TickCountMs();
-  int requests = 1;
-  int result = kPortReady;
+void CPOSPrinter::GiveBackRequestsFrom(int32_t output_id) {
+  std::lock_guard lock(output_queue_mutex_);
+  size_t from = 0;
+  while (from < output_queue_.size() && output_queue_[from].output_id != output_id) ++from;
+  if (from == output_queue_.size()) return;
+  // Back to the start of that request: the entry after the previous request's last one.
+  while (from > 0 && output_queue_[from - 1].output_id == 0) --from;
+  for (size_t i = from; i < output_queue_.size(); ++i) output_queue_[i].taken = false;
+}
+
+int32_t CPOSPrinter::NextUnwrittenRequestId() {
+  std::lock_guard lock(output_queue_mutex_);
+  for (const OutputJob& job : output_queue_) {
+    if (!job.taken && job.output_id != 0) return job.output_id;
+  }
+  return 0;
+}
+
+int CPOSPrinter::WriteAhead(ClaimSync& sync) {
   for (;;) {
-    if (completion_answer_.exchange(false)) {
-      // Let the printer report a condition that stopped it just before it answered.
-      result = platform::WaitForOne(sync.stop, kAnswerSettleMs) == 0 ? kStopped
-                                                                     : port_.GetPrinterStatus();
-      break;
+    if (stop_) return kPortReady;
+    if (!written_.empty()) {
+      size_t unconfirmed = 0;
+      for (const WrittenRequest& r : written_) unconfirmed += r.bytes;
+      if (wire_free_at_ > platform::TickCountMs() + kWriteAheadMs ||
+          unconfirmed >= kMaxUnconfirmedBytes) {
+        return kPortReady;
+      }
     }
+    std::vector<OutputJob> jobs;
+    if (!TakeNextRequest(jobs)) {
+      if (written_.empty()) {
+        {
+          // Checked again under the mutex: a request queued since must not be slept over.
+          std::lock_guard lock(output_queue_mutex_);
+          const bool complete_request_waiting =
+              claimed_ && std::any_of(output_queue_.begin(), output_queue_.end(),
+                                      [](const OutputJob& j) { return !j.taken && j.output_id != 0; });
+          if (complete_request_waiting) continue;
+          sync.work.Reset();
+          output_pending_ = !output_queue_.empty();
+        }
+        GoIdle(sync);
+      }
+      return kPortReady;
+    }
+    SetState(opos::kStateBusy);
+    const int32_t id = jobs.back().output_id;
     if (const int status = port_.GetPrinterStatus(); status != kPortReady) {
-      result = status;
-      break;
+      GiveBackRequestsFrom(id);
+      return status;
     }
-    if (stop_) {
-      result = kStopped;
-      break;
+    WrittenRequest request{id, NewMark(), 0, 0, 1};
+    for (const OutputJob& job : jobs) request.bytes += job.data.size();
+    written_.push_back(request);
+    for (const OutputJob& job : jobs) {
+      if (!WriteJob(View(job.data), job.expand_bitmaps, job.image_area)) return kWriteFailed;
     }
-    if (platform::TickCountMs() - sent_at >= kCompletionResendMs) {
-      if (requests >= kCompletionRequestsBeforeError) {
-        result = kPortNoAnswer;
-        break;
-      }
-      if (!WriteBytes(kCompletionRequest)) {
-        result = kWriteFailed;
-        break;
-      }
-      ++requests;
-      sent_at = platform::TickCountMs();
-    }
-    platform::WaitForAny({&completion_event_, &sync.stop}, kCompletionPollMs);
-    completion_event_.Reset();
+    if (!WriteCompletionRequest(request.mark)) return kWriteFailed;
+    const uint64_t now = platform::TickCountMs();
+    written_.back().asked_at = now;
+    wire_free_at_ = std::max(wire_free_at_, now) + port_.TransferMs(request.bytes + 11);
+    port_.SetFastPoll(true);
   }
-  port_.SetFastPoll(false);
-  return result;
 }
 
-int32_t CPOSPrinter::AwaitErrorResponse(ClaimSync& sync, const OutputJob& job, int status) {
+bool CPOSPrinter::ConfirmAnswered(ClaimSync& sync) {
+  // The printer answers in the order the requests were written: an answer confirms its
+  // request and every one written before it.
+  size_t confirmed = 0;
+  for (size_t i = 0; i < written_.size(); ++i) {
+    if (MarkAnswered(written_[i].mark)) confirmed = i + 1;
+  }
+  for (size_t i = 0; i < confirmed; ++i) {
+    FinishRequest(sync, written_.front().id, true);
+    written_.pop_front();
+  }
+  return confirmed > 0;
+}
+
+int CPOSPrinter::CheckWrittenRequests() {
+  if (written_.empty()) return kPortReady;
+  if (const int status = port_.GetPrinterStatus(); status != kPortReady) return status;
+  WrittenRequest& oldest = written_.front();
+  if (platform::TickCountMs() - oldest.asked_at < kCompletionResendMs) return kPortReady;
+  if (oldest.asks >= kCompletionRequestsBeforeError) return kUnconfirmed;
+  if (!WriteCompletionRequest(oldest.mark)) return kWriteFailed;
+  ++oldest.asks;
+  oldest.asked_at = platform::TickCountMs();
+  return kPortReady;
+}
+
+void CPOSPrinter::HandleOutputError(ClaimSync& sync, int status) {
+  // No power, no line, or a write that failed: what was written may never have arrived.
+  if (status == kPortNoAnswer || status == kWriteFailed) loss_possible_ = true;
+  for (;;) {
+    const int32_t in_progress = written_.empty() ? NextUnwrittenRequestId() : written_.front().id;
+    const int32_t response = AwaitErrorResponse(sync, kReceiptStation, status, in_progress);
+    if (stop_ || response == kConfirmedMeanwhile) return;
+    if (clear_during_error_) {
+      clear_during_error_ = false;
+      SettleWrittenRequests(sync, false);
+      DropAllOutput();
+      return;
+    }
+    if (response != opos::kErRetry) {
+      // Only the request in progress goes, without an event, unless the printer
+      // confirmed it before its buffer was cleared.
+      SettleWrittenRequests(sync, false);
+      if (in_progress != 0 && (written_.empty() || written_.front().id != in_progress))
+        FinishRequest(sync, in_progress, false);
+      return;
+    }
+    int now = port_.GetPrinterStatus();
+    if (now != kPortReady) {
+      // Retrying into a printer that is still not ready: give it a status round, so an
+      // application that answers every error with retry at once is not flooded.
+      const uint64_t until = platform::TickCountMs() + kStatusRoundMs;
+      for (uint64_t t = platform::TickCountMs(); t < until; t = platform::TickCountMs()) {
+        if (platform::WaitForAny({&sync.stop, &completion_event_}, uint32_t(until - t)) == 0)
+          return;
+        completion_event_.Reset();
+        if (ConfirmAnswered(sync) && (written_.empty() || written_.front().id != in_progress))
+          return;
+      }
+      now = port_.GetPrinterStatus();
+      if (now != kPortReady) {
+        status = now;
+        continue;
+      }
+    }
+    SettleWrittenRequests(sync, true);
+    return;
+  }
+}
+
+void CPOSPrinter::SettleWrittenRequests(ClaimSync& sync, bool retry) {
+  // After trouble the printer may have printed what it was given, or may hold part of it
+  // to print when it is back. Whatever it confirms is complete; the rest is cleared from
+  // it and written again (or dropped by the caller), so nothing prints twice or after it
+  // was reported dropped.
+  ConfirmAnswered(sync);
+  if (written_.empty()) return;
+  if (retry && !loss_possible_ && PrinterProcessedAll(kProcessedProbeMs, &sync.stop)) {
+    while (!written_.empty()) {
+      FinishRequest(sync, written_.front().id, true);
+      written_.pop_front();
+    }
+    return;
+  }
+  if (stop_) return;
+  ClearPrinterBuffer(&sync.stop);
+  ConfirmAnswered(sync);
+  if (!written_.empty()) GiveBackRequestsFrom(written_.front().id);
+  written_.clear();
+  wire_free_at_ = 0;
+  loss_possible_ = false;
+}
+
+void CPOSPrinter::DropAllOutput() {
+  std::lock_guard lock(output_queue_mutex_);
+  output_queue_.clear();
+  written_.clear();
+  if (freeze_events_) {
+    // Events of the cleared output that wait behind the freeze are dropped.
+    std::lock_guard events(event_queue_mutex_);
+    int32_t waiting = 0;
+    for (const EventRecord& r : event_queue_) {
+      if (r.kind == EventKind::Error || r.kind == EventKind::OutputComplete) ++waiting;
+    }
+    discard_count_ = waiting;
+    discard_events_ = waiting > 0;
+  }
+}
+
+int32_t CPOSPrinter::AwaitErrorResponse(ClaimSync& sync, int32_t station, int status,
+                                        int32_t in_progress) {
   error_wait_ = true;
   int32_t result = opos::kFailure, extended = opos::kExtWriteFailed;
   int32_t level = kErrorLevelFatal;
@@ -172,25 +281,41 @@ int32_t CPOSPrinter::AwaitErrorResponse(ClaimSync& sync, const OutputJob& job, i
   }
   result_code_ = result;
   result_code_extended_ = extended;
-  properties_.SetNumber(kPropErrorStation, job.station);
+  properties_.SetNumber(kPropErrorStation, station);
   properties_.SetNumber(kPropErrorLevel, level);
   properties_.SetString(opos::kPropErrorString, text);
 
   const uint64_t serial = ++errors_raised_;
   sync.error_response.Reset();
   QueueEvent(sync, {EventKind::Error, {result, extended, opos::kLocusOutput, opos::kErRetry}});
-  // Woken by the answer, by ClearOutput, or by release. An answer still owed to an earlier
-  // error event (cleared before the application saw it) is not this one's.
+  // Woken by the answer, by ClearOutput, by release, or by the printer confirming the
+  // request in progress: it printed what it held once it was back, so it is complete and
+  // the application's answer, when it comes, changes nothing. An answer still owed to an
+  // earlier error event (cleared before the application saw it) is not this one's.
+  int32_t response = opos::kErRetry;
   for (;;) {
-    platform::WaitForAny({&sync.error_response, &sync.stop}, platform::kInfinite);
+    const int woke = platform::WaitForAny({&sync.error_response, &sync.stop, &completion_event_},
+                                          platform::kInfinite);
     if (stop_) break;
+    if (woke == 2) {
+      completion_event_.Reset();
+      if (in_progress != 0 && ConfirmAnswered(sync) &&
+          (written_.empty() || written_.front().id != in_progress)) {
+        response = kConfirmedMeanwhile;
+        break;
+      }
+      continue;
+    }
     sync.error_response.Reset();
-    if (clear_during_error_ || errors_answered_ >= serial) break;
+    if (clear_during_error_ || errors_answered_ >= serial) {
+      response = error_response_;
+      break;
+    }
   }
   properties_.SetNumber(kPropErrorLevel, kErrorLevelNone);
   properties_.SetString(opos::kPropErrorString, "");
   error_wait_ = false;
-  return error_response_;
+  return response;
 }
 
 void CPOSPrinter::FinishRequest(ClaimSync& sync, int32_t output_id, bool completed) {
@@ -203,9 +328,7 @@ void CPOSPrinter::FinishRequest(ClaimSync& sync, int32_t output_id, bool complet
       output_queue_.erase(output_queue_.begin(), output_queue_.begin() + end + 1);
       still_queued = true;
     }
-    current_request_id_ = 0;
   }
-  error_wait_ = false;
   // A request that release discarded while it printed ends without an event.
   if (completed && still_queued) QueueEvent(sync, {EventKind::OutputComplete, {output_id}});
 }

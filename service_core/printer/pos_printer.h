@@ -36,12 +36,34 @@ namespace service_core {
 using platform::automation::Dispatch;
 using platform::automation::DispatchTable;
 
+// What writing a piece of data does to the printer's single downloaded-image area. The
+// stored bitmaps' downloaded flags change when the piece is written, not when it is handed
+// over, so they follow the printer through transactions and queued output.
+enum class ImageArea {
+  kUntouched,
+  kOverwritten,  // another image is defined there (PrintBitmap)
+  kSlot1,        // stored bitmap 1 (SetBitmap)
+  kSlot2,
+};
+
 // A request (or part of one) waiting for the output worker.
 struct OutputJob {
   std::vector<uint8_t> data;
   int32_t station = 2;
   int32_t output_id = 0;  // 0: more parts follow; -1: end of a transaction
   bool expand_bitmaps = true;
+  ImageArea image_area = ImageArea::kUntouched;
+  bool taken = false;  // the output worker has written it (or is writing it) to the printer
+};
+
+// A request the output worker wrote to a thermal printer, with the completion request
+// (process identifier `mark`) behind it, that the printer has not confirmed yet.
+struct WrittenRequest {
+  int32_t id = 0;
+  uint32_t mark = 0;
+  size_t bytes = 0;
+  uint64_t asked_at = 0;  // when its completion request was last written
+  int asks = 1;
 };
 
 // Whether the send routine expands "\x1B|1B" / "\x1B|2B" into the stored bitmaps. Image
@@ -75,7 +97,7 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
 
   // PortUser: called from the port's monitor thread.
   void OnPrinterPowerLost() override;
-  void OnCompletionAnswer() override;
+  void OnPrinterAnswer(const PrinterAnswer& answer) override;
   // PortUser: read by a cash drawer sharing the port, which waits for printing to be idle.
   bool OutputPending() const override { return output_pending_; }
   uint64_t LastOutputMs() const override {
@@ -88,7 +110,8 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   // share one OutputID and one output-complete event. Returns an OPOS result and sets
   // ResultCodeExtended; the caller stores ResultCode.
   int32_t SendData(int32_t station, std::string_view bytes, bool more_follows,
-                   BitmapReferences references = BitmapReferences::kExpand);
+                   BitmapReferences references = BitmapReferences::kExpand,
+                   ImageArea image_area = ImageArea::kUntouched);
   // The largest piece the send routine takes; longer ones are refused with OPOS_E_ILLEGAL.
   // It holds 32 767 bytes of translated text with the framing PrintNormal puts around it.
   static constexpr size_t kMaxSendBytes = print_data::kMaxPrintBlock;
@@ -154,15 +177,38 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   // link), with ResultCodeExtended set: cover open or paper out give an extended result,
   // anything else a failure. kSuccess for a ready printer.
   int32_t ResultForPortStatus(int status);
-  bool WriteJob(std::string_view bytes, bool expand_bitmaps);
+  bool WriteJob(std::string_view bytes, bool expand_bitmaps,
+                ImageArea image_area = ImageArea::kUntouched);
   void ForgetBitmapDownloads();
-  struct RequestOutcome;
-  RequestOutcome PrintRequest(ClaimSync& sync, const std::vector<OutputJob>& request);
-  int WaitForCompletion(ClaimSync& sync);
-  int32_t AwaitErrorResponse(ClaimSync& sync, const OutputJob& job, int status);
+  // Output worker (output_worker.cpp, dot_matrix_output.cpp).
+  bool TakeNextRequest(std::vector<OutputJob>& jobs);
+  void GiveBackRequestsFrom(int32_t output_id);  // written again later
+  int32_t NextUnwrittenRequestId();
+  int WriteAhead(ClaimSync& sync);
+  int CheckWrittenRequests();
+  bool ConfirmAnswered(ClaimSync& sync);
+  void HandleOutputError(ClaimSync& sync, int status);
+  void SettleWrittenRequests(ClaimSync& sync, bool retry);
+  void DropAllOutput();
+  void PrintDotMatrixRequest(ClaimSync& sync);
+  // Waits for the application's ErrorResponse; kConfirmedMeanwhile when the printer
+  // confirmed the request in progress (`in_progress`, 0 for none) while it waited.
+  int32_t AwaitErrorResponse(ClaimSync& sync, int32_t station, int status, int32_t in_progress);
   void FinishRequest(ClaimSync& sync, int32_t output_id, bool completed);
   void GoIdle(ClaimSync& sync);
   void DiscardAllButCurrentRequest();  // output-queue mutex held
+
+  // Completion requests and the printer's answers (printer_confirmations.cpp).
+  uint32_t NewMark();
+  bool WriteCompletionRequest(uint32_t mark);
+  bool MarkAnswered(uint32_t mark);
+  // Writes a completion request of its own and waits up to `limit_ms` for the answer: an
+  // answer means the printer processed everything written before it.
+  bool PrinterProcessedAll(uint32_t limit_ms, platform::Event* stop);
+  // Real-time buffer clear: the printer drops what it holds and has not printed. Waits up
+  // to a second for its answer (answers to earlier requests arrive before it); false when
+  // none came.
+  bool ClearPrinterBuffer(platform::Event* stop);
   int32_t RunHealthCheck(int32_t level);
   int32_t PrintNvLogoAligned(int32_t image, const std::string& alignment);
   void PrintTestPage();
@@ -229,7 +275,24 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
 
   // Output path and status bookkeeping the workers share.
   std::atomic<bool> output_pending_{false};
-  std::atomic<bool> completion_answer_{false};
+  // Answers to our completion requests (the newest last) and buffer clears, from the port
+  // monitor; the worker and the transaction flush look them up.
+  std::mutex answers_mutex_;
+  std::deque<uint32_t> answered_marks_;
+  uint64_t clears_answered_ = 0;
+  std::atomic<uint32_t> next_mark_{0};
+  // Output worker only: requests written and not confirmed, in order; when the line is
+  // expected to have carried them; whether bytes may have been lost since they were written.
+  std::deque<WrittenRequest> written_;
+  uint64_t wire_free_at_ = 0;
+  bool loss_possible_ = false;
+  // Written output discarded unconfirmed: release clears the printer's buffer.
+  std::atomic<bool> unconfirmed_output_{false};
+  // A synchronous transaction flush the printer did not confirm (its completion request),
+  // 0 when none; and whether its bytes may have been lost.
+  uint32_t transaction_mark_ = 0;
+  bool transaction_loss_possible_ = false;
+  size_t transaction_unconfirmed_jobs_ = 0;  // the collected jobs that flush wrote
   std::atomic<bool> discard_events_{false};
   std::atomic<int32_t> discard_count_{0};
   std::atomic<bool> error_wait_{false};
@@ -254,9 +317,7 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   // for a later error.
   std::atomic<uint64_t> errors_raised_{0};
   std::atomic<uint64_t> errors_answered_{0};
-  // The output identifier of the request the worker prints now, 0 when none.
-  std::atomic<int32_t> current_request_id_{0};
-  // Signalled with the completion flag, so the worker need not poll for it.
+  // Signalled when an answer arrived, so the worker need not poll for it.
   platform::Event completion_event_{true};
 
   // Print methods: what they read from the properties, the state they keep between calls,
@@ -268,9 +329,16 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   int32_t SlipMethod();
   int32_t FlushTransaction();
   int32_t AwaitTransactionCompletion();
-  int32_t WriteDownloadNow(std::string_view bytes);
+  // A synchronous flush after one the printer did not confirm: true when the earlier one
+  // printed after all; otherwise the printer's buffer is cleared of what is left of it.
+  bool EarlierFlushPrinted();
+  int32_t WriteDownloadNow(std::string_view bytes, ImageArea area);
   // ClaimDevice: normal rotation, the left margin, no open transaction.
   void ResetPrintState();
+  // Drops a held rotation and takes the printer out of page mode (release, claim,
+  // ClearOutput). When the printer could not be told, the next claim tells it.
+  void LeavePageMode();
+  bool page_mode_left_ = false;
   print_data::EscapeTranslator translator_;
   print_data::RotationState rotation_;
   print_data::LogoStore logos_;

@@ -116,8 +116,18 @@ int32_t CPOSPrinter::ClaimDevice(int32_t timeout) {
   platform::MessagePumpingPause();
 
   bitmap_slots_.Clear();
+  // A rotation the last release could not end on the printer is ended now.
+  if (page_mode_left_) LeavePageMode();
   ResetPrintState();
+  SetState(opos::kStateIdle);
   bitmap_downloaded_[0] = bitmap_downloaded_[1] = false;
+  {
+    std::lock_guard lock(answers_mutex_);
+    answered_marks_.clear();
+  }
+  next_mark_ = 0;
+  transaction_mark_ = 0;
+  unconfirmed_output_ = false;
   last_sync_print_ms_ = 0;
   last_async_print_ms_ = 0;
   claimed_ = 1;
@@ -152,6 +162,12 @@ int32_t CPOSPrinter::ReleaseDevice() {
   platform::MessagePumpingPause();
   StopWorkers(*sync_);
   sync_.reset();
+  // A request discarded while it printed leaves nothing busy behind, and nothing in the
+  // printer's buffer that would still print after it was reported dropped.
+  SetState(opos::kStateIdle);
+  if (unconfirmed_output_.exchange(false) || transaction_mark_ != 0) ClearPrinterBuffer(nullptr);
+  transaction_mark_ = 0;
+  LeavePageMode();
   {
     std::lock_guard lock(in_flight_mutex_);
     in_flight_.reset();
@@ -188,7 +204,7 @@ int32_t CPOSPrinter::COFreezeEvents(int32_t freeze) {
 }
 
 void CPOSPrinter::SetFreezeEvents(int32_t value) {
-  freeze_events_ = value != 0 ? 1 : 0;
+  freeze_events_ = value;  // read back as given; any non-zero value freezes
   if (sync_) {
     if (value)
       sync_->property_gate.Reset();
@@ -227,11 +243,6 @@ void CPOSPrinter::DiscardQueuedOutput() {
 void CPOSPrinter::OnPrinterPowerLost() {
   // Images downloaded to the printer are gone with its power.
   ForgetBitmapDownloads();
-}
-
-void CPOSPrinter::OnCompletionAnswer() {
-  completion_answer_ = true;
-  completion_event_.Set();
 }
 
 }  // namespace service_core

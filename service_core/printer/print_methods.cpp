@@ -22,6 +22,13 @@ print_data::TranslateSettings CPOSPrinter::TranslateSettingsNow() const {
   return settings;
 }
 
+void CPOSPrinter::LeavePageMode() {
+  if (!rotation_.rotated() && !page_mode_left_) return;
+  rotation_.Reset();
+  // ESC S: back to standard mode, the unprinted page is discarded.
+  page_mode_left_ = !WriteBytes("\x1BS");
+}
+
 void CPOSPrinter::ResetPrintState() {
   rotation_.Reset();
   translator_.ResetLine();

@@ -20,10 +20,18 @@ bool CPOSPrinter::WriteBytes(std::string_view bytes) {
   return port_.WritePort(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()) != 0;
 }
 
-bool CPOSPrinter::WriteJob(std::string_view bytes, bool expand_bitmaps) {
+bool CPOSPrinter::WriteJob(std::string_view bytes, bool expand_bitmaps, ImageArea image_area) {
+  // The image area is given up before the write: a write that fails half-way leaves it
+  // holding neither image.
+  if (image_area != ImageArea::kUntouched) bitmap_slots_.ForgetDownloads();
   // The whole job is written, also past a zero byte; references to an empty slot vanish.
-  if (!expand_bitmaps) return WriteBytes(bytes);
-  return bitmap_slots_.WriteJob(bytes, [this](std::string_view piece) { return WriteBytes(piece); });
+  const bool written =
+      expand_bitmaps
+          ? bitmap_slots_.WriteJob(bytes, [this](std::string_view piece) { return WriteBytes(piece); })
+          : WriteBytes(bytes);
+  if (written && image_area == ImageArea::kSlot1) bitmap_slots_.MarkDownloaded(1);
+  if (written && image_area == ImageArea::kSlot2) bitmap_slots_.MarkDownloaded(2);
+  return written;
 }
 
 void CPOSPrinter::ForgetBitmapDownloads() {
@@ -32,7 +40,7 @@ void CPOSPrinter::ForgetBitmapDownloads() {
 }
 
 int32_t CPOSPrinter::SendData(int32_t station, std::string_view bytes, bool more_follows,
-                              BitmapReferences references) {
+                              BitmapReferences references, ImageArea image_area) {
   result_code_extended_ = 0;
   if (!claimed_) return opos::kNotClaimed;
   if (station != kReceiptStation) return opos::kIllegal;
@@ -51,7 +59,7 @@ int32_t CPOSPrinter::SendData(int32_t station, std::string_view bytes, bool more
 
   if (transaction_open_) {
     std::lock_guard lock(transaction_queue_mutex_);
-    transaction_queue_.push_back({CopyOf(bytes), station, 0, expand});
+    transaction_queue_.push_back({CopyOf(bytes), station, 0, expand, image_area});
     return opos::kSuccess;
   }
 
@@ -59,7 +67,7 @@ int32_t CPOSPrinter::SendData(int32_t station, std::string_view bytes, bool more
     bool complete = false;
     {
       std::lock_guard lock(output_queue_mutex_);
-      OutputJob job{CopyOf(bytes), station, 0, expand};
+      OutputJob job{CopyOf(bytes), station, 0, expand, image_area};
       if (!more_follows) {
         job.output_id = ++output_id_;
         complete = true;
@@ -83,7 +91,7 @@ int32_t CPOSPrinter::SendData(int32_t station, std::string_view bytes, bool more
     result = opos::kFailure;  // the print itself is still tried
   }
   last_sync_print_ms_ = now;
-  if (!WriteJob(bytes, expand)) {
+  if (!WriteJob(bytes, expand, image_area)) {
     result_code_extended_ = opos::kExtWriteFailed;
     return opos::kFailure;
   }
@@ -96,21 +104,26 @@ int32_t CPOSPrinter::ClearOutput() {
   if (error_wait_) {
     // The worker discards everything, the failed request included, when it wakes.
     clear_during_error_ = true;
+    if (properties_.Number(opos::kPropAsyncMode) != 1 && transaction_mark_ != 0) {
+      // A failed transaction flush: what the printer still holds of it must not print.
+      ClearPrinterBuffer(nullptr);
+      transaction_mark_ = 0;
+    }
   } else {
     // Requests not started yet go now; the one being printed finishes with its event.
     std::lock_guard lock(output_queue_mutex_);
     DiscardAllButCurrentRequest();
   }
   if (sync_) sync_->error_response.Set();
+  // Held-back sideways text is output too: it goes, and the printer leaves page mode.
+  LeavePageMode();
   return Finish(opos::kSuccess);
 }
 
 void CPOSPrinter::DiscardAllButCurrentRequest() {
+  // What the worker has written to the printer stays until it is confirmed.
   size_t keep = 0;
-  if (const int32_t current = current_request_id_; current != 0) {
-    while (keep < output_queue_.size() && output_queue_[keep].output_id != current) ++keep;
-    keep = keep < output_queue_.size() ? keep + 1 : 0;
-  }
+  while (keep < output_queue_.size() && output_queue_[keep].taken) ++keep;
   output_queue_.resize(keep);
 }
 

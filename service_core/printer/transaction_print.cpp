@@ -5,6 +5,8 @@
 // The transaction-failed flag is the output path's error-wait flag and the
 // discard-transaction flag its clear-during-error flag: a failed flush leaves the jobs
 // collected, and ClearOutput after it makes the next transaction start empty.
+#include <algorithm>
+
 #include "opos_codes.h"
 #include "platform/event.h"
 #include "pos_printer.h"
@@ -18,7 +20,8 @@ constexpr int32_t kTransactionBegin = 11;  // PTR_TP_TRANSACTION
 constexpr int32_t kTransactionEnd = 12;    // PTR_TP_NORMAL
 constexpr int32_t kEndOfTransactionId = -1;
 constexpr uint32_t kCompletionPollMs = 20;
-constexpr uint32_t kAnswerSettleMs = 100;
+// How long a printer that is back may take to answer whether it printed everything.
+constexpr uint32_t kProcessedProbeMs = 1000;
 constexpr uint64_t kCompletionResendMs = 10000;
 // A printer that leaves this many completion requests unanswered is reported as failed
 // rather than waited for without end.
@@ -51,6 +54,30 @@ int32_t CPOSPrinter::TransactionPrint(int32_t station, int32_t control) {
 
 int32_t CPOSPrinter::FlushTransaction() {
   const bool asynchronous = properties_.Number(opos::kPropAsyncMode) == 1;
+  if (!asynchronous && thermal_ && transaction_mark_ != 0) {
+    // Flushed again after a flush the printer did not confirm.
+    if (const int32_t result = ResultForPortStatus(port_.GetPrinterStatus());
+        result != opos::kSuccess) {
+      return result;
+    }
+    const bool printed = EarlierFlushPrinted();
+    transaction_mark_ = 0;
+    port_.SetFastPoll(false);
+    if (printed) {
+      // Only what was collected since is left to print.
+      error_wait_ = false;
+      std::lock_guard lock(transaction_queue_mutex_);
+      transaction_queue_.erase(
+          transaction_queue_.begin(),
+          transaction_queue_.begin() + std::min(transaction_unconfirmed_jobs_, transaction_queue_.size()));
+      if (transaction_queue_.empty()) return opos::kSuccess;
+    }
+  }
+  size_t flushing;
+  {
+    std::lock_guard lock(transaction_queue_mutex_);
+    flushing = transaction_queue_.size();
+  }
   if (asynchronous) {
     std::lock_guard lock(transaction_queue_mutex_);
     transaction_queue_.push_back({{0}, kReceiptStation, kEndOfTransactionId, false});
@@ -70,7 +97,8 @@ int32_t CPOSPrinter::FlushTransaction() {
     const std::string_view bytes(reinterpret_cast<const char*>(job.data.data()), job.data.size());
     const int32_t result =
         SendData(job.station, bytes, !end_of_transaction,
-                 job.expand_bitmaps ? BitmapReferences::kExpand : BitmapReferences::kKeep);
+                 job.expand_bitmaps ? BitmapReferences::kExpand : BitmapReferences::kKeep,
+                 job.image_area);
     if (result != opos::kSuccess) {
       error_wait_ = true;
       if (asynchronous) {
@@ -80,6 +108,13 @@ int32_t CPOSPrinter::FlushTransaction() {
           transaction_queue_.pop_back();
       } else {
         output_pending_ = false;
+        if (index > 0 && thermal_) {
+          // Part of it went out and may still print: the next flush clears the printer
+          // first (a completion request that was never sent is never answered).
+          transaction_mark_ = NewMark();
+          transaction_loss_possible_ = true;
+          transaction_unconfirmed_jobs_ = flushing;
+        }
       }
       return result;
     }
@@ -97,47 +132,43 @@ int32_t CPOSPrinter::FlushTransaction() {
     return opos::kSuccess;
   }
   const int32_t result = AwaitTransactionCompletion();
+  transaction_unconfirmed_jobs_ = flushing;
   port_.SetFastPoll(false);
   output_pending_ = false;
   return result;
 }
 
 int32_t CPOSPrinter::AwaitTransactionCompletion() {
-  const std::string_view request = print_data::kCompletionRequest;
-  completion_answer_ = false;
-  completion_event_.Reset();
-  if (!WriteBytes(request)) {
+  const uint32_t mark = NewMark();
+  transaction_mark_ = mark;
+  transaction_loss_possible_ = false;
+  if (!WriteCompletionRequest(mark)) {
     error_wait_ = true;
+    transaction_loss_possible_ = true;
     result_code_extended_ = opos::kExtWriteFailed;
     return opos::kFailure;
   }
   port_.SetFastPoll(true);
-  if (stop_) return opos::kSuccess;
   uint64_t sent_at = platform::TickCountMs();
   int requests = 1;
   for (;;) {
-    int status;
-    if (completion_answer_.exchange(false)) {
-      platform::SleepMs(kAnswerSettleMs);
-      // The link turns a low clear-to-send (power lost) into its offline condition, so a
-      // ready status here also means the printer kept its power.
-      status = port_.GetPrinterStatus();
-      if (status == kPortReady) {
-        error_wait_ = false;
-        std::lock_guard lock(transaction_queue_mutex_);
-        transaction_queue_.clear();
-        return opos::kSuccess;
-      }
-    } else {
-      status = port_.GetPrinterStatus();
-      if (status == kPortReady && stop_) return opos::kSuccess;
+    if (MarkAnswered(mark)) {
+      transaction_mark_ = 0;
+      error_wait_ = false;
+      std::lock_guard lock(transaction_queue_mutex_);
+      transaction_queue_.clear();
+      return opos::kSuccess;
     }
+    // The link turns a low clear-to-send (power lost) into its offline condition.
+    const int status = port_.GetPrinterStatus();
+    if (status == kPortReady && stop_) return opos::kSuccess;
     if (status != kPortReady) {
       error_wait_ = true;
+      transaction_loss_possible_ = status == kPortNoAnswer;
       return ResultForPortStatus(status);
     }
     if (platform::TickCountMs() - sent_at >= kCompletionResendMs) {
-      if (requests >= kCompletionRequestsBeforeFailure || !WriteBytes(request)) {
+      if (requests >= kCompletionRequestsBeforeFailure || !WriteCompletionRequest(mark)) {
         error_wait_ = true;
         result_code_extended_ = opos::kExtWriteFailed;
         return opos::kFailure;
@@ -148,6 +179,17 @@ int32_t CPOSPrinter::AwaitTransactionCompletion() {
     platform::WaitForOne(completion_event_, kCompletionPollMs);
     completion_event_.Reset();
   }
+}
+
+bool CPOSPrinter::EarlierFlushPrinted() {
+  // The printer may have printed the earlier flush once it was back (its answer came
+  // late), or may still hold part of it; either way it must not print twice.
+  if (MarkAnswered(transaction_mark_) ||
+      (!transaction_loss_possible_ && PrinterProcessedAll(kProcessedProbeMs, nullptr))) {
+    return true;
+  }
+  ClearPrinterBuffer(nullptr);
+  return false;
 }
 
 }  // namespace service_core

@@ -3,8 +3,10 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <sstream>
+#include <thread>
 #include <stdexcept>
 
 #include "fd_util.h"
@@ -41,6 +43,35 @@ bool Attachment::Command(const std::string& line, std::string& reply) {
   }
   bool ok = false;
   if (TransportCommand(words, ok, reply)) return ok;
+  if (words[0] == "baud" || words[0] == "split") {
+    auto number = [](const std::string& word, int& value) {
+      try {
+        size_t used = 0;
+        value = std::stoi(word, &used);
+        return used == word.size() && value >= 0;
+      } catch (const std::exception&) {
+        return false;
+      }
+    };
+    int first = -1, second = 0;
+    if (words[0] == "baud") {
+      if (words.size() != 2 || !number(words[1], first) || (first != 0 && first < 50) ||
+          first > 1000000) {
+        reply = "usage: baud N (50 to 1000000 bits a second, 0 for full speed)";
+        return false;
+      }
+      pacing_->baud = first;
+      return true;
+    }
+    if (words.size() < 2 || words.size() > 3 || !number(words[1], first) ||
+        (words.size() == 3 && !number(words[2], second)) || second > kMaxSlowMs) {
+      reply = "usage: split N [MS] (answers in pieces of N bytes, MS ms apart; 0 for whole)";
+      return false;
+    }
+    pacing_->answer_piece = first;
+    pacing_->answer_gap_ms = second;
+    return true;
+  }
   if (words[0] == "slow") {
     int ms = -1;
     if (words.size() == 2) {
@@ -138,10 +169,87 @@ void Attachment::RunPendingRequests() {
   }
 }
 
+bool Attachment::PauseUntil(std::chrono::steady_clock::time_point until) {
+  std::unique_lock lock(mutex_);
+  while (!Stopping()) {
+    changed_.wait_until(lock, until, [&] { return Stopping() || !requests_.empty(); });
+    if (!requests_.empty()) {
+      lock.unlock();
+      RunPendingRequests();
+      lock.lock();
+      continue;
+    }
+    if (std::chrono::steady_clock::now() >= until) break;
+  }
+  return !Stopping();
+}
+
+void Attachment::SendAnswer(const LinePacing& pacing, std::span<const uint8_t> bytes,
+                            const std::function<void(std::span<const uint8_t>)>& write) {
+  const size_t piece = pacing.answer_piece > 0 ? size_t(pacing.answer_piece.load()) : bytes.size();
+  const int baud = pacing.baud;
+  for (size_t at = 0; at < bytes.size(); at += piece) {
+    const std::span<const uint8_t> part = bytes.subspan(at, std::min(piece, bytes.size() - at));
+    if (at > 0 && pacing.answer_gap_ms > 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(pacing.answer_gap_ms.load()));
+    // The answer takes its time on a paced line before the host sees it.
+    if (baud > 0) std::this_thread::sleep_for(std::chrono::microseconds(part.size() * 10'000'000LL / baud));
+    write(part);
+  }
+}
+
+Attachment::LinePacing::~LinePacing() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  wake_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+void Attachment::LinePacing::Answer(std::span<const uint8_t> bytes,
+                                    std::function<void(std::span<const uint8_t>)> write) {
+  std::unique_lock lock(mutex_);
+  if (queue_.empty() && baud == 0 && answer_piece == 0) {
+    lock.unlock();
+    write(bytes);
+    return;
+  }
+  queue_.emplace_back(std::vector<uint8_t>(bytes.begin(), bytes.end()), std::move(write));
+  if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+  wake_.notify_all();
+}
+
+void Attachment::LinePacing::Run() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [&] { return stop_ || !queue_.empty(); });
+    if (stop_) return;
+    auto [bytes, write] = std::move(queue_.front());
+    lock.unlock();
+    SendAnswer(*this, bytes, write);
+    lock.lock();
+    queue_.pop_front();
+  }
+}
+
 void Attachment::Deliver(std::span<const uint8_t> bytes) {
   using Clock = std::chrono::steady_clock;
   size_t pos = 0;
   while (pos < bytes.size() && !Stopping()) {
+    if (slow_ms_ == 0 && pacing_->baud > 0) {
+      // A serial line: each byte takes 10 bit times, so the model sees what arrived by now.
+      const auto byte_time = std::chrono::nanoseconds(10'000'000'000LL / pacing_->baud);
+      const auto now = Clock::now();
+      if (line_free_at_ < now) line_free_at_ = now;
+      if (line_free_at_ > now && !PauseUntil(line_free_at_)) return;
+      const auto late = Clock::now() - line_free_at_;
+      const size_t due = std::min<size_t>(bytes.size() - pos, 1 + size_t(late / byte_time));
+      line_free_at_ += byte_time * static_cast<int64_t>(due);
+      model_.Receive(bytes.subspan(pos, due));
+      pos += due;
+      continue;
+    }
     if (slow_ms_ == 0) {
       model_.Receive(bytes.subspan(pos));
       return;

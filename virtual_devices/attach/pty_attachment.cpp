@@ -61,8 +61,11 @@ bool PtyAttachment::Start(std::string& error) {
   if (publish_lines_) shared_->lines_path = LinesPath();
   shared_->PublishLines(model_.Lines());
   std::shared_ptr<Shared> shared = shared_;
-  model_.SetAnswerSink([shared](std::span<const uint8_t> bytes) {
-    if (shared->connected) shared->channel.Write(bytes);
+  std::shared_ptr<LinePacing> pacing = pacing_;
+  model_.SetAnswerSink([shared, pacing](std::span<const uint8_t> bytes) {
+    pacing->Answer(bytes, [shared](std::span<const uint8_t> part) {
+      if (shared->connected) shared->channel.Write(part);
+    });
   });
   model_.SetLinesChanged([shared](ModemLines lines) { shared->PublishLines(lines); });
   started_ = true;

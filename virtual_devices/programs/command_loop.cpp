@@ -123,7 +123,7 @@ int ServeDevice(const char* program, Attachment& attachment, const std::string& 
       STDIN_FILENO,
       [&](const std::string& line, std::string& reply) {
         if (line == "help") {
-          reply = "attachment commands: disconnect, connect, refuse on|off, slow N, quit\n" +
+          reply = "attachment commands: disconnect, connect, refuse on|off, slow N, baud N, split N MS, quit\n" +
                   extra_help;
           return true;
         }

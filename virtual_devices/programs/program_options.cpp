@@ -1,5 +1,6 @@
 #include "program_options.h"
 
+#include <algorithm>
 #include <cctype>
 #include <functional>
 #include <map>
@@ -8,9 +9,10 @@ namespace vdev {
 
 const char* const kPrinterUsage =
     "usage: vprinter [--thermal42 | --thermal56 | --dotmatrix] [--pin3 high-open|low-open]\n"
-    "                [--tcp [ADDR:]PORT | --pty PATH | --usb ROOT]\n"
+    "                [--tcp [ADDR:]PORT | --pty PATH | --usb ROOT] [--baud N]\n"
     "                [--png DIR] [--text FILE] [--capture FILE] [--log FILE]\n"
     "       vprinter --render-file FILE --png DIR [--text FILE] [model options]\n"
+    "--baud N reads the host's bytes at the pace of an N-baud serial line (as \"baud N\").\n"
     "Without an attachment it listens on tcp 127.0.0.1:9100. Commands are read from standard\n"
     "input, one a line (\"help\" lists them); \"quit\", end of input or a signal ends it.\n";
 
@@ -134,6 +136,16 @@ bool ParsePrinterOptions(const std::vector<std::string>& args, PrinterProgramOpt
           options.pin3_high_open = level == "high-open";
         } else if (option == "--render-file") {
           ok = value(options.render_file);
+        } else if (option == "--baud") {
+          std::string rate;
+          ok = value(rate);
+          if (ok && (rate.empty() || rate.size() > 7 ||
+                     !std::all_of(rate.begin(), rate.end(), [](char c) { return std::isdigit(c); }) ||
+                     std::stoi(rate) < 50)) {
+            ok = false;
+            error = "--baud takes a rate of 50 bits a second or more, not " + rate;
+          }
+          if (ok) options.baud = std::stoi(rate);
         } else if (option == "--help" || option == "-h") {
           options.help = true;
         } else {

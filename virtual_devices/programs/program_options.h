@@ -28,6 +28,7 @@ struct PrinterProgramOptions {
   int columns = 42;             // thermal: 42 or 56
   bool pin3_high_open = false;  // the drawer raises pin 3 when open
   std::string render_file;      // render this file of printer bytes, no attachment
+  int baud = 0;                 // pace the line at this many bits a second (0: full speed)
   bool help = false;
 };
 

@@ -96,6 +96,10 @@ int main(int argc, char** argv) {
   if (!options.render_file.empty()) return RenderFile(options, printer, *renderer);
 
   auto attachment = MakeAttachment(options.attach, printer);
+  if (options.baud > 0) {
+    std::string reply;
+    attachment->Command("baud " + std::to_string(options.baud), reply);
+  }
   const int status = ServeDevice(
       "vprinter", *attachment,
       "printer commands: cover open|close, paper out|in, power off|on, offline, online,\n"

@@ -34,6 +34,9 @@ class BitmapSlots {
   // SetBitmap step 4: replaces slot `number` (1 or 2); it is marked downloaded when the
   // download was written, and the other slot is not in the printer any more in any case.
   void Store(int number, StoredBitmap bitmap, bool downloaded);
+  // Replaces slot `number` with an image the printer does not hold yet; the other slot's
+  // flag is left to whoever writes the download.
+  void Replace(int number, StoredBitmap bitmap);
   // PrintBitmap on the thermal model, the health-check test page and power loss.
   void ForgetDownloads();
   // ClaimDevice: both slots empty.

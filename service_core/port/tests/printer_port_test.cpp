@@ -100,7 +100,9 @@ class ScriptedDevice {
 
 struct RecordingUser : PortUser {
   void OnPrinterPowerLost() override { ++power_lost; }
-  void OnCompletionAnswer() override { ++completions; }
+  void OnPrinterAnswer(const PrinterAnswer& answer) override {
+    if (answer.kind == PrinterAnswer::Kind::kProcessId) ++completions;
+  }
   std::atomic<int> power_lost{0}, completions{0};
 };
 

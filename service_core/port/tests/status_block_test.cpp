@@ -73,24 +73,6 @@ TEST(MonitorRead, OnlyTheNewestBlockDecidesButABriefDrawerChangeIsReported) {
   EXPECT_TRUE(cover.condition->cover_open);
 }
 
-TEST(MonitorRead, CompletionAnswerFoundAtEitherEnd) {
-  const std::vector<uint8_t> answer = {0x37, 0x22, 0x46, 0x46, 0x46, 0x46, 0x00};
-  EXPECT_TRUE(Parse(answer).completion_answer);
-
-  std::vector<uint8_t> leading = answer;
-  leading.insert(leading.end(), {0x14, 0, 0, 0});
-  auto r = Parse(leading);
-  EXPECT_TRUE(r.completion_answer);
-  EXPECT_EQ(r.drawer_state, 0);
-
-  std::vector<uint8_t> trailing = {0x14, 0, 0, 0};
-  trailing.insert(trailing.end(), answer.begin(), answer.end());
-  EXPECT_TRUE(Parse(trailing).completion_answer);
-
-  // Another process identifier is not ours.
-  EXPECT_FALSE(Parse({0x37, 0x22, 0x41, 0x41, 0x41, 0x41, 0x00}).completion_answer);
-}
-
 TEST(MonitorRead, DotMatrixShortAnswerCompletes) {
   EXPECT_TRUE(Parse({0x20}, 0, false).completion_answer);
   EXPECT_TRUE(Parse({0x00, 0x0D}, 0, false).completion_answer);

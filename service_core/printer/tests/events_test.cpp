@@ -195,5 +195,19 @@ TEST_F(EventsTest, ControlObjectGateAndOpenServiceRefusals) {
   FreeUnusedLibraries();
 }
 
+TEST_F(EventsTest, FreezeEventsReadsBackTheValueGivenAndAnyNonZeroValueHolds) {
+  ASSERT_EQ(printer_->ClaimDevice(1000), 0);
+  printer_->SetDeviceEnabled(true);
+  ASSERT_TRUE(PumpUntil([&] { return statuses_.size() >= 2; }));
+  printer_->SetPropertyNumber(4, -1);  // a Basic True
+  EXPECT_EQ(printer_->GetPropertyNumber(4), -1);
+  EXPECT_EQ(printer_->ResultCode(), 0);
+  printer_->SetPropertyNumber(8005, 1);  // FlagWhenIdle: 1001 at once, held by the freeze
+  EXPECT_FALSE(AnythingArrives());
+  printer_->SetPropertyNumber(4, 0);
+  EXPECT_EQ(printer_->GetPropertyNumber(4), 0);
+  EXPECT_TRUE(PumpUntil([&] { return !statuses_.empty() && statuses_.back() == 1001; }));
+}
+
 }  // namespace
 }  // namespace service_core::testing

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -22,9 +23,30 @@ inline Bytes Join(std::initializer_list<Bytes> parts) {
   return all;
 }
 
-// GS ( H asking for process identifier "FFFF".
+// GS ( H asking for a process identifier. Each request carries an identifier of its own;
+// Received() shows every one as "FFFF", so expected bytes can be written down.
 inline const Bytes kCompletionRequest = {0x1D, 0x28, 0x48, 0x06, 0x00, 0x30,
                                          0x30, 0x46, 0x46, 0x46, 0x46};
+// DLE DC4 8: the real-time buffer clear.
+inline const Bytes kClearBuffers = {0x10, 0x14, 0x08, 0x01, 0x03, 0x14, 0x01, 0x06, 0x02, 0x08};
+
+// `bytes` with the identifier of every completion request replaced by "FFFF".
+inline Bytes WithPlainIdentifiers(Bytes bytes) {
+  for (size_t i = 0; i + kCompletionRequest.size() <= bytes.size(); ++i) {
+    if (std::equal(kCompletionRequest.begin(), kCompletionRequest.begin() + 7, bytes.begin() + i))
+      std::fill(bytes.begin() + i + 7, bytes.begin() + i + 11, 0x46);
+  }
+  return bytes;
+}
+// How often `part` occurs in `bytes`.
+inline size_t CountOf(const Bytes& bytes, const Bytes& part) {
+  size_t n = 0;
+  for (auto at = std::search(bytes.begin(), bytes.end(), part.begin(), part.end());
+       at != bytes.end(); at = std::search(at + 1, bytes.end(), part.begin(), part.end())) {
+    ++n;
+  }
+  return n;
+}
 
 // DirectIO 111's bytes: justification, NV image `image`, line feed.
 inline Bytes NvImage(char justification, uint8_t image) {
@@ -62,7 +84,7 @@ class EnabledPrinterTest : public ::testing::Test {
       }
       out.push_back(all[i]);
     }
-    return out;
+    return WithPlainIdentifiers(out);
   }
   // Pumps until `count` bytes arrived after the mark, then a little longer so that any
   // byte too many shows.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -33,13 +34,41 @@ class Attachment {
   // Where a host finds the device, for the programs' ready line: "tcp 127.0.0.1:9100", ...
   virtual std::string Where() const = 0;
 
-  // One command line from a person or a test. The transport's own commands and "slow N" (N ms
-  // pause before each byte from the host reaches the model, 0 for full speed) are handled
-  // here; everything else goes to the model. False with a message when refused or unknown.
-  // Not to be called while Start or Stop runs on another thread.
+  // One command line from a person or a test. The transport's own commands, "slow N" (N ms
+  // pause before each byte from the host reaches the model, 0 for full speed), "baud N" (the
+  // host's bytes reach the model at the pace of a serial line of N baud, 10 bits a byte; 0
+  // for full speed) and "split N MS" (answers go out in pieces of at most N bytes, MS ms
+  // apart; 0 for whole answers) are handled here; everything else goes to the model. False
+  // with a message when refused or unknown. Not to be called while Start or Stop runs on
+  // another thread.
   bool Command(const std::string& line, std::string& reply);
 
   int SlowMs() const { return slow_ms_.load(); }
+  int Baud() const { return pacing_->baud.load(); }
+
+  // How the attachment paces the line; shared with the model's answer sink, which may
+  // outlive the attachment.
+  class LinePacing {
+   public:
+    ~LinePacing();
+    std::atomic<int> baud{0};
+    std::atomic<int> answer_piece{0};
+    std::atomic<int> answer_gap_ms{0};
+    // Sends an answer through `write`: at once on a line at full speed, otherwise in order
+    // from a thread of its own, so a slow answer does not hold up the bytes from the host
+    // (a serial line carries both directions at once).
+    void Answer(std::span<const uint8_t> bytes,
+                std::function<void(std::span<const uint8_t>)> write);
+
+   private:
+    void Run();
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::pair<std::vector<uint8_t>, std::function<void(std::span<const uint8_t>)>>>
+        queue_;
+    bool stop_ = false;
+    std::thread thread_;
+  };
   DeviceModel& Model() { return model_; }
 
  protected:
@@ -60,8 +89,13 @@ class Attachment {
   void RunOnIoThread(const std::function<void()>& fn);
   void RunPendingRequests();  // called by the I/O thread whenever it wakes
 
-  // Passes bytes from the host to the model, pausing before each byte while slowed down.
+  // Passes bytes from the host to the model, pausing before each byte while slowed down
+  // and at the pace of the line while a baud rate is set.
   void Deliver(std::span<const uint8_t> bytes);
+  // Writes an answer through `write`, in pieces and at the line's pace as set.
+  static void SendAnswer(const LinePacing& pacing, std::span<const uint8_t> bytes,
+                         const std::function<void(std::span<const uint8_t>)>& write);
+  std::shared_ptr<LinePacing> pacing_ = std::make_shared<LinePacing>();
 
   DeviceModel& model_;
 
@@ -78,6 +112,10 @@ class Attachment {
   bool running_ = false;  // guarded by mutex_: requests may be queued for the thread
   std::atomic<bool> stopping_{false};
   std::atomic<int> slow_ms_{0};
+  // When the next byte may reach the model on a paced line (I/O thread only).
+  std::chrono::steady_clock::time_point line_free_at_{};
+  // Waits until `until`, running requests for the I/O thread meanwhile; false on stop.
+  bool PauseUntil(std::chrono::steady_clock::time_point until);
   std::mutex
       mutex_;  // guards requests_ and running_; the condition wakes pauses and request waiters
   std::condition_variable changed_;

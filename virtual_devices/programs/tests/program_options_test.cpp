@@ -9,12 +9,13 @@ TEST(ProgramOptionsTest, PrinterModelAttachmentAndOutputs) {
   PrinterProgramOptions o;
   std::string error;
   ASSERT_TRUE(ParsePrinterOptions({"--thermal56", "--pin3", "high-open", "--tcp", "0.0.0.0:9101",
-                                   "--png", "out", "--capture", "c.bin"},
+                                   "--png", "out", "--capture", "c.bin", "--baud", "9600"},
                                   o, error))
       << error;
   EXPECT_EQ(o.columns, 56);
   EXPECT_FALSE(o.dot_matrix);
   EXPECT_TRUE(o.pin3_high_open);
+  EXPECT_EQ(o.baud, 9600);
   EXPECT_EQ(o.attach.kind, AttachmentChoice::Kind::Tcp);
   EXPECT_EQ(o.attach.address, "0.0.0.0");
   EXPECT_EQ(o.attach.port, 9101);
@@ -43,6 +44,8 @@ TEST(ProgramOptionsTest, MistakesAreRefusedWithAReason) {
       {"--tcp", ":9100"},                    // empty address
       {"--tcp", "9100", "--pty", "/tmp/x"},  // two attachments
       {"--pin3", "sideways"},
+      {"--baud", "fast"},
+      {"--baud", "10"},
       {"--thermal42", "--dotmatrix"},
       {"--render-file", "f.bin"},                              // nowhere to render to
       {"--render-file", "f.bin", "--png", "d", "--tcp", "0"},  // offline means no attachment

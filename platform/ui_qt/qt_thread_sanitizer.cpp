@@ -1,4 +1,4 @@
-// Built into the logo tool's programs and tests under ThreadSanitizer only. Qt's image
+// Built into the Qt programs and their tests under ThreadSanitizer only. Qt's image
 // scaling and conversion split large images over Qt's own thread pool and wait on it with
 // synchronisation inside Qt, which is not instrumented: the sanitizer sees the pool's
 // threads touch memory without the waits and reports races that are not there.

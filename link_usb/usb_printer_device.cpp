@@ -67,7 +67,15 @@ bool UsbPrinterDevice::Open() {
 }
 
 bool UsbPrinterDevice::Write(const uint8_t* bytes, size_t length) {
-  std::lock_guard lock(io_mutex_);
+  std::unique_lock lock(io_mutex_);
+  if (WriteChunks(bytes, length)) return true;
+  // Looking for the device takes the reconnect lock, which is never taken inside io_mutex_.
+  lock.unlock();
+  Lost();
+  return false;
+}
+
+bool UsbPrinterDevice::WriteChunks(const uint8_t* bytes, size_t length) {
   for (size_t done = 0; done < length;) {
     const size_t chunk_end = std::min(length, done + kChunkSize);
     const uint64_t chunk_start = platform::TickCountMs();
@@ -78,6 +86,7 @@ bool UsbPrinterDevice::Write(const uint8_t* bytes, size_t length) {
       if (spent > kChunkLimitMs) {
         errno = ETIMEDOUT;
         Fail("write");
+        CloseNode();
         return false;
       }
       pollfd p{fd, POLLOUT, 0};
@@ -85,11 +94,13 @@ bool UsbPrinterDevice::Write(const uint8_t* bytes, size_t length) {
       if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) {
         errno = EIO;
         Fail("write");
+        CloseNode();
         return false;
       }
       const ssize_t n = ::write(fd, bytes + done, chunk_end - done);
       if (n < 0 && errno != EAGAIN && errno != EINTR) {
         Fail("write");
+        CloseNode();
         return false;
       }
       if (n > 0) done += static_cast<size_t>(n);
@@ -100,46 +111,60 @@ bool UsbPrinterDevice::Write(const uint8_t* bytes, size_t length) {
 }
 
 long UsbPrinterDevice::Read(uint8_t* buffer, size_t max, int timeout_ms) {
-  std::lock_guard lock(io_mutex_);
+  std::unique_lock lock(io_mutex_);
   const int fd = fd_;
-  if (fd < 0) return -1;
+  if (fd < 0) {
+    lock.unlock();
+    Lost();
+    return -1;
+  }
   if (max == 0) return 0;
   pollfd p{fd, POLLIN, 0};
   if (::poll(&p, 1, timeout_ms) <= 0) return 0;
-  if (!(p.revents & POLLIN)) return -1;  // hung up: unplugged
-  const ssize_t n = ::read(fd, buffer, max);
-  if (n > 0) return n;
-  if (n < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
-  Fail("read");
+  if (p.revents & POLLIN) {
+    const ssize_t n = ::read(fd, buffer, max);
+    if (n > 0) return n;
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
+    Fail("read");
+  } else {
+    errno = EIO;  // hung up: unplugged
+    Fail("read");
+  }
+  CloseNode();
+  lock.unlock();
+  Lost();
   return -1;
 }
 
 void UsbPrinterDevice::Lost() {
-  {
-    std::lock_guard lock(io_mutex_);
-    CloseNode();
-  }
   std::lock_guard lock(reconnect_mutex_);
-  if (reconnect_.joinable()) {
-    if (!reconnect_stop_) return;  // already looking
-    reconnect_.join();
+  {
+    std::lock_guard looking(looking_mutex_);
+    if (looking_ || Present()) return;
+    looking_ = true;
   }
+  // A search that ended is joined before the next one starts.
+  if (reconnect_.joinable()) reconnect_.join();
   reconnect_stop_ = false;
   reconnect_wake_.Reset();
   reconnect_ = std::thread([this] { ReconnectLoop(); });
 }
 
+bool UsbPrinterDevice::DoneLooking() {
+  std::lock_guard looking(looking_mutex_);
+  if (!reconnect_stop_ && !Present()) return false;
+  looking_ = false;
+  return true;
+}
+
 void UsbPrinterDevice::ReconnectLoop() {
-  while (!reconnect_stop_) {
+  while (!DoneLooking()) {
     platform::WaitForOne(reconnect_wake_, kReconnectEveryMs);
-    if (reconnect_stop_) break;
+    if (reconnect_stop_) continue;
     if (!Open()) continue;
     std::lock_guard lock(mutex);
     if (printer_link) printer_link->DeviceReturned();
-    break;
   }
-  // Ended: the next loss starts a new thread.
-  reconnect_stop_ = true;
 }
 
 void UsbPrinterDevice::Shutdown() {

@@ -28,9 +28,12 @@ class UsbPrinterDevice {
   bool Write(const uint8_t* bytes, size_t length);
   // Waits at most `timeout_ms` for bytes and reads up to `max`. -1 when the device is gone.
   long Read(uint8_t* buffer, size_t max, int timeout_ms);
+  // A failed write or read closes the device it failed on, inside the same lock, so that a
+  // device opened again meanwhile is never closed by a late failure; both then look for it
+  // every 500 ms until it is back or the last link closes.
 
-  // The device stopped answering writes or reads: it is closed and looked for every 500 ms
-  // until it is back or the last link closes.
+  // Makes sure the device is being looked for while it is gone; does nothing while it is
+  // present.
   void Lost();
   // The last link closed: stops looking for the device and closes it.
   void Shutdown();
@@ -51,7 +54,12 @@ class UsbPrinterDevice {
   ~UsbPrinterDevice() { Shutdown(); }
   bool OpenNode();
   void CloseNode();
+  // Write's work with io_mutex_ held; a failure closes the device it failed on.
+  bool WriteChunks(const uint8_t* bytes, size_t length);
   void ReconnectLoop();
+  // True when the reconnect thread may end: the device is open again or the last link
+  // closed. Decided under looking_mutex_ so that a loss right after it starts a new search.
+  bool DoneLooking();
   void Fail(const std::string& what);
 
   std::atomic<int> fd_{-1};
@@ -59,6 +67,8 @@ class UsbPrinterDevice {
   std::mutex reconnect_mutex_;  // guards the reconnect thread's start and stop
   std::thread reconnect_;
   std::atomic<bool> reconnect_stop_{false};
+  std::mutex looking_mutex_;  // guards looking_ against the search ending meanwhile
+  bool looking_ = false;
   platform::Event reconnect_wake_{true};
   mutable std::mutex error_mutex_;
   std::string last_error_;

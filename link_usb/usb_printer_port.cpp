@@ -78,10 +78,6 @@ long UsbPrinterPort::ReceiveBytes(uint8_t* buffer, size_t max, int timeout_ms) {
   return device_.Read(buffer, max, timeout_ms);
 }
 
-void UsbPrinterPort::OnWriteFailed() {
-  if (open_ && device_.Present()) device_.Lost();
-}
-
 std::optional<CPrinterPort::SharedPrinter> UsbPrinterPort::SharingPrinter(bool take_brief_drawer_state) {
   std::lock_guard lock(device_.mutex);
   UsbPrinterPort* printer = device_.printer_link;

@@ -29,7 +29,6 @@ class UsbPrinterPort : public StreamPrinterPort {
   long ReceiveBytes(uint8_t* buffer, size_t max, int timeout_ms) override;
   bool DevicePresent() const override { return device_.Present(); }
   void OnLost() override { device_.Lost(); }
-  void OnWriteFailed() override;
   void MarkClaimed() override;
 
  private:

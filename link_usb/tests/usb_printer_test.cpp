@@ -178,6 +178,29 @@ TEST_F(UsbPrinterTest, UnpluggedPrinterFailsTheNextWriteAndIsFoundAgainWhenPlugg
   EXPECT_TRUE(StatusArrives(11));
 }
 
+// Failures noticed late (a print that failed on the old device while the printer was found
+// again) must not close the device opened again nor end the search for it.
+TEST_F(UsbPrinterTest, PrintingThroughRepeatedUnpluggingAlwaysFindsThePrinterAgain) {
+  ASSERT_EQ(printer_->ClaimDevice(0), 0);
+  printer_->SetDeviceEnabled(true);
+  for (int round = 0; round < 4; ++round) {
+    device_.Set("disconnect");
+    // Unplugged for a different time each round, so the prints fall on different moments of
+    // the search.
+    const uint64_t unplugged = platform::TickCountMs();
+    while (platform::TickCountMs() - unplugged < 200u + 250u * round) {
+      printer_->PrintNormal(2, "x\n");
+      platform::PumpMessages(1);
+    }
+    device_.Set("connect");
+    const size_t mark = device_.ReceivedCount();
+    const std::string line = "Round " + std::to_string(round) + "\n";
+    ASSERT_TRUE(PumpUntil([&] { return printer_->PrintNormal(2, line) == 0; }, 8000))
+        << "round " << round;
+    EXPECT_TRUE(Received(mark, line));
+  }
+}
+
 TEST_F(UsbPrinterTest, ReleaseReturnsWhileUnpluggedAndAClaimWithoutPrinterTimesOut) {
   ASSERT_EQ(printer_->ClaimDevice(0), 0);
   device_.Set("disconnect");

@@ -102,6 +102,18 @@ bool PtyAttachment::TransportCommand(const std::vector<std::string>& words, bool
   return true;
 }
 
+void PtyAttachment::DeliverWritten() {
+  if (!started_) return;
+  RunOnIoThread([this] {
+    uint8_t buffer[4096];
+    for (;;) {
+      const ssize_t n = ::read(pty_->Master(), buffer, sizeof buffer);
+      if (n <= 0) break;
+      if (shared_->connected) Deliver(std::span(buffer, static_cast<size_t>(n)));
+    }
+  });
+}
+
 void PtyAttachment::IoLoop() {
   uint8_t buffer[4096];
   while (!Stopping()) {

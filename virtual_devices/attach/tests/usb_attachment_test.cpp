@@ -84,8 +84,12 @@ TEST(UsbAttachmentTest, UnplugBreaksTheOpenNodeAndReplugBringsANewOne) {
   ASSERT_TRUE(usb.Start(error)) << error;
   const int fd = ::open(usb.NodePath().c_str(), O_RDWR | O_NOCTTY);
   ASSERT_GE(fd, 0);
+  // What the host wrote before the plug was pulled reached the device, all of it.
+  const std::string written(3000, 'w');
+  ASSERT_TRUE(WriteBytes(fd, written));
 
   ASSERT_TRUE(usb.Command("disconnect", reply)) << reply;
+  EXPECT_EQ(Received(printer), written);
   EXPECT_FALSE(usb.Plugged());
   EXPECT_FALSE(fs::exists(fs::symlink_status(usb.NodePath())));
   EXPECT_EQ(FindPrinterNode(usb.SysfsRoot(), usb.DevRoot(), "0525", "a700"), "");
@@ -98,7 +102,7 @@ TEST(UsbAttachmentTest, UnplugBreaksTheOpenNodeAndReplugBringsANewOne) {
   const int again = ::open(node.c_str(), O_RDWR | O_NOCTTY);
   ASSERT_GE(again, 0);
   ASSERT_TRUE(WriteBytes(again, "back"));
-  EXPECT_TRUE(WaitFor([&] { return Received(printer) == "back"; }));
+  EXPECT_TRUE(WaitFor([&] { return Received(printer) == written + "back"; }));
   EXPECT_FALSE(usb.Command("refuse on", reply));
   ASSERT_TRUE(usb.Command("slow 1", reply)) << reply;
   EXPECT_FALSE(usb.Command("slow x", reply));

@@ -28,6 +28,10 @@ class PtyAttachment : public Attachment {
   std::string LinesPath() const { return link_path_ + ".lines"; }
   std::string SlavePath() const;                             // "/dev/pts/N" while started
   uint64_t LostBytes() const { return lost_bytes_.load(); }  // sent while disconnected
+  // Hands the model every byte the host has written and the model not yet read. A host's
+  // write to a USB device returns once the device has the bytes, so they must not vanish
+  // with the node when the printer is unplugged.
+  void DeliverWritten();
 
   // The side file's line for these lines, with its newline.
   static std::string FormatLines(ModemLines lines);

@@ -1,5 +1,6 @@
 // The printer service object behind its control object, against the virtual thermal printer
-// on a pseudo-terminal, for the timed benchmark programs. Every wait is bounded: a benchmark
+// on a pseudo-terminal (serial build) or on loopback TCP (network build), for the timed
+// benchmark programs. Every wait is bounded: a benchmark
 // that loses a byte or an event stops with a message instead of hanging.
 #pragma once
 
@@ -20,6 +21,7 @@
 #include "platform/message_queue.h"
 #include "platform/registry.h"
 #include "virtual_devices/pty_attachment.h"
+#include "virtual_devices/tcp_attachment.h"
 #include "virtual_devices/virtual_printer.h"
 
 namespace bench {
@@ -50,17 +52,37 @@ inline void PumpUntil(const std::function<bool()>& done, const char* what, int l
 // Milliseconds `bytes` take on a serial line at `baud` (10 bits a byte).
 inline double WireMs(size_t bytes, int baud) { return bytes * 10000.0 / baud; }
 
+enum class Link { Serial, Tcp };
+
+inline vdev::PrinterConfig DeviceConfig(Link link) {
+  vdev::PrinterConfig config;
+  if (link == Link::Tcp) config.link = vdev::PrinterLink::Network;
+  return config;
+}
+
 class Rig {
  public:
-  // `baud`: the virtual printer reads at the pace of a line of that many bits a second (0:
-  // as fast as the pseudo-terminal delivers). The device entry asks for 9600 baud.
-  explicit Rig(int baud) {
+  // Serial: `baud` is the pace at which the virtual printer reads, a line of that many bits a
+  // second (0: as fast as the pseudo-terminal delivers); the device entry asks for 9600 baud.
+  // TCP: the printer listens on a free loopback port and reads as fast as bytes come.
+  explicit Rig(int baud, Link link = Link::Serial) : link_(link), device_(DeviceConfig(link)) {
     dir_ = (std::filesystem::temp_directory_path() / "printer-bench-XXXXXX").string();
     if (!mkdtemp(dir_.data())) Fail("no temporary directory");
-    attachment_ = std::make_unique<vdev::PtyAttachment>(device_, dir_ + "/ttyP0");
     std::string error, reply;
-    if (!attachment_->Start(error)) Fail(error);
-    if (!attachment_->Command("baud " + std::to_string(baud), reply)) Fail(reply);
+    if (link == Link::Serial) {
+      auto pty = std::make_unique<vdev::PtyAttachment>(device_, dir_ + "/ttyP0");
+      if (!pty->Start(error)) Fail(error);
+      if (!pty->Command("baud " + std::to_string(baud), reply)) Fail(reply);
+      port_value_ = "\"" + pty->LinkPath() + "\"";
+      attachment_ = std::move(pty);
+    } else {
+      vdev::TcpOptions options;
+      options.port = 0;
+      auto tcp = std::make_unique<vdev::TcpAttachment>(device_, options);
+      if (!tcp->Start(error)) Fail(error);
+      port_value_ = "\"" + std::to_string(tcp->Port()) + "\"\n\"IP\"=\"127.0.0.1\"";
+      attachment_ = std::move(tcp);
+    }
     Register();
     printer_ = opos::control::POSPrinter::Create();
     Check(printer_->Open("Receipt1"), "Open");
@@ -90,7 +112,8 @@ class Rig {
  private:
   void Register() {
     platform::registry::UseDatabase(dir_ + "/registry.db");
-    void* library = dlopen(PRINTER_SO_PATH, RTLD_NOW | RTLD_LOCAL);
+    void* library =
+        dlopen(link_ == Link::Serial ? PRINTER_SO_PATH : PRINTER_SON_PATH, RTLD_NOW | RTLD_LOCAL);
     if (!library) Fail("cannot load the service object");
     auto register_server = reinterpret_cast<platform::automation::RegisterServerFn>(
         dlsym(library, platform::automation::kRegisterServerExport));
@@ -99,19 +122,23 @@ class Rig {
     if (!registered) Fail("cannot register the service object");
     const std::string key =
         "HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter\\Receipt1";
-    const std::string entry = "REGEDIT4\n\n[" + key +
-                              "]\n@=\"RecPrinter.POSPrinter.SO\"\n\"Baudrate\"=dword:00000006\n"
+    const std::string prog_id =
+        link_ == Link::Serial ? "RecPrinter.POSPrinter.SO" : "RecPrinter.POSPrinter.SON";
+    const std::string entry = "REGEDIT4\n\n[" + key + "]\n@=\"" + prog_id +
+                              "\"\n\"Baudrate\"=dword:00000006\n"
                               "\"BitLength\"=dword:00000008\n\"HandShake\"=dword:00000000\n"
                               "\"Parity\"=dword:00000000\n\"Stop\"=dword:00000001\n"
-                              "\"XonXoff\"=dword:00000000\n\"Port\"=\"" +
-                              attachment_->LinkPath() + "\"\n\"DeviceName\"=\"Thermal42\"\n";
+                              "\"XonXoff\"=dword:00000000\n\"Port\"=" + port_value_ +
+                              "\n\"DeviceName\"=\"Thermal42\"\n";
     if (platform::registry::ImportRegedit(entry) != platform::registry::kSuccess)
       Fail("cannot write the device entry");
   }
 
+  Link link_;
   std::string dir_;
+  std::string port_value_;  // the entry's Port value (and the address for TCP)
   vdev::VirtualPrinter device_;
-  std::unique_ptr<vdev::PtyAttachment> attachment_;
+  std::unique_ptr<vdev::Attachment> attachment_;
   opos::control::ObjectRef<opos::control::POSPrinter> printer_;
 };
 

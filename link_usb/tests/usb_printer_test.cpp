@@ -223,6 +223,44 @@ TEST_F(UsbPrinterTest, ReleaseReturnsWhileUnpluggedAndAClaimWithoutPrinterTimesO
 namespace service_core::testing {
 namespace {
 
+TEST_F(UsbPrinterTest, ShortBitmapFilesFailAndErrorsPauseAndReleaseDiscards) {
+  ASSERT_EQ(printer_->ClaimDevice(0), 0);
+  printer_->SetDeviceEnabled(true);
+  print_data::testing::BmpLayout layout;
+  layout.width = 64;
+  layout.height = 32;
+  std::string bmp = print_data::testing::BuildBmp(layout);
+  bmp.resize(bmp.size() - 40);  // the last rows of pixels are missing
+  const std::string cut = rig_.Dir() + "/cut.bmp";
+  std::ofstream(cut, std::ios::binary) << bmp;
+  EXPECT_EQ(printer_->SetBitmap(1, 2, cut, -11, -2), opos::kFailure);
+  EXPECT_EQ(printer_->SetBitmap(1, 2, rig_.Dir() + "/missing.bmp", -11, -2), opos::kIllegal);
+
+  // The worker pauses a second after each answered error before it looks again.
+  std::vector<uint64_t> error_times;
+  printer_->on_error = [&](int32_t, int32_t, int32_t, int32_t& response) {
+    error_times.push_back(platform::TickCountMs());
+    response = opos::kErRetry;
+  };
+  device_.Set("cover open");
+  ASSERT_TRUE(StatusArrives(11));
+  printer_->SetAsyncMode(true);
+  ASSERT_EQ(printer_->PrintNormal(2, "Queued\n"), 0);
+  ASSERT_TRUE(PumpUntil([&] { return error_times.size() >= 2; }, 10000));
+  EXPECT_GE(error_times[1] - error_times[0], 1000u);
+
+  // Release does not ask about errors met while it waits: the queued output goes.
+  const size_t errors_before = error_times.size();
+  const size_t mark = device_.ReceivedCount();
+  const uint64_t start = platform::TickCountMs();
+  EXPECT_EQ(printer_->ReleaseDevice(), 0);
+  EXPECT_LT(platform::TickCountMs() - start, 5000u);
+  EXPECT_LE(error_times.size(), errors_before + 1);  // at most one already on its way
+  device_.Set("cover close");
+  platform::PumpMessages(1000);
+  EXPECT_EQ(device_.ReceivedSince(mark).find("Queued"), std::string::npos);
+}
+
 TEST_F(UsbPrinterTest, TheDrawerSharesTheDeviceWithTheUsbBuildsIdentity) {
   std::string error;
   ASSERT_EQ(platform::registry::ImportRegedit(

@@ -124,6 +124,7 @@ BitmapDownload BuildSetBitmap(int32_t bitmap_number, const BitmapRequest& reques
   if (!read.ok()) {
     download.result = read.result;
     download.extended = read.extended;
+    download.cut_short = read.cut_short;
     return download;
   }
   ThermalImage built = BuildThermalImage(request, read.image);

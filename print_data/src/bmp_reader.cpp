@@ -28,6 +28,13 @@ BmpReadResult Refuse(int32_t result, int32_t extended = 0) {
   return read;
 }
 
+// The headers or the pixel data end before the file says they do.
+BmpReadResult CutShort() {
+  BmpReadResult read = Refuse(kIllegal);
+  read.cut_short = true;
+  return read;
+}
+
 }  // namespace
 
 MonoBitmap::MonoBitmap(int32_t width, int32_t height, bool top_down, std::vector<uint8_t> rows,
@@ -44,11 +51,10 @@ BmpReadResult ReadBmp(std::string_view file) {
   if (U16(file, 0) != 0x4D42) return Refuse(kExtended, kExtBadFormat);
   const uint64_t file_size = U32(file, 2);
   const uint64_t pixel_offset = U32(file, 10);
-  if (file_size > file.size() || pixel_offset < kFileHeaderSize + 4 || pixel_offset > file_size) {
-    return Refuse(kIllegal);
-  }
+  if (file_size > file.size()) return CutShort();
+  if (pixel_offset < kFileHeaderSize + 4 || pixel_offset > file_size) return Refuse(kIllegal);
   const uint64_t header_size = U32(file, kFileHeaderSize);
-  if (header_size > pixel_offset - kFileHeaderSize) return Refuse(kIllegal);
+  if (header_size > pixel_offset - kFileHeaderSize) return CutShort();
 
   const size_t h = kFileHeaderSize;
   int64_t width;
@@ -83,10 +89,10 @@ BmpReadResult ReadBmp(std::string_view file) {
   if (width > kMaxBmpSide || height > kMaxBmpSide) return Refuse(kExtended, kExtTooBig);
 
   const uint64_t colours = colours_used == 1 ? 1 : 2;
-  if (table_start + colours * entry_size > pixel_offset) return Refuse(kIllegal);
+  if (table_start + colours * entry_size > pixel_offset) return CutShort();
   const uint64_t stride = (static_cast<uint64_t>(width) + 31) / 32 * 4;
   const uint64_t pixel_bytes = stride * static_cast<uint64_t>(height);
-  if (pixel_bytes > file_size - pixel_offset) return Refuse(kIllegal);
+  if (pixel_bytes > file_size - pixel_offset) return CutShort();
 
   // Palette entries are blue, green, red; only pure white stays blank. An index without an
   // entry has no colour and prints.

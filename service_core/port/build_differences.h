@@ -40,6 +40,14 @@ struct BuildDifferences {
   // no line feed after the image.
   bool nv_logo_by_alignment_number;
   uint32_t dot_matrix_settle_ms;      // output worker, after a request, before the status
+  // The output worker pauses this long after each answered error event before it goes on.
+  uint32_t pause_after_error_ms;
+  // An error met while ReleaseDevice waits for queued output discards all of it instead of
+  // raising an error event.
+  bool error_while_releasing_discards_output;
+  // SetBitmap of a file whose headers or pixel data end too soon: OPOS_E_FAILURE instead of
+  // OPOS_E_ILLEGAL.
+  bool short_bitmap_file_fails;
   // The three lines of the test page after its first one.
   const char* test_page_lines[3];
 

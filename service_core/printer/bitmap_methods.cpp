@@ -1,5 +1,6 @@
 // PrintBitmap and SetBitmap: images read and converted by print_data, handed to the send
 // routine; SetBitmap also fills one of the two stored-bitmap slots.
+#include "build_differences.h"
 #include "opos_codes.h"
 #include "platform/event.h"
 #include "platform/message_queue.h"
@@ -80,6 +81,7 @@ int32_t CPOSPrinter::SetBitmap(int32_t bitmap_number, int32_t station,
   const print_data::BitmapDownload download = print_data::BuildSetBitmap(
       bitmap_number, BitmapRequestNow(station, file_name, width, alignment));
   if (!download.ok()) {
+    if (download.cut_short && ThisBuild().short_bitmap_file_fails) return Finish(opos::kFailure);
     result_code_extended_ = download.extended;
     return Finish(download.result);
   }

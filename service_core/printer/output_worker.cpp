@@ -8,6 +8,7 @@
 // model cannot confirm and prints one request at a time (dot_matrix_output.cpp).
 #include <algorithm>
 
+#include "build_differences.h"
 #include "opos_codes.h"
 #include "platform/event.h"
 #include "pos_printer.h"
@@ -269,6 +270,11 @@ void CPOSPrinter::DropAllOutput() {
 
 int32_t CPOSPrinter::AwaitErrorResponse(ClaimSync& sync, int32_t station, int status,
                                         int32_t in_progress) {
+  if (releasing_ && ThisBuild().error_while_releasing_discards_output) {
+    // Nobody is asked: everything queued goes, as a ClearOutput during the error would do.
+    clear_during_error_ = true;
+    return opos::kErClear;
+  }
   error_wait_ = true;
   int32_t result = opos::kFailure, extended = opos::kExtWriteFailed;
   int32_t level = kErrorLevelFatal;
@@ -315,6 +321,8 @@ int32_t CPOSPrinter::AwaitErrorResponse(ClaimSync& sync, int32_t station, int st
   properties_.SetNumber(kPropErrorLevel, kErrorLevelNone);
   properties_.SetString(opos::kPropErrorString, "");
   error_wait_ = false;
+  if (!stop_ && response != kConfirmedMeanwhile && ThisBuild().pause_after_error_ms > 0)
+    platform::WaitForOne(sync.stop, ThisBuild().pause_after_error_ms);
   return response;
 }
 

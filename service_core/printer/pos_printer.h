@@ -265,6 +265,7 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   std::unique_ptr<ClaimSync> sync_;
   uint64_t claim_generation_ = 0;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> releasing_{false};  // ReleaseDevice is waiting for queued output
   std::thread output_worker_, status_poll_, status_event_, event_delivery_;
 
   // The event posted to the hidden window and not yet raised. The window takes it from

@@ -133,7 +133,7 @@ int32_t CPOSPrinter::ClaimDevice(int32_t timeout) {
   claimed_ = 1;
   device_enabled_ = 0;
   cover_reported_ = paper_reported_ = power_reported_ = 0;
-  clear_requested_ = clear_during_error_ = error_wait_ = false;
+  clear_requested_ = clear_during_error_ = error_wait_ = releasing_ = false;
   discard_events_ = false;
   discard_count_ = 0;
   errors_raised_ = errors_answered_ = 0;
@@ -145,6 +145,7 @@ int32_t CPOSPrinter::ReleaseDevice() {
   device_enabled_ = 0;
 
   // Give queued output up to ten seconds, keeping the application's events flowing.
+  releasing_ = true;
   const uint64_t start = platform::TickCountMs();
   for (;;) {
     {
@@ -155,6 +156,7 @@ int32_t CPOSPrinter::ReleaseDevice() {
     platform::MessagePumpingPause();
   }
   DiscardQueuedOutput();
+  releasing_ = false;
 
   stop_ = true;
   // An event already posted to the window is raised during this pause, so the delivery

@@ -53,6 +53,7 @@ struct BitmapDownload {
   int32_t extended = 0;
   std::string bytes;  // GS * x y and the column image
   bool normal_quality = true;
+  bool cut_short = false;  // refused because the file's headers or pixels end too soon
   bool ok() const { return result == 0; }
 };
 

@@ -47,6 +47,8 @@ class MonoBitmap {
 struct BmpReadResult {
   int32_t result = 0;    // 0, kIllegal or kExtended
   int32_t extended = 0;  // kExtBadFormat or kExtTooBig with kExtended
+  // With kIllegal: the file opened, but its headers or pixel data end before it says.
+  bool cut_short = false;
   MonoBitmap image;
   bool ok() const { return result == 0; }
 };

@@ -126,6 +126,24 @@ TEST_F(NetworkPrinterTest, PrintsAndReportsCoverAndPaperOverTheConnection) {
   EXPECT_TRUE(PumpUntil([&] { return std::count(statuses_.begin(), statuses_.end(), 26) == 2; }));
 }
 
+TEST_F(NetworkPrinterTest, AnswersAndStatusBlocksCutAcrossReadsAreStillSeen) {
+  ClaimAndEnable();
+  // Pieces of three bytes 70 ms apart: the monitor's reads (every 50 ms while it waits for
+  // answers) cut the completion answers and the status blocks.
+  device_->Set("split 3 70");
+  printer_->SetAsyncMode(true);
+  for (int i = 1; i <= 4; ++i)
+    ASSERT_EQ(printer_->PrintNormal(2, "Piece " + std::to_string(i) + "\n"), 0);
+  const uint64_t start = platform::TickCountMs();
+  ASSERT_TRUE(PumpUntil([&] { return outputs_.size() == 4; }, 30000));
+  EXPECT_LT(platform::TickCountMs() - start, 8000u);  // no answer waited for a resend
+  EXPECT_EQ(outputs_, (std::vector<int32_t>{1, 2, 3, 4}));
+  device_->Set("cover open");
+  EXPECT_TRUE(StatusArrives(11));
+  device_->Set("cover close");
+  EXPECT_TRUE(StatusArrives(12));
+}
+
 TEST_F(NetworkPrinterTest, ADroppedConnectionComesBackAndTheQueuedJobIsPrinted) {
   ClaimAndEnable();
   const std::string bitmap = StripedBitmapFile(rig_.Dir());

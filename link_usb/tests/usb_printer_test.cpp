@@ -140,6 +140,16 @@ TEST_F(UsbPrinterTest, PrintsAndReportsStatusWithTheUsbBuildsIdentity) {
   EXPECT_TRUE(StatusArrives(11));
   device_.Set("cover close");
   EXPECT_TRUE(StatusArrives(12));
+
+  // Answers and status blocks cut across the link's reads are still seen.
+  device_.Set("split 3 70");
+  for (int i = 1; i <= 3; ++i)
+    ASSERT_EQ(printer_->PrintNormal(2, "Piece " + std::to_string(i) + "\n"), 0);
+  const uint64_t start = platform::TickCountMs();
+  EXPECT_TRUE(PumpUntil([&] { return outputs_.size() == 4; }, 30000));
+  EXPECT_LT(platform::TickCountMs() - start, 8000u);
+  device_.Set("cover open");
+  EXPECT_TRUE(PumpUntil([&] { return std::count(statuses_.begin(), statuses_.end(), 11) == 2; }));
 }
 
 TEST_F(UsbPrinterTest, UnpluggedPrinterFailsTheNextWriteAndIsFoundAgainWhenPluggedIn) {

@@ -57,7 +57,11 @@ bool TcpAttachment::Start(std::string& error) {
   if (!Listen(error)) return false;
   channel_ = std::make_shared<AnswerChannel>();
   std::shared_ptr<AnswerChannel> channel = channel_;
-  model_.SetAnswerSink([channel](std::span<const uint8_t> bytes) { channel->Write(bytes); });
+  std::shared_ptr<LinePacing> pacing = pacing_;
+  // "split N MS" cuts answers in pieces here as on a serial line.
+  model_.SetAnswerSink([channel, pacing](std::span<const uint8_t> bytes) {
+    pacing->Answer(bytes, [channel](std::span<const uint8_t> part) { channel->Write(part); });
+  });
   started_ = true;
   StartIoThread();
   return true;

@@ -42,7 +42,8 @@ class UsbAttachment : public Attachment {
 
  protected:
   // "disconnect": unplug (the node and the sysfs entry go away; a host's open descriptor fails
-  // from now on). "connect": plug in again (a new node). "slow N" applies to the node.
+  // from now on). "connect": plug in again (a new node). "slow N" and "split N MS" apply to
+  // the node.
   bool TransportCommand(const std::vector<std::string>& words, bool& ok,
                         std::string& reply) override;
   void IoLoop() override {}

@@ -6,6 +6,8 @@ namespace {
 // Upper bounds that keep a corrupt length from swallowing the rest of a session.
 constexpr size_t kMaxNulTerminated = 256;
 constexpr size_t kMaxGs8LData = 1u << 20;
+// FS q may announce up to 255 images of 2.4 MB each; a printer's NV memory holds far less.
+constexpr size_t kMaxFsQData = 1u << 20;
 
 size_t NulTerminated(std::span<const uint8_t> h, size_t first_data) {
   const size_t n = h.size();
@@ -236,6 +238,9 @@ size_t FsLength(std::span<const uint8_t> h) {
         const size_t x = h[pos] | (h[pos + 1] << 8);
         const size_t y = h[pos + 2] | (h[pos + 3] << 8);
         pos += 4 + x * y * 8;
+        // Larger than any NV memory: the command ends here and is refused whole, instead of
+        // swallowing everything that follows.
+        if (pos > kMaxFsQData) return n;
       }
       return pos;
     }

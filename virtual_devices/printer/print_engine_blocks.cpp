@@ -179,6 +179,7 @@ std::string PrintEngine::DefineNvImages(const RawCommand& c) {
     if (x < 1 || x > 1023 || y < 1 || y > 288) return "NV image size out of range, ignored";
     total += size_t(x) * y * 8;
     if (total > nv_capacity_) return "NV images larger than the NV memory, ignored";
+    if (pos + 4 + size_t(x) * y * 8 > c.bytes.size()) return "NV image data cut short, ignored";
     Image image = ImageFromColumns(c.bytes.data() + pos + 4, x * 8, y);
     image.source = "FS p " + std::to_string(i);
     images[i] = std::move(image);

@@ -217,6 +217,15 @@ TEST(PrintOutput, NvImagesLargerThanTheMemoryAreIgnoredAndTheStoredOnesKept) {
                                       "image FS p 2 64x64 x1/1 a0 adv-1 dots0",
                                       "image FS p 1 64x64 x1/1 a0 adv-1 dots4096"}));
   EXPECT_NE(h.printer.DecodedLog().find("larger than the NV memory"), std::string::npos);
+
+  // A header announcing 255 images of the largest size (600 MB) is refused at once: what
+  // follows is not held back waiting for data that will never come.
+  h.Send(Cat({B("\x1Cq\xFF"), {0xFF, 0x03, 0x20, 0x01}, {0xFF, 0x03, 0x20, 0x01},
+              B("after\n"), {0x1C, 'p', 0x02, 0x00}}));
+  const auto described = h.sink.descriptions();
+  EXPECT_NE(std::find(described.begin(), described.end(), "image FS p 2 64x64 x1/1 a0 adv-1 dots0"),
+            described.end());
+  EXPECT_EQ(described.size(), 4u + 1u);  // the text line and the stored image still print
 }
 
 TEST(PrintOutput, HeldDataPrintsWhenOnlineAndOverflowIsCounted) {

@@ -19,6 +19,7 @@
 #include "drawer_sync.h"
 #include "event_record.h"
 #include "platform/dispatch_table.h"
+#include "platform/event_hand_off.h"
 #include "platform/message_queue.h"
 #include "build_differences.h"
 #include "port_user.h"
@@ -133,8 +134,7 @@ class CCashDrawer : public platform::automation::AutomationObject<CCashDrawer>, 
   std::thread event_delivery_, status_change_, poll_, beep_, recheck_;
 
   // The event posted to the hidden window and not yet raised (see the printer's).
-  std::mutex in_flight_mutex_;
-  std::optional<EventRecord> in_flight_;
+  platform::EventHandOff<EventRecord> hand_off_;
 };
 
 }  // namespace service_core

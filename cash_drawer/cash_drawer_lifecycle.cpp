@@ -133,10 +133,7 @@ int32_t CCashDrawer::ReleaseDevice() {
   // the claim's events on its way out.
   while (close_waiters_ > 0) platform::SleepMs(10);
   sync_.reset();
-  {
-    std::lock_guard lock(in_flight_mutex_);
-    in_flight_.reset();
-  }
+  hand_off_.Withdraw();
   {
     std::lock_guard lock(queue_mutex_);
     event_queue_.clear();

@@ -32,22 +32,7 @@ void CCashDrawer::EventDeliveryLoop(DrawerSync& sync) {
       record = event_queue_.front();
       event_queue_.pop_front();
     }
-    // Reset before the record becomes visible: a stale message already queued for the
-    // window may raise it at once.
-    sync.delivered.Reset();
-    {
-      std::lock_guard lock(in_flight_mutex_);
-      in_flight_ = record;
-    }
-    bool raised = false;
-    if (window_->PostCommand(kDrawerEventCommand, nullptr)) {
-      // Release ends the wait, so a thread that no longer pumps cannot hold it up.
-      raised = platform::WaitForAny({&sync.delivered, &sync.stop}, platform::kInfinite) == 0;
-    }
-    if (!raised) {
-      std::lock_guard lock(in_flight_mutex_);
-      in_flight_.reset();
-    }
+    hand_off_.Deliver(record, *window_, kDrawerEventCommand, sync.delivered, sync.stop);
     if (stop_) break;
     std::lock_guard lock(queue_mutex_);
     if (event_queue_.empty()) sync.queue_not_empty.Reset();
@@ -61,20 +46,15 @@ void CCashDrawer::EventDeliveryLoop(DrawerSync& sync) {
 
 bool CCashDrawer::OnWindowCommand(uint16_t command) {
   if (command != kDrawerEventCommand) return false;
-  EventRecord record;
-  {
-    std::lock_guard lock(in_flight_mutex_);
-    if (!in_flight_) return true;  // its claim has ended
-    record = *in_flight_;
-    in_flight_.reset();
-  }
+  const std::optional<EventRecord> record = hand_off_.Take();
+  if (!record) return true;  // its claim has ended
   const uint64_t generation = claim_generation_;
-  if (record.kind == EventKind::StatusUpdate) {
-    callbacks_.StatusUpdate(record.values[0]);
-  } else if (record.kind == EventKind::DirectIO) {
-    int32_t data = record.values[1];
+  if (record->kind == EventKind::StatusUpdate) {
+    callbacks_.StatusUpdate(record->values[0]);
+  } else if (record->kind == EventKind::DirectIO) {
+    int32_t data = record->values[1];
     std::string text;
-    callbacks_.DirectIO(record.values[0], data, text);
+    callbacks_.DirectIO(record->values[0], data, text);
   }
   // The callback may have released (or released and claimed again) the device.
   if (sync_ && generation == claim_generation_) sync_->delivered.Set();

@@ -56,32 +56,17 @@ void CLineDisplay::EventDeliveryLoop(ClaimEvents& events) {
       record = event_queue_.front();
       event_queue_.pop_front();
     }
-    events.delivered.Reset();
-    {
-      std::lock_guard lock(in_flight_mutex_);
-      in_flight_ = record;
-    }
-    // Release stops the wait, so a thread that no longer pumps cannot hold it up.
-    if (!window_->PostCommand(kDisplayEventCommand, nullptr) ||
-        platform::WaitForAny({&events.delivered, &events.stop}, platform::kInfinite) != 0) {
-      std::lock_guard lock(in_flight_mutex_);
-      in_flight_.reset();
-    }
+    hand_off_.Deliver(record, *window_, kDisplayEventCommand, events.delivered, events.stop);
     if (stop_) break;
   }
 }
 
 bool CLineDisplay::OnWindowCommand(uint16_t command) {
   if (command != kDisplayEventCommand) return false;
-  DisplayEventRecord record;
-  {
-    std::lock_guard lock(in_flight_mutex_);
-    if (!in_flight_) return true;  // its claim has ended
-    record = *in_flight_;
-    in_flight_.reset();
-  }
+  std::optional<DisplayEventRecord> record = hand_off_.Take();
+  if (!record) return true;  // its claim has ended
   const uint64_t generation = claim_generation_;
-  if (record.kind == kDirectIOEvent) callbacks_.DirectIO(record.number, record.data, record.text);
+  if (record->kind == kDirectIOEvent) callbacks_.DirectIO(record->number, record->data, record->text);
   if (events_ && generation == claim_generation_) events_->delivered.Set();
   return true;
 }

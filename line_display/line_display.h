@@ -22,6 +22,7 @@
 #include "display_window.h"
 #include "platform/dispatch_table.h"
 #include "platform/event.h"
+#include "platform/event_hand_off.h"
 #include "platform/message_queue.h"
 
 namespace line_display {
@@ -187,8 +188,7 @@ class CLineDisplay : public platform::automation::AutomationObject<CLineDisplay>
   std::mutex state_mutex_;
   int32_t state_ = 1;
   std::deque<DisplayEventRecord> event_queue_;
-  std::mutex in_flight_mutex_;
-  std::optional<DisplayEventRecord> in_flight_;
+  platform::EventHandOff<DisplayEventRecord> hand_off_;
 
   // The command-queue mutex guards the queue, the shadow, the pending start position and
   // the two cursor marks.

@@ -147,10 +147,7 @@ void CLineDisplay::EndClaim() {
     std::lock_guard lock(command_mutex_);
     commands_.clear();
   }
-  {
-    std::lock_guard lock(in_flight_mutex_);
-    in_flight_.reset();
-  }
+  hand_off_.Withdraw();
   {
     std::lock_guard lock(state_mutex_);
     event_queue_.clear();

@@ -45,23 +45,8 @@ void CPOSPrinter::EventDeliveryLoop(ClaimSync& sync) {
       }
       if (--discard_count_ <= 0) discard_events_ = false;
     } else {
-      // Reset before the record becomes visible: a stale message already queued for the
-      // window may raise it at once.
-      sync.delivered.Reset();
-      {
-        std::lock_guard lock(in_flight_mutex_);
-        in_flight_ = record;
-      }
-      bool raised = false;
-      if (window_->PostCommand(kPrinterEventCommand, nullptr)) {
-        // The application's thread raises it while it pumps. Release stops the wait, so a
-        // thread that no longer pumps cannot hold the claim's end hostage.
-        raised = platform::WaitForAny({&sync.delivered, &sync.stop}, platform::kInfinite) == 0;
-      }
-      if (!raised) {
-        std::lock_guard lock(in_flight_mutex_);
-        in_flight_.reset();
-      }
+      // The application's thread raises it while it pumps.
+      hand_off_.Deliver(record, *window_, kPrinterEventCommand, sync.delivered, sync.stop);
       if (stop_) break;
     }
     std::lock_guard lock(event_queue_mutex_);
@@ -76,15 +61,10 @@ void CPOSPrinter::EventDeliveryLoop(ClaimSync& sync) {
 
 bool CPOSPrinter::OnWindowCommand(uint16_t command) {
   if (command != kPrinterEventCommand) return false;
-  EventRecord record;
-  {
-    std::lock_guard lock(in_flight_mutex_);
-    if (!in_flight_) return true;  // its claim has ended
-    record = *in_flight_;
-    in_flight_.reset();
-  }
+  std::optional<EventRecord> record = hand_off_.Take();
+  if (!record) return true;  // its claim has ended
   const uint64_t generation = claim_generation_;
-  Raise(record);
+  Raise(*record);
   // The callback may have released (or released and claimed again) the device.
   if (sync_ && generation == claim_generation_) sync_->delivered.Set();
   return true;

@@ -20,6 +20,7 @@
 #include "device_config.h"
 #include "event_record.h"
 #include "platform/dispatch_table.h"
+#include "platform/event_hand_off.h"
 #include "platform/message_queue.h"
 #include "port_user.h"
 #include "print_data/bitmap_commands.h"
@@ -270,8 +271,7 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
 
   // The event posted to the hidden window and not yet raised. The window takes it from
   // here rather than from the message, so a message that outlives its claim raises nothing.
-  std::mutex in_flight_mutex_;
-  std::optional<EventRecord> in_flight_;
+  platform::EventHandOff<EventRecord> hand_off_;
   std::atomic<int32_t> error_response_{11};
 
   // Output path and status bookkeeping the workers share.

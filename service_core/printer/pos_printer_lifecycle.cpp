@@ -170,10 +170,7 @@ int32_t CPOSPrinter::ReleaseDevice() {
   if (unconfirmed_output_.exchange(false) || transaction_mark_ != 0) ClearPrinterBuffer(nullptr);
   transaction_mark_ = 0;
   LeavePageMode();
-  {
-    std::lock_guard lock(in_flight_mutex_);
-    in_flight_.reset();
-  }
+  hand_off_.Withdraw();
   {
     std::lock_guard lock(event_queue_mutex_);
     event_queue_.clear();

@@ -320,13 +320,8 @@ size_t SerialPrinterPort::ReadPort(uint8_t* buffer, size_t max) {
 }
 
 void SerialPrinterPort::MonitorLoop() {
-  // Answers to our requests are taken out of the stream first (a started one waits for the
-  // next round); the rest is status blocks, with the start of one kept from the round before.
-  PrinterAnswerScanner answer_scanner;
-  std::vector<PrinterAnswer> answers;
-  std::vector<uint8_t> stream;
+  MonitorReads reads;
   uint8_t fresh_bytes[256];
-  size_t carried = 0;
   while (!monitor_stop_) {
     platform::WaitForAny({&monitor_wake_, &poll_now_}, fast_poll_ ? 50 : 500);
     if (monitor_stop_) break;
@@ -335,14 +330,7 @@ void SerialPrinterPort::MonitorLoop() {
       platform::SleepMs(100);
     }
     const size_t n = ReadPort(fresh_bytes, sizeof fresh_bytes);
-    const std::span<const uint8_t> fresh(fresh_bytes, n);
-    stream.resize(carried);
-    answers.clear();
-    if (IsThermal())
-      answer_scanner.Feed(fresh, answers, stream);
-    else
-      stream.insert(stream.end(), fresh.begin(), fresh.end());
-    const std::span<const uint8_t> joined(stream);
+    reads.Feed(std::span<const uint8_t>(fresh_bytes, n), IsThermal());
 
     std::shared_ptr<OpenPortEntry> entry;
     {
@@ -355,9 +343,7 @@ void SerialPrinterPort::MonitorLoop() {
     if (entry && entry->device.Gone()) {
       std::lock_guard write_lock(entry->write_mutex);
       device_gone = !entry->device.Reopen();
-      answer_scanner.Reset();
-      stream.clear();
-      carried = 0;
+      reads.Reset();  // what was read came from the device before it went
       offline_ = true;  // until the printer's status blocks say otherwise
       if (PortUser* printer = printer_) printer->OnPrinterPowerLost();
       power_lost_ = true;
@@ -369,22 +355,7 @@ void SerialPrinterPort::MonitorLoop() {
       if (device_gone) continue;
     }
 
-    const StatusReading reading = ParseMonitorRead(joined, drawer_state_, IsThermal());
-    if (PortUser* printer = printer_) {
-      for (const PrinterAnswer& answer : answers) printer->OnPrinterAnswer(answer);
-    }
-    if (reading.condition) {
-      cover_open_ = reading.condition->cover_open;
-      paper_empty_ = reading.condition->paper_empty;
-      offline_ = reading.condition->offline;
-    }
-    if (reading.drawer_state) drawer_state_ = *reading.drawer_state;
-    if (reading.brief_drawer_state) brief_drawer_state_ = *reading.brief_drawer_state;
-    if (joined.size() > carried) {
-      const size_t keep = IncompleteBlockTail(joined);
-      std::memmove(stream.data(), joined.data() + joined.size() - keep, keep);
-      carried = keep;
-    }
+    ApplyMonitorRound(reads, BlockLayout::kSerial);
   }
 }
 

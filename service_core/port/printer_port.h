@@ -11,7 +11,9 @@
 #include <optional>
 #include <string>
 
+#include "monitor_reads.h"
 #include "port_user.h"
+#include "status_block.h"
 
 namespace service_core {
 
@@ -113,6 +115,9 @@ class CPrinterPort {
   // offline, each also marking a recent error. A printer that just recovered gets half a
   // second before it is reported ready.
   int StatusFromFlags();
+  // One monitor round: the answers go to the printer, the newest status block sets the
+  // condition and the drawer state, and the start of an unfinished block is carried over.
+  void ApplyMonitorRound(MonitorReads& reads, BlockLayout layout);
 
   std::string device_name_;
   // Changed by the links that share the device, read by threads.

@@ -22,4 +22,20 @@ int CPrinterPort::StatusFromFlags() {
   return kPortReady;
 }
 
+void CPrinterPort::ApplyMonitorRound(MonitorReads& reads, BlockLayout layout) {
+  const StatusReading reading =
+      ParseMonitorRead(reads.StatusBytes(), drawer_state_, IsThermal(), layout);
+  if (PortUser* printer = printer_) {
+    for (const PrinterAnswer& answer : reads.Answers()) printer->OnPrinterAnswer(answer);
+  }
+  if (reading.condition) {
+    cover_open_ = reading.condition->cover_open;
+    paper_empty_ = reading.condition->paper_empty;
+    offline_ = reading.condition->offline;
+  }
+  if (reading.drawer_state) drawer_state_ = *reading.drawer_state;
+  if (reading.brief_drawer_state) brief_drawer_state_ = *reading.brief_drawer_state;
+  reads.CarryIncompleteBlock();
+}
+
 }  // namespace service_core

@@ -210,13 +210,8 @@ void StreamPrinterPort::StopMonitor() {
 }
 
 void StreamPrinterPort::MonitorLoop() {
-  // Answers to our requests are taken out of the stream first (a started one waits for the
-  // next round); the rest is status blocks, with the start of one kept from the round before.
-  PrinterAnswerScanner answer_scanner;
-  std::vector<PrinterAnswer> answers;
-  std::vector<uint8_t> stream;
+  MonitorReads reads;
   uint8_t fresh_bytes[256];
-  size_t carried = 0;
   uint64_t last_answer = Now();
   uint64_t asked_at = 0;  // when a silent printer was asked for its status block
   // A printer that answered the probe, or has sent something since, can be asked.
@@ -244,8 +239,7 @@ void StreamPrinterPort::MonitorLoop() {
     }
     if (!sent) {
       OnLost();
-      answer_scanner.Reset();
-      carried = 0;
+      reads.Reset();
       asked_at = 0;
       last_answer = Now();
       continue;
@@ -254,8 +248,7 @@ void StreamPrinterPort::MonitorLoop() {
     const long n = ReceiveBytes(fresh_bytes, sizeof fresh_bytes, kMonitorReadMs);
     if (n < 0) {
       OnLost();
-      answer_scanner.Reset();
-      carried = 0;
+      reads.Reset();
       asked_at = 0;
       last_answer = Now();
       continue;
@@ -271,31 +264,8 @@ void StreamPrinterPort::MonitorLoop() {
       offline_ = true;
       if (PortUser* printer = printer_) printer->OnPrinterPowerLost();
     }
-    const std::span<const uint8_t> fresh(fresh_bytes, static_cast<size_t>(n));
-    stream.resize(carried);
-    answers.clear();
-    if (IsThermal())
-      answer_scanner.Feed(fresh, answers, stream);
-    else
-      stream.insert(stream.end(), fresh.begin(), fresh.end());
-    const std::span<const uint8_t> joined(stream);
-    const StatusReading reading =
-        ParseMonitorRead(joined, drawer_state_, IsThermal(), BlockLayout::kWithoutOfflineBit);
-    if (PortUser* printer = printer_) {
-      for (const PrinterAnswer& answer : answers) printer->OnPrinterAnswer(answer);
-    }
-    if (reading.condition) {
-      cover_open_ = reading.condition->cover_open;
-      paper_empty_ = reading.condition->paper_empty;
-      offline_ = reading.condition->offline;
-    }
-    if (reading.drawer_state) drawer_state_ = *reading.drawer_state;
-    if (reading.brief_drawer_state) brief_drawer_state_ = *reading.brief_drawer_state;
-    if (joined.size() > carried) {
-      const size_t keep = IncompleteBlockTail(joined);
-      std::memmove(stream.data(), joined.data() + joined.size() - keep, keep);
-      carried = keep;
-    }
+    reads.Feed(std::span<const uint8_t>(fresh_bytes, static_cast<size_t>(n)), IsThermal());
+    ApplyMonitorRound(reads, BlockLayout::kWithoutOfflineBit);
   }
 }
 

@@ -1,8 +1,6 @@
 // The device tester drives the drawer against the virtual printer: a kick, the status
 // updates, and a wait that beeps until a person closes the drawer.
 #include <gtest/gtest.h>
-#include <stdio.h>
-#include <sys/wait.h>
 
 #include <fstream>
 #include <sstream>
@@ -10,6 +8,7 @@
 
 #include "drawer_rig.h"
 #include "platform/event.h"
+#include "test_support/process.h"
 
 namespace service_core::testing {
 namespace {
@@ -37,14 +36,9 @@ TEST(DrawerOpostestTest, KickEventsAndBeepsUntilTheDrawerIsClosed) {
     platform::SleepMs(5000);
     device.Set("drawer close");
   });
-  const std::string command = std::string(OPOSTEST_PATH) + " --registry " + rig.RegistryPath() +
-                              " " + script + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string out;
-  char buffer[512];
-  while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
-  const int status = pclose(pipe);
+  const test_support::CommandRun run = test_support::RunCommand(
+      std::string(OPOSTEST_PATH) + " --registry " + rig.RegistryPath() + " " + script);
+  const std::string& out = run.output;
   person.join();
 
   // Beeps come from the drawer's beep thread; the other lines keep their order.
@@ -70,7 +64,7 @@ TEST(DrawerOpostestTest, KickEventsAndBeepsUntilTheDrawerIsClosed) {
             "d DirectIO -> 106 rc=106 ext=0 pData=0 pString=\"\"\n"
             "d Close -> 0 rc=0 ext=0\n");
   EXPECT_GE(beeps, 2);
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(run.exit_code, 0);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "control_objects/line_display.h"
+#include "test_support/process.h"
 #include "test_support/temp_registry.h"
 #include "virtual_devices/pty_attachment.h"
 #include "virtual_devices/virtual_display.h"
@@ -79,7 +80,7 @@ bool PumpUntil(const std::function<bool()>& done, uint32_t limit_ms = 5000);
 // A row of the display padded with spaces to 20 characters.
 std::string Padded(const std::string& text);
 
-int CountOpenDescriptors();
-int CountThreads();
+using test_support::CountOpenDescriptors;
+using test_support::CountThreads;
 
 }  // namespace line_display::testing

@@ -1,26 +1,20 @@
 // The device tester drives the display: the example script, and the interactive health
 // check through its dialog.
 #include <gtest/gtest.h>
-#include <stdio.h>
-#include <sys/wait.h>
 
 #include <fstream>
 
 #include "display_fixture.h"
+#include "test_support/process.h"
 
 namespace line_display::testing {
 namespace {
 
 std::string RunTester(const DisplayRig& rig, const std::string& script, int& status) {
-  const std::string command =
-      std::string(OPOSTEST_PATH) + " --registry " + rig.RegistryPath() + " " + script + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  EXPECT_NE(pipe, nullptr);
-  std::string out;
-  char buffer[512];
-  while (pipe && fgets(buffer, sizeof buffer, pipe)) out += buffer;
-  status = pipe ? pclose(pipe) : -1;
-  return out;
+  const test_support::CommandRun run = test_support::RunCommand(
+      std::string(OPOSTEST_PATH) + " --registry " + rig.RegistryPath() + " " + script);
+  status = run.exit_code;
+  return run.output;
 }
 
 class DisplayOpostestTest : public ::testing::Test {
@@ -50,7 +44,7 @@ TEST_F(DisplayOpostestTest, ExampleScriptShowsTextInTwoWindows) {
             "d ReadCharacterAtCursor -> 0 rc=0 ext=0 pChar=84\n"
             "d CreateWindow -> 106 rc=106 ext=0\n"
             "d Close -> 0 rc=0 ext=0\n");
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(status, 0);
   const auto screen = device_->display.Screen();
   EXPECT_EQ(screen[0], "Welcome!            ");
   EXPECT_EQ(screen[1], "TOTAL          20.60");

@@ -5,12 +5,12 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
-#include <sys/wait.h>
 #include <memory>
 
 #include "logo_conversion.h"
 #include "paper_preview.h"
 #include "picture_reader.h"
+#include "test_support/process.h"
 #include "printer_fixture.h"
 #include "printer_store.h"
 #include "test_pictures.h"
@@ -140,15 +140,9 @@ TEST_F(ImprexStoreTest, FromAPngOnTheCommandLineIntoThePrinterAndThroughPrintBit
   auto run = [&](const QStringList& arguments, QString& out) {
     std::string command = "OPOS_REGISTRY='" + rig_.RegistryPath() + "' '" + IMPREX_PATH + "'";
     for (const QString& a : arguments) command += " '" + a.toStdString() + "'";
-    command += " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    EXPECT_NE(pipe, nullptr);
-    std::string text;
-    char buffer[512];
-    while (pipe && fgets(buffer, sizeof buffer, pipe)) text += buffer;
-    const int status = pipe ? pclose(pipe) : -1;
-    out = QString::fromStdString(text);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const test_support::CommandRun run = test_support::RunCommand(command);
+    out = QString::fromStdString(run.output);
+    return run.exit_code;
   };
   QString out;
   ASSERT_EQ(run({"store", "Unit1", png, "--width", "256", "--dither", "bayer"}, out), 0)

@@ -9,6 +9,7 @@
 #include "cls_opos.h"
 #include "command_line.h"
 #include "mod_regedit.h"
+#include "test_support/process.h"
 #include "test_support/temp_registry.h"
 
 namespace confix {
@@ -124,12 +125,9 @@ TEST_F(ConfixCommandLine, TheProgramRunsVerbsWithoutADisplay) {
   const std::string env = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ";
   const std::string confix = std::string(OPOS_BUILD_BIN) + "/Confix";
   auto run = [&](const std::string& args, std::string& output) {
-    FILE* pipe = popen((env + confix + " " + args + " 2>&1").c_str(), "r");
-    output.clear();
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-    return WEXITSTATUS(pclose(pipe));
+    const test_support::CommandRun run = test_support::RunCommand(env + confix + " " + args);
+    output = run.output;
+    return run.exit_code;
   };
   std::string output;
   ASSERT_EQ(run("--help", output), 0);

@@ -1,8 +1,6 @@
 // The device tester drives the service object against the virtual printer: the example
 // script, and a claim refused while the cover is open.
 #include <gtest/gtest.h>
-#include <stdio.h>
-#include <sys/wait.h>
 
 #include <fstream>
 #include <sstream>
@@ -10,21 +8,17 @@
 
 #include "platform/event.h"
 #include "printer_fixture.h"
+#include "test_support/process.h"
 
 namespace service_core::testing {
 namespace {
 
 // Runs opostest on `script` with the rig's registry; the transcript, and the exit status.
 std::string RunTester(const PrinterRig& rig, const std::string& script, int& status) {
-  const std::string command =
-      std::string(OPOSTEST_PATH) + " --registry " + rig.RegistryPath() + " " + script + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  EXPECT_NE(pipe, nullptr);
-  std::string out;
-  char buffer[512];
-  while (pipe && fgets(buffer, sizeof buffer, pipe)) out += buffer;
-  status = pipe ? pclose(pipe) : -1;
-  return out;
+  const test_support::CommandRun run = test_support::RunCommand(
+      std::string(OPOSTEST_PATH) + " --registry " + rig.RegistryPath() + " " + script);
+  status = run.exit_code;
+  return run.output;
 }
 
 class OpostestScriptTest : public ::testing::Test {
@@ -53,7 +47,7 @@ TEST_F(OpostestScriptTest, ExampleScriptOpensClaimsEnablesAndReleases) {
             "p ReleaseDevice -> 0 rc=0 ext=0\n"
             "p Claimed = 0\n"
             "p Close -> 0 rc=0 ext=0\n");
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(status, 0);
   EXPECT_TRUE(device_->printer.Status().asb_enabled);
 }
 

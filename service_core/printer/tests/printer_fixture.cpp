@@ -1,6 +1,5 @@
 #include "printer_fixture.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include "platform/event.h"
@@ -81,20 +80,5 @@ opos::control::ObjectRef<opos::control::POSPrinter> OpenPrinter(const std::strin
   return printer;
 }
 
-namespace {
-int CountEntries(const char* dir) {
-  int count = 0;
-  DIR* d = opendir(dir);
-  if (!d) return -1;
-  while (dirent* e = readdir(d)) {
-    if (e->d_name[0] != '.') ++count;
-  }
-  closedir(d);
-  return count;
-}
-}  // namespace
-
-int CountOpenDescriptors() { return CountEntries("/proc/self/fd"); }
-int CountThreads() { return CountEntries("/proc/self/task"); }
 
 }  // namespace service_core::testing

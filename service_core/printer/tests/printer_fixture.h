@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "control_objects/pos_printer.h"
+#include "test_support/process.h"
 #include "test_support/temp_registry.h"
 #include "virtual_devices/pty_attachment.h"
 #include "virtual_devices/virtual_printer.h"
@@ -60,7 +61,7 @@ bool PumpUntil(const std::function<bool()>& done, uint32_t limit_ms = 5000);
 opos::control::ObjectRef<opos::control::POSPrinter> OpenPrinter(const std::string& name);
 
 // Open descriptors and threads of this process.
-int CountOpenDescriptors();
-int CountThreads();
+using test_support::CountOpenDescriptors;
+using test_support::CountThreads;
 
 }  // namespace service_core::testing

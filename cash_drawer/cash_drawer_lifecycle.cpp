@@ -12,7 +12,6 @@ namespace reg = platform::registry;
 
 namespace {
 constexpr int kEventWindowId = 1234;
-constexpr uint32_t kOpenRetryMs = 100;
 // The link treats a device name with this beginning as a drawer's.
 constexpr std::string_view kDrawerNamePrefix = "Standard";
 }  // namespace
@@ -84,18 +83,8 @@ int32_t CCashDrawer::ClaimDevice(int32_t timeout) {
   port_.SetDeviceName(config_.device_name);
   port_.SetDrawer(this);
   port_.SetPrinter(nullptr);
-  bool retrying = false;
-  uint64_t first_retry_ms = 0;
-  while (!port_.OpenPort(PortSettingsFor(config_))) {
-    const uint64_t now = platform::TickCountMs();
-    if (!retrying) {
-      retrying = true;
-      first_retry_ms = now;
-    } else if (now - first_retry_ms > static_cast<uint64_t>(timeout)) {
-      return Finish(opos::kTimeout);
-    }
-    platform::SleepMs(kOpenRetryMs);
-  }
+  if (!port_.OpenPortWithin(PortSettingsFor(config_), timeout, true))
+    return Finish(opos::kTimeout);
   if (port_.ConnectPrinter(timeout) != kPortReady) {
     port_.ClosePort();
     return Finish(opos::kIllegal);

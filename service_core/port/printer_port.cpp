@@ -211,24 +211,7 @@ int SerialPrinterPort::ProbeDotMatrix() {
 }
 
 int SerialPrinterPort::GetPrinterStatus() {
-  if (IsDrawerLink()) return DrawerLinkStatus();
-  int condition = kPortReady;
-  if (cover_open_)
-    condition = kPortCoverOpen;
-  else if (paper_empty_)
-    condition = kPortPaperEmpty;
-  else if (offline_)
-    condition = kPortNoAnswer;
-  if (condition != kPortReady) {
-    recent_error_ = true;
-    return condition;
-  }
-  if (recent_error_) {
-    // Give a printer that just recovered a moment before printing to it again.
-    platform::SleepMs(500);
-    recent_error_ = false;
-  }
-  return kPortReady;
+  return IsDrawerLink() ? DrawerLinkStatus() : StatusFromFlags();
 }
 
 int SerialPrinterPort::DrawerLinkStatus() {

@@ -56,6 +56,9 @@ class CPrinterPort {
 
   // 1 opened or joined the process's open device, 0 failed.
   virtual int OpenPort(const PortSettings& settings) = 0;
+  // A claim's open: tried again every 100 ms (when `retry`) until more than `timeout_ms` have
+  // passed since the first failure. True once open.
+  bool OpenPortWithin(const PortSettings& settings, int32_t timeout_ms, bool retry);
   int OpenPort(const std::string& port_name, int baud_code, int parity_code, int stop_code) {
     return OpenPort(PortSettings{port_name, baud_code, parity_code, stop_code, {}, 9100});
   }

@@ -3,6 +3,22 @@
 
 namespace service_core {
 
+bool CPrinterPort::OpenPortWithin(const PortSettings& settings, int32_t timeout_ms, bool retry) {
+  constexpr uint32_t kOpenRetryMs = 100;
+  uint64_t first_failure = 0;
+  while (!OpenPort(settings)) {
+    if (!retry) return false;
+    const uint64_t now = platform::TickCountMs();
+    if (first_failure == 0) {
+      first_failure = now;
+    } else if (now - first_failure > static_cast<uint64_t>(timeout_ms)) {
+      return false;
+    }
+    platform::SleepMs(kOpenRetryMs);
+  }
+  return true;
+}
+
 int CPrinterPort::StatusFromFlags() {
   int condition = kPortReady;
   if (cover_open_)

@@ -12,7 +12,6 @@ namespace reg = platform::registry;
 namespace {
 constexpr int kEventWindowId = 1234;
 constexpr uint16_t kPrinterEventCommand = 0xFFFF;
-constexpr int32_t kOpenRetryMs = 100;
 constexpr uint64_t kReleaseDrainMs = 10000;
 }  // namespace
 
@@ -83,20 +82,8 @@ int32_t CPOSPrinter::ClaimDevice(int32_t timeout) {
   port_.SetDeviceName(config_.device_name);
   port_.SetPrinter(this);
   port_.SetDrawer(nullptr);
-  bool retrying = false;
-  uint64_t first_retry_ms = 0;
-  const PortSettings settings = PortSettingsFor(config_);
-  while (!port_.OpenPort(settings)) {
-    if (!ThisBuild().printer_retries_open) return Finish(opos::kTimeout);
-    const uint64_t now = platform::TickCountMs();
-    if (!retrying) {
-      retrying = true;
-      first_retry_ms = now;
-    } else if (now - first_retry_ms > static_cast<uint64_t>(timeout)) {
-      return Finish(opos::kTimeout);
-    }
-    platform::SleepMs(kOpenRetryMs);
-  }
+  if (!port_.OpenPortWithin(PortSettingsFor(config_), timeout, ThisBuild().printer_retries_open))
+    return Finish(opos::kTimeout);
 
   const int connected = port_.ConnectPrinter(timeout);
   if (connected != kPortReady) {

@@ -23,6 +23,18 @@ bool WaitForReceipts(TillRig& till, int count) {
   return PumpUntil([&] { return till.renderer().ReceiptCount() >= count; }, 10000);
 }
 
+// Loads step `number`, presses its button and returns what the paper shows once the first
+// receipt is cut.
+std::string PressAndRead(TillRig& till, int number) {
+  RecordingHost host;
+  TillStep step(number, host, till.Settings());
+  step.Load();
+  EXPECT_TRUE(step.ButtonEnabled());
+  step.Press();
+  EXPECT_TRUE(WaitForReceipts(till, 1));
+  return till.renderer().Transcript();
+}
+
 TEST(DemoTillSteps, TransactionPrintOnTheWideThermalPrinter) {
   TillRig till("Thermal42");
   RecordingHost host;
@@ -69,12 +81,7 @@ TEST(DemoTillSteps, NarrowLayoutWithoutKnifeEndsWithFiveLineFeeds) {
 
 TEST(DemoTillSteps, BitmapStepPrintsTheStoredLogoAboveTheReceipt) {
   TillRig till("Thermal42");
-  RecordingHost host;
-  TillStep step(2, host, till.Settings());
-  step.Load();
-  step.Press();
-  ASSERT_TRUE(WaitForReceipts(till, 1));
-  const std::string paper = till.renderer().Transcript();
+  const std::string paper = PressAndRead(till, 2);
   const size_t logo = paper.find("[image 192x64");
   ASSERT_NE(logo, std::string::npos) << paper;
   EXPECT_LT(logo, paper.find("TEL (123)-456-7890")) << paper;
@@ -83,13 +90,7 @@ TEST(DemoTillSteps, BitmapStepPrintsTheStoredLogoAboveTheReceipt) {
 
 TEST(DemoTillSteps, BarcodeStepPrintsCode39AtFullWidthUnderTheReceipt) {
   TillRig till("Thermal42");
-  RecordingHost host;
-  TillStep step(3, host, till.Settings());
-  step.Load();
-  ASSERT_TRUE(step.ButtonEnabled());
-  step.Press();
-  ASSERT_TRUE(WaitForReceipts(till, 1));
-  const std::string paper = till.renderer().Transcript();
+  const std::string paper = PressAndRead(till, 3);
   const size_t barcode = paper.find("[barcode");
   ASSERT_NE(barcode, std::string::npos) << paper;
   EXPECT_TRUE(Contains(paper.substr(barcode), "012345678901")) << paper;

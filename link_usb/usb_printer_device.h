@@ -29,11 +29,10 @@ class UsbPrinterDevice {
   // Waits at most `timeout_ms` for bytes and reads up to `max`. -1 when the device is gone.
   long Read(uint8_t* buffer, size_t max, int timeout_ms);
   // A failed write or read closes the device it failed on, inside the same lock, so that a
-  // device opened again meanwhile is never closed by a late failure; both then look for it
+  // device opened again meanwhile is never closed by a late failure; then it is looked for
   // every 500 ms until it is back or the last link closes.
 
-  // Makes sure the device is being looked for while it is gone; does nothing while it is
-  // present.
+  // Makes sure the device is being looked for while it is gone; nothing while it is present.
   void Lost();
   // The last link closed: stops looking for the device and closes it.
   void Shutdown();

@@ -114,6 +114,18 @@ class UsbPrinterTest : public ::testing::Test {
     return PumpUntil(
         [&] { return device_.ReceivedSince(from).find(what) != std::string::npos; }, limit_ms);
   }
+  // A 64 x 32 one-bit BMP in the rig's directory, less its last `cut` bytes; its path.
+  std::string WriteBitmap(const std::string& name, size_t cut = 0) {
+    print_data::testing::BmpLayout layout;
+    layout.width = 64;
+    layout.height = 32;
+    layout.pixel = [](int32_t x, int32_t y) { return (x + y) % 3 == 0; };
+    std::string bmp = print_data::testing::BuildBmp(layout);
+    bmp.resize(bmp.size() - cut);
+    const std::string path = rig_.Dir() + "/" + name;
+    std::ofstream(path, std::ios::binary) << bmp;
+    return path;
+  }
 
   UsbRig rig_;
   UsbPrinter device_{rig_.Root(), 0};
@@ -155,13 +167,7 @@ TEST_F(UsbPrinterTest, PrintsAndReportsStatusWithTheUsbBuildsIdentity) {
 TEST_F(UsbPrinterTest, UnpluggedPrinterFailsTheNextWriteAndIsFoundAgainWhenPluggedIn) {
   ASSERT_EQ(printer_->ClaimDevice(0), 0);
   printer_->SetDeviceEnabled(true);
-  print_data::testing::BmpLayout layout;
-  layout.width = 64;
-  layout.height = 32;
-  layout.pixel = [](int32_t x, int32_t y) { return (x + y) % 3 == 0; };
-  const std::string bitmap = rig_.Dir() + "/logo.bmp";
-  std::ofstream(bitmap, std::ios::binary) << print_data::testing::BuildBmp(layout);
-  ASSERT_EQ(printer_->SetBitmap(1, 2, bitmap, -11, -2), 0);
+  ASSERT_EQ(printer_->SetBitmap(1, 2, WriteBitmap("logo.bmp"), -11, -2), 0);
   const std::string download = "\x1D*\x08\x04";
 
   device_.Set("disconnect");
@@ -227,23 +233,11 @@ TEST_F(UsbPrinterTest, ReleaseReturnsWhileUnpluggedAndAClaimWithoutPrinterTimesO
   EXPECT_EQ(printer_->ClaimDevice(3000), 0);
 }
 
-}  // namespace
-}  // namespace service_core::testing
-
-namespace service_core::testing {
-namespace {
-
 TEST_F(UsbPrinterTest, ShortBitmapFilesFailAndErrorsPauseAndReleaseDiscards) {
   ASSERT_EQ(printer_->ClaimDevice(0), 0);
   printer_->SetDeviceEnabled(true);
-  print_data::testing::BmpLayout layout;
-  layout.width = 64;
-  layout.height = 32;
-  std::string bmp = print_data::testing::BuildBmp(layout);
-  bmp.resize(bmp.size() - 40);  // the last rows of pixels are missing
-  const std::string cut = rig_.Dir() + "/cut.bmp";
-  std::ofstream(cut, std::ios::binary) << bmp;
-  EXPECT_EQ(printer_->SetBitmap(1, 2, cut, -11, -2), opos::kFailure);
+  // The last rows of pixels are missing.
+  EXPECT_EQ(printer_->SetBitmap(1, 2, WriteBitmap("cut.bmp", 40), -11, -2), opos::kFailure);
   EXPECT_EQ(printer_->SetBitmap(1, 2, rig_.Dir() + "/missing.bmp", -11, -2), opos::kIllegal);
 
   // The worker pauses a second after each answered error before it looks again.

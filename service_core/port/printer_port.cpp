@@ -1,7 +1,6 @@
 #include "serial_printer_port.h"
 
 #include <algorithm>
-#include <cstring>
 #include <span>
 #include <vector>
 

@@ -1,9 +1,7 @@
 #include "stream_printer_port.h"
 
 #include <algorithm>
-#include <cstring>
 #include <span>
-#include <vector>
 
 #include "platform/ui_provider.h"
 #include "status_block.h"

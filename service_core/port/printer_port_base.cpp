@@ -41,9 +41,9 @@ int CPrinterPort::StatusFromFlags() {
 void CPrinterPort::ApplyMonitorRound(MonitorReads& reads, BlockLayout layout) {
   const StatusReading reading =
       ParseMonitorRead(reads.StatusBytes(), drawer_state_, IsThermal(), layout);
-  if (PortUser* printer = printer_) {
-    for (const PrinterAnswer& answer : reads.Answers()) printer->OnPrinterAnswer(answer);
-  }
+  // The condition first: a printer that is back sends its status block before the answers
+  // to what it held, and the output worker, woken by an answer, must not see the old
+  // condition and report trouble that is already over.
   if (reading.condition) {
     cover_open_ = reading.condition->cover_open;
     paper_empty_ = reading.condition->paper_empty;
@@ -51,6 +51,9 @@ void CPrinterPort::ApplyMonitorRound(MonitorReads& reads, BlockLayout layout) {
   }
   if (reading.drawer_state) drawer_state_ = *reading.drawer_state;
   if (reading.brief_drawer_state) brief_drawer_state_ = *reading.brief_drawer_state;
+  if (PortUser* printer = printer_) {
+    for (const PrinterAnswer& answer : reads.Answers()) printer->OnPrinterAnswer(answer);
+  }
   reads.CarryIncompleteBlock();
 }
 

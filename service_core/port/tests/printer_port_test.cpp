@@ -102,8 +102,10 @@ struct RecordingUser : PortUser {
   void OnPrinterPowerLost() override { ++power_lost; }
   void OnPrinterAnswer(const PrinterAnswer& answer) override {
     if (answer.kind == PrinterAnswer::Kind::kProcessId) ++completions;
+    if (port) cover_open_at_answer = port->CoverOpen();
   }
-  std::atomic<int> power_lost{0}, completions{0};
+  const CPrinterPort* port = nullptr;
+  std::atomic<int> power_lost{0}, completions{0}, cover_open_at_answer{-1};
 };
 
 // Waits (generously) for the link to report `expected`.
@@ -189,6 +191,20 @@ TEST_F(ScriptedLinkTest, CompletionAnswerAndPowerLossReachTheUser) {
   std::ofstream(link_ + ".lines") << "CTS=1 DSR=1 DCD=1 RI=0\n";
   // Offline, the monitor asks for automatic status back each round; the answer clears it.
   EXPECT_TRUE(StatusBecomes(port_, kPortReady));
+}
+
+TEST_F(ScriptedLinkTest, AnswerAfterTheReadyBlockSeesThePrinterReady) {
+  // A printer whose cover closes sends its ready block and then the answers to what it held,
+  // often in one read. Whoever is woken by the answer must already see the cover closed.
+  device_.SetCondition({0x38, 0, 0, 0});
+  device_.Send({0x38, 0, 0, 0});
+  ASSERT_TRUE(StatusBecomes(port_, kPortCoverOpen));
+  user_.port = &port_;
+  device_.SetCondition({0x14, 0, 0, 0});
+  device_.Send({0x14, 0, 0, 0, 0x37, 0x22, 0x46, 0x46, 0x46, 0x46, 0x00});
+  Rounds();
+  ASSERT_EQ(user_.completions, 1);
+  EXPECT_EQ(user_.cover_open_at_answer, 0);
 }
 
 TEST(PrinterPortTest, WriteNeedsAnOpenPortAndData) {

@@ -39,11 +39,12 @@ void PrinterAnswerScanner::Feed(std::span<const uint8_t> bytes,
     }
     partial_[held_++] = b;
     if (partial_[1] == kClearAnswer && held_ == 3) {
-      answers.push_back({PrinterAnswer::Kind::kBuffersCleared, {}});
+      answers.push_back({PrinterAnswer::Kind::kBuffersCleared, {}, other.size()});
       held_ = 0;
     } else if (held_ == 7) {
-      answers.push_back(
-          {PrinterAnswer::Kind::kProcessId, {partial_[2], partial_[3], partial_[4], partial_[5]}});
+      answers.push_back({PrinterAnswer::Kind::kProcessId,
+                         {partial_[2], partial_[3], partial_[4], partial_[5]},
+                         other.size()});
       held_ = 0;
     }
   }

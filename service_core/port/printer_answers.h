@@ -17,6 +17,9 @@ struct PrinterAnswer {
   enum class Kind { kProcessId, kBuffersCleared };
   Kind kind = Kind::kProcessId;
   std::array<uint8_t, 4> id{};  // the process identifier (kProcessId)
+  // How many of the other bytes the scanner passed on came before it: where it stood among
+  // the status blocks.
+  size_t position = 0;
 };
 
 class PrinterAnswerScanner {

@@ -118,8 +118,9 @@ class CPrinterPort {
   // offline, each also marking a recent error. A printer that just recovered gets half a
   // second before it is reported ready.
   int StatusFromFlags();
-  // One monitor round: the newest status block sets the condition and the drawer state, then
-  // the answers go to the printer, and the start of an unfinished block is carried over.
+  // One monitor round: each answer goes to the printer once the status block sent before it
+  // has set the condition, the newest block sets the condition and the drawer state, and the
+  // start of an unfinished block is carried over.
   void ApplyMonitorRound(MonitorReads& reads, BlockLayout layout);
 
   std::string device_name_;

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "platform/event.h"
 #include "printer_port.h"
 
@@ -39,21 +41,28 @@ int CPrinterPort::StatusFromFlags() {
 }
 
 void CPrinterPort::ApplyMonitorRound(MonitorReads& reads, BlockLayout layout) {
-  const StatusReading reading =
-      ParseMonitorRead(reads.StatusBytes(), drawer_state_, IsThermal(), layout);
-  // The condition first: a printer that is back sends its status block before the answers
-  // to what it held, and the output worker, woken by an answer, must not see the old
-  // condition and report trouble that is already over.
-  if (reading.condition) {
+  const std::span<const uint8_t> status = reads.StatusBytes();
+  auto take_condition = [&](const StatusReading& reading) {
+    if (!reading.condition) return;
     cover_open_ = reading.condition->cover_open;
     paper_empty_ = reading.condition->paper_empty;
     offline_ = reading.condition->offline;
+  };
+  // Each answer goes to the printer with the condition of the status block sent just before
+  // it. A printer back from an open cover sends its ready block and then the answers to what
+  // it held: the output worker woken by such an answer must see the printer ready, and one
+  // woken by an answer sent before the cover opened must not see it open yet.
+  if (PortUser* printer = printer_) {
+    for (const PrinterAnswer& answer : reads.Answers()) {
+      const size_t before = std::min(answer.position, status.size());
+      take_condition(ParseMonitorRead(status.first(before), drawer_state_, IsThermal(), layout));
+      printer->OnPrinterAnswer(answer);
+    }
   }
+  const StatusReading reading = ParseMonitorRead(status, drawer_state_, IsThermal(), layout);
+  take_condition(reading);
   if (reading.drawer_state) drawer_state_ = *reading.drawer_state;
   if (reading.brief_drawer_state) brief_drawer_state_ = *reading.brief_drawer_state;
-  if (PortUser* printer = printer_) {
-    for (const PrinterAnswer& answer : reads.Answers()) printer->OnPrinterAnswer(answer);
-  }
   reads.CarryIncompleteBlock();
 }
 

@@ -193,18 +193,28 @@ TEST_F(ScriptedLinkTest, CompletionAnswerAndPowerLossReachTheUser) {
   EXPECT_TRUE(StatusBecomes(port_, kPortReady));
 }
 
-TEST_F(ScriptedLinkTest, AnswerAfterTheReadyBlockSeesThePrinterReady) {
-  // A printer whose cover closes sends its ready block and then the answers to what it held,
-  // often in one read. Whoever is woken by the answer must already see the cover closed.
+TEST_F(ScriptedLinkTest, AnswersSeeTheConditionOfTheMomentThePrinterSentThem) {
+  // Status blocks and answers often come in one read; whoever an answer wakes must see the
+  // printer as it was when it answered. A printer whose cover closes sends its ready block
+  // and then the answers to what it held: the cover is closed for them.
   device_.SetCondition({0x38, 0, 0, 0});
   device_.Send({0x38, 0, 0, 0});
   ASSERT_TRUE(StatusBecomes(port_, kPortCoverOpen));
   user_.port = &port_;
   device_.SetCondition({0x14, 0, 0, 0});
-  device_.Send({0x14, 0, 0, 0, 0x37, 0x22, 0x46, 0x46, 0x46, 0x46, 0x00});
+  device_.Send({0x14, 0, 0, 0, 0x37, 0x22, 0x30, 0x30, 0x30, 0x31, 0x00});
   Rounds();
   ASSERT_EQ(user_.completions, 1);
   EXPECT_EQ(user_.cover_open_at_answer, 0);
+  EXPECT_EQ(port_.GetPrinterStatus(), kPortReady);
+
+  // An answer to what printed before the cover opened: still closed for it.
+  device_.SetCondition({0x38, 0, 0, 0});
+  device_.Send({0x37, 0x22, 0x30, 0x30, 0x30, 0x32, 0x00, 0x38, 0, 0, 0});
+  Rounds();
+  ASSERT_EQ(user_.completions, 2);
+  EXPECT_EQ(user_.cover_open_at_answer, 0);
+  EXPECT_EQ(port_.GetPrinterStatus(), kPortCoverOpen);
 }
 
 TEST(PrinterPortTest, WriteNeedsAnOpenPortAndData) {

@@ -105,7 +105,8 @@ size_t SerialPrinterPort::Query(const uint8_t* bytes, size_t length, uint32_t wa
 }
 
 int SerialPrinterPort::ConnectPrinter(int timeout_ms) {
-  cover_open_ = paper_empty_ = offline_ = connected_ = recent_error_ = false;
+  SetCondition(false, false, false);
+  connected_ = recent_error_ = false;
   claim_timeout_ms_ = timeout_ms;
 
   int result = ProbeOrAskSharingPrinter();
@@ -141,7 +142,7 @@ int SerialPrinterPort::ConnectPrinter(int timeout_ms) {
     }
   }
   monitor_stop_ = false;
-  offline_ = false;
+  SetOffline(false);
   brief_drawer_state_ = -1;
   monitor_wake_.Reset();
   monitor_ = std::thread([this] { MonitorLoop(); });
@@ -177,10 +178,12 @@ int SerialPrinterPort::ProbeThermal() {
   const uint8_t paper = read_buffer_[n - 1];
   if (printer == 0x16) drawer_state_ = 0;
   if (printer == 0x12) drawer_state_ = 1;
-  cover_open_ = (offline & 0x04) != 0;
-  paper_empty_ = !cover_open_ && (paper & 0x60) != 0;
-  if (cover_open_) return kPortCoverOpen;
-  if (paper_empty_) return kPortPaperEmpty;
+  const bool cover_open = (offline & 0x04) != 0;
+  const bool paper_empty = !cover_open && (paper & 0x60) != 0;
+  SetCoverOpen(cover_open);
+  SetPaperEmpty(paper_empty);
+  if (cover_open) return kPortCoverOpen;
+  if (paper_empty) return kPortPaperEmpty;
   return kPortReady;
 }
 
@@ -197,16 +200,17 @@ int SerialPrinterPort::ProbeDotMatrix() {
     if (Now() - start > 1000) return kPortNoAnswer;
     if (Query(kOfflineStatusQuery, sizeof kOfflineStatusQuery, 200) > 0 &&
         (read_buffer_[last_read_count_ - 1] & 0x04)) {
-      cover_open_ = true;
+      SetCoverOpen(true);
       return kPortCoverOpen;
     }
     if (Query(kPaperStatusQuery, sizeof kPaperStatusQuery, 200) > 0) break;
     platform::SleepMs(180);
   }
-  cover_open_ = false;
-  paper_empty_ = (read_buffer_[last_read_count_ - 1] & 0x60) != 0;
+  const bool paper_empty = (read_buffer_[last_read_count_ - 1] & 0x60) != 0;
+  SetCoverOpen(false);
+  SetPaperEmpty(paper_empty);
   drawer_state_ = assumed_drawer;
-  return paper_empty_ ? kPortPaperEmpty : kPortReady;
+  return paper_empty ? kPortPaperEmpty : kPortReady;
 }
 
 int SerialPrinterPort::GetPrinterStatus() {
@@ -222,7 +226,7 @@ int SerialPrinterPort::DrawerLinkStatus() {
     answer = LastPrinterStatusAnswer({read_buffer_, n});
     if (answer) break;
     if (Now() - start > 500) {
-      offline_ = false;
+      SetOffline(false);
       recent_error_ = true;
       return kPortNoAnswer;
     }
@@ -233,8 +237,9 @@ int SerialPrinterPort::DrawerLinkStatus() {
   const int open_level = drawer ? drawer->DrawerOpenLevel() : 1;
   const bool pin3_high = (*answer & kStatusPin3High) != 0;
   drawer_state_ = pin3_high == (open_level == 0) ? 1 : 0;
-  offline_ = (*answer & kStatusOffline) != 0;
-  if (offline_) {
+  const bool offline = (*answer & kStatusOffline) != 0;
+  SetOffline(offline);
+  if (offline) {
     recent_error_ = true;
     return kPortNoAnswer;
   }
@@ -259,12 +264,7 @@ std::optional<CPrinterPort::SharedPrinter> SerialPrinterPort::SharingPrinter(
       view.last_output_ms = printer->LastOutputMs();
     }
     view.recent_error = link->recent_error_;
-    if (link->cover_open_)
-      view.condition = kPortCoverOpen;
-    else if (link->paper_empty_)
-      view.condition = kPortPaperEmpty;
-    else if (link->offline_)
-      view.condition = kPortNoAnswer;
+    view.condition = link->ConditionStatus();
     view.drawer_state = link->drawer_state_;
     if (take_brief_drawer_state) view.brief_drawer_state = link->brief_drawer_state_.exchange(-1);
     return view;
@@ -307,7 +307,7 @@ void SerialPrinterPort::MonitorLoop() {
   while (!monitor_stop_) {
     platform::WaitForAny({&monitor_wake_, &poll_now_}, fast_poll_ ? 50 : 500);
     if (monitor_stop_) break;
-    if (offline_) {
+    if (Offline()) {
       WritePort(kEnableStatusBack, sizeof kEnableStatusBack);
       platform::SleepMs(100);
     }
@@ -326,14 +326,14 @@ void SerialPrinterPort::MonitorLoop() {
       std::lock_guard write_lock(entry->write_mutex);
       device_gone = !entry->device.Reopen();
       reads.Reset();  // what was read came from the device before it went
-      offline_ = true;  // until the printer's status blocks say otherwise
+      SetOffline(true);  // until the printer's status blocks say otherwise
       if (PortUser* printer = printer_) printer->OnPrinterPowerLost();
       power_lost_ = true;
     }
     if (entry && (device_gone || !entry->device.Modem().cts)) {
       if (PortUser* printer = printer_) printer->OnPrinterPowerLost();
       power_lost_ = true;
-      offline_ = true;
+      SetOffline(true);
       if (device_gone) continue;
     }
 

@@ -71,9 +71,9 @@ class CPrinterPort {
 
   bool IsOpen() const { return open_; }
   bool IsConnected() const { return connected_; }
-  bool CoverOpen() const { return cover_open_; }
-  bool PaperEmpty() const { return paper_empty_; }
-  bool Offline() const { return offline_; }
+  bool CoverOpen() const { return (condition_ & kCoverOpenBit) != 0; }
+  bool PaperEmpty() const { return (condition_ & kPaperEmptyBit) != 0; }
+  bool Offline() const { return (condition_ & kOfflineBit) != 0; }
   bool RecentError() const { return recent_error_; }
   bool PowerLost() const { return power_lost_; }
   void ClearPowerLost() { power_lost_ = false; }
@@ -114,6 +114,15 @@ class CPrinterPort {
 
  protected:
   virtual void OnFastPoll() {}
+  // The printer's condition is one value, so that a thread never reads half of a change (the
+  // cover of the old condition with the offline mark of the new one, say, which would be a
+  // printer without power). Each setter changes its part at once.
+  void SetCondition(bool cover_open, bool paper_empty, bool offline);
+  void SetCoverOpen(bool open) { SetConditionBit(kCoverOpenBit, open); }
+  void SetPaperEmpty(bool empty) { SetConditionBit(kPaperEmptyBit, empty); }
+  void SetOffline(bool offline) { SetConditionBit(kOfflineBit, offline); }
+  // The link status the condition stands for: cover open before paper empty before offline.
+  int ConditionStatus() const;
   // A printer link's status from the flags its monitor keeps: cover open, paper empty,
   // offline, each also marking a recent error. A printer that just recovered gets half a
   // second before it is reported ready.
@@ -130,15 +139,22 @@ class CPrinterPort {
 
   std::atomic<bool> open_{false};
   std::atomic<bool> connected_{false};
-  std::atomic<bool> cover_open_{false};
-  std::atomic<bool> paper_empty_{false};
-  std::atomic<bool> offline_{false};
+  static constexpr uint8_t kCoverOpenBit = 1, kPaperEmptyBit = 2, kOfflineBit = 4;
+  std::atomic<uint8_t> condition_{0};
   std::atomic<bool> recent_error_{false};
   std::atomic<bool> power_lost_{false};
   std::atomic<bool> status_capability_{true};
   std::atomic<int> drawer_state_{0};
   std::atomic<int> brief_drawer_state_{-1};
   std::atomic<bool> fast_poll_{false};
+
+ private:
+  void SetConditionBit(uint8_t bit, bool set) {
+    if (set)
+      condition_.fetch_or(bit);
+    else
+      condition_.fetch_and(static_cast<uint8_t>(~bit));
+  }
 };
 
 // A new, closed link of the transport this library was built with.

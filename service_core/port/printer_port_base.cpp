@@ -21,14 +21,22 @@ bool CPrinterPort::OpenPortWithin(const PortSettings& settings, int32_t timeout_
   return true;
 }
 
+void CPrinterPort::SetCondition(bool cover_open, bool paper_empty, bool offline) {
+  condition_ = static_cast<uint8_t>((cover_open ? kCoverOpenBit : 0) |
+                                    (paper_empty ? kPaperEmptyBit : 0) |
+                                    (offline ? kOfflineBit : 0));
+}
+
+int CPrinterPort::ConditionStatus() const {
+  const uint8_t condition = condition_;
+  if (condition & kCoverOpenBit) return kPortCoverOpen;
+  if (condition & kPaperEmptyBit) return kPortPaperEmpty;
+  if (condition & kOfflineBit) return kPortNoAnswer;
+  return kPortReady;
+}
+
 int CPrinterPort::StatusFromFlags() {
-  int condition = kPortReady;
-  if (cover_open_)
-    condition = kPortCoverOpen;
-  else if (paper_empty_)
-    condition = kPortPaperEmpty;
-  else if (offline_)
-    condition = kPortNoAnswer;
+  const int condition = ConditionStatus();
   if (condition != kPortReady) {
     recent_error_ = true;
     return condition;
@@ -44,9 +52,8 @@ void CPrinterPort::ApplyMonitorRound(MonitorReads& reads, BlockLayout layout) {
   const std::span<const uint8_t> status = reads.StatusBytes();
   auto take_condition = [&](const StatusReading& reading) {
     if (!reading.condition) return;
-    cover_open_ = reading.condition->cover_open;
-    paper_empty_ = reading.condition->paper_empty;
-    offline_ = reading.condition->offline;
+    SetCondition(reading.condition->cover_open, reading.condition->paper_empty,
+                 reading.condition->offline);
   };
   // Each answer goes to the printer with the condition of the status block sent just before
   // it. A printer back from an open cover sends its ready block and then the answers to what

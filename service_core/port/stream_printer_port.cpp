@@ -68,19 +68,21 @@ int StreamPrinterPort::ProbePrinterStatus() {
     }
     if (Query(kOfflineStatusQuery, sizeof kOfflineStatusQuery, kAnswerWaitMs) > 0 &&
         (read_buffer_[last_read_count_ - 1] & 0x04)) {
-      cover_open_ = true;
+      SetCoverOpen(true);
       return kPortCoverOpen;
     }
     if (Query(kPaperStatusQuery, sizeof kPaperStatusQuery, kAnswerWaitMs) > 0) break;
     platform::SleepMs(kProbePauseMs);
   }
   status_capability_ = true;
-  paper_empty_ = (read_buffer_[last_read_count_ - 1] & 0x60) != 0;
-  return paper_empty_ ? kPortPaperEmpty : kPortReady;
+  const bool paper_empty = (read_buffer_[last_read_count_ - 1] & 0x60) != 0;
+  SetPaperEmpty(paper_empty);
+  return paper_empty ? kPortPaperEmpty : kPortReady;
 }
 
 int StreamPrinterPort::ConnectPrinter(int timeout_ms) {
-  cover_open_ = paper_empty_ = offline_ = connected_ = recent_error_ = false;
+  SetCondition(false, false, false);
+  connected_ = recent_error_ = false;
   status_capability_ = true;
   int result = ProbePrinterStatus();
   bool repeated = false;
@@ -171,12 +173,7 @@ CPrinterPort::SharedPrinter StreamPrinterPort::ViewOf(StreamPrinterPort& link,
     view.last_output_ms = printer->LastOutputMs();
   }
   view.recent_error = link.recent_error_;
-  if (link.cover_open_)
-    view.condition = kPortCoverOpen;
-  else if (link.paper_empty_)
-    view.condition = kPortPaperEmpty;
-  else if (link.offline_)
-    view.condition = kPortNoAnswer;
+  view.condition = link.ConditionStatus();
   view.drawer_state = link.drawer_state_;
   if (take_brief_drawer_state) view.brief_drawer_state = link.brief_drawer_state_.exchange(-1);
   return view;
@@ -184,7 +181,7 @@ CPrinterPort::SharedPrinter StreamPrinterPort::ViewOf(StreamPrinterPort& link,
 
 void StreamPrinterPort::PrinterCameBack() {
   if (PortUser* printer = printer_) printer->OnPrinterPowerLost();
-  offline_ = true;
+  SetOffline(true);
   poll_now_.Set();
 }
 
@@ -222,7 +219,7 @@ void StreamPrinterPort::MonitorLoop() {
 
     const uint64_t now = Now();
     bool sent = true;
-    if (offline_) {
+    if (Offline()) {
       // Each round until the printer answers: it may have been switched off and on again,
       // which switches automatic status back off.
       sent = SendBytes(kEnableStatusBack, sizeof kEnableStatusBack);
@@ -259,7 +256,7 @@ void StreamPrinterPort::MonitorLoop() {
       // Asked and still silent: the printer is off. Images downloaded to it are gone.
       asked_at = 0;
       power_lost_ = true;
-      offline_ = true;
+      SetOffline(true);
       if (PortUser* printer = printer_) printer->OnPrinterPowerLost();
     }
     reads.Feed(std::span<const uint8_t>(fresh_bytes, static_cast<size_t>(n)), IsThermal());

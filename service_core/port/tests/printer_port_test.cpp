@@ -102,9 +102,9 @@ struct RecordingUser : PortUser {
   void OnPrinterPowerLost() override { ++power_lost; }
   void OnPrinterAnswer(const PrinterAnswer& answer) override {
     if (answer.kind == PrinterAnswer::Kind::kProcessId) ++completions;
-    if (port) cover_open_at_answer = port->CoverOpen();
+    if (const CPrinterPort* seen_by = port) cover_open_at_answer = seen_by->CoverOpen();
   }
-  const CPrinterPort* port = nullptr;
+  std::atomic<const CPrinterPort*> port{nullptr};
   std::atomic<int> power_lost{0}, completions{0}, cover_open_at_answer{-1};
 };
 

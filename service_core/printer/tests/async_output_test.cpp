@@ -83,7 +83,10 @@ TEST_F(AsyncOutputTest, CoverOpenedDuringPrintRaisesAnErrorAndRetryDoesNotPrintI
     EXPECT_TRUE(WaitForHealth(0));
     return opos::kErRetry;
   });
-  device_->Set("slow 40");  // the request takes most of a second to arrive
+  // The request takes about half a second to arrive. Slower would crowd the line: with the
+  // cover open the link asks for the printer's status every round, and a write not taken
+  // within a second fails.
+  device_->Set("slow 20");
   EXPECT_EQ(DirectIO(111, 3, "PTR_BM_CENTER"), 0);
   device_->Set("cover open");
   ASSERT_TRUE(PumpUntil([&] { return !outputs_.empty(); }, 20000));

@@ -195,25 +195,32 @@ TEST_F(ScriptedLinkTest, CompletionAnswerAndPowerLossReachTheUser) {
 
 TEST_F(ScriptedLinkTest, AnswersSeeTheConditionOfTheMomentThePrinterSentThem) {
   // Status blocks and answers often come in one read; whoever an answer wakes must see the
-  // printer as it was when it answered. A printer whose cover closes sends its ready block
-  // and then the answers to what it held: the cover is closed for them.
-  device_.SetCondition({0x38, 0, 0, 0});
-  device_.Send({0x38, 0, 0, 0});
+  // printer as it was when it answered. Sends a completion answer and `block` in one write,
+  // in the order given, and tells whether the cover was open for the answer.
+  const std::vector<uint8_t> cover_open = {0x38, 0, 0, 0}, ready = {0x14, 0, 0, 0};
+  const std::vector<uint8_t> answer = {0x37, 0x22, 0x30, 0x30, 0x30, 0x31, 0x00};
+  auto cover_open_for_the_answer = [&](const std::vector<uint8_t>& block, bool answer_first) {
+    const int before = user_.completions;
+    std::vector<uint8_t> bytes = answer_first ? answer : block;
+    const std::vector<uint8_t>& then = answer_first ? block : answer;
+    bytes.insert(bytes.end(), then.begin(), then.end());
+    device_.SetCondition(block);
+    device_.Send(bytes);
+    Rounds();
+    EXPECT_EQ(user_.completions, before + 1);
+    return int(user_.cover_open_at_answer);
+  };
+  device_.SetCondition(cover_open);
+  device_.Send(cover_open);
   ASSERT_TRUE(StatusBecomes(port_, kPortCoverOpen));
   user_.port = &port_;
-  device_.SetCondition({0x14, 0, 0, 0});
-  device_.Send({0x14, 0, 0, 0, 0x37, 0x22, 0x30, 0x30, 0x30, 0x31, 0x00});
-  Rounds();
-  ASSERT_EQ(user_.completions, 1);
-  EXPECT_EQ(user_.cover_open_at_answer, 0);
-  EXPECT_EQ(port_.GetPrinterStatus(), kPortReady);
 
+  // A printer whose cover closes sends its ready block and then the answers to what it held:
+  // the cover is closed for them.
+  EXPECT_EQ(cover_open_for_the_answer(ready, false), 0);
+  EXPECT_EQ(port_.GetPrinterStatus(), kPortReady);
   // An answer to what printed before the cover opened: still closed for it.
-  device_.SetCondition({0x38, 0, 0, 0});
-  device_.Send({0x37, 0x22, 0x30, 0x30, 0x30, 0x32, 0x00, 0x38, 0, 0, 0});
-  Rounds();
-  ASSERT_EQ(user_.completions, 2);
-  EXPECT_EQ(user_.cover_open_at_answer, 0);
+  EXPECT_EQ(cover_open_for_the_answer(cover_open, true), 0);
   EXPECT_EQ(port_.GetPrinterStatus(), kPortCoverOpen);
 }
 

@@ -7,8 +7,8 @@
 
 #include <cerrno>
 
+#include "display_capture.h"
 #include "test_support.h"
-#include "virtual_devices/virtual_display.h"
 
 namespace vdev {
 namespace {
@@ -16,11 +16,6 @@ namespace {
 using testing::ConnectTcp;
 using testing::WaitFor;
 using testing::WriteBytes;
-
-std::string Received(const VirtualDisplay& display) {
-  const auto capture = display.Capture();
-  return std::string(capture.begin(), capture.end());
-}
 
 // True when the peer closed or reset the connection, seen within the wait.
 bool ConnectionEnded(int fd) {

@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
+#include "display_capture.h"
 #include "test_support.h"
-#include "virtual_devices/virtual_display.h"
 
 namespace vdev {
 namespace {
@@ -38,11 +38,6 @@ std::string FindPrinterNode(const fs::path& sysfs, const fs::path& dev, const st
       return (dev / "usb" / name).string();
   }
   return "";
-}
-
-std::string Received(const VirtualDisplay& display) {
-  const auto capture = display.Capture();
-  return std::string(capture.begin(), capture.end());
 }
 
 TEST(UsbAttachmentTest, PrinterIsFoundByVendorAndProductAndCarriesBytes) {

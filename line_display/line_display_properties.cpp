@@ -192,6 +192,8 @@ int32_t CLineDisplay::SetWindowProperty(int32_t index, int32_t value) {
       window->marquee_repeat_wait = value;
       break;
     case p::kMarqueeType:
+      // A type the marquee does not know would hold the text off the display for good.
+      if (value < kMarqueeNone || value > kMarqueeInit) return opos::kIllegal;
       window->marquee_type = value;
       window->wake.Set();
       break;
@@ -199,6 +201,7 @@ int32_t CLineDisplay::SetWindowProperty(int32_t index, int32_t value) {
       window->marquee_unit_wait = value;
       break;
     case p::kMarqueeFormat:
+      if (value != kMarqueeWalk && value != kMarqueePlace) return opos::kIllegal;
       window->marquee_format = value;
       break;
     default:

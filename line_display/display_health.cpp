@@ -65,7 +65,8 @@ bool CLineDisplay::OnWindowCommand(uint16_t command) {
   std::optional<DisplayEventRecord> record = hand_off_.Take();
   if (!record) return true;  // its claim has ended
   const uint64_t generation = claim_generation_;
-  if (record->kind == opos::kDirectIOEvent) callbacks_.DirectIO(record->number, record->data, record->text);
+  if (record->kind == opos::kDirectIOEvent)
+    callbacks_.DirectIO(record->number, record->data, record->text);
   if (record->kind == opos::kStatusUpdateEvent) callbacks_.StatusUpdate(record->number);
   if (events_ && generation == claim_generation_) events_->delivered.Set();
   return true;

@@ -257,7 +257,11 @@ TEST_F(DisplayTextTest, WithDsrOffOutputMethodsFailWithIllegalAndSendNothing) {
 
 TEST_F(DisplayTextTest, ControlBytesInTextReachTheDisplayAsQuestionMarks) {
   // ESC @ (reset), FF (clear), US E n (blink), CAN and DEL inside a product name.
-  const std::string name("A\x1B@B\x0C" "C\x1F\x45\x05" "D\x18\x7F", 12);
+  const std::string name(
+      "A\x1B@B\x0C"
+      "C\x1F\x45\x05"
+      "D\x18\x7F",
+      12);
   size_t from = device_->Received().size();
   ASSERT_EQ(display_->DisplayText(name, 0), 0);
   WaitIdle();

@@ -206,7 +206,8 @@ ModemStatus SerialDevice::Modem() const {
   }
   // Only a terminal without modem lines answers "not supported"; a hung-up one (its
   // adapter unplugged, its pseudo-terminal closed) answers EIO and has no lines at all.
-  if (fd < 0 || (errno != ENOTTY && errno != EINVAL)) return ModemStatus{false, false, false, false};
+  if (fd < 0 || (errno != ENOTTY && errno != EINVAL))
+    return ModemStatus{false, false, false, false};
   // No modem lines: a virtual device publishes them beside its device link as
   // "CTS=1 DSR=1 DCD=1 RI=0".
   std::ifstream side(path_ + ".lines");

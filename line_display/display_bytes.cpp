@@ -11,6 +11,15 @@ std::string BlinkCommand(bool blink, int32_t blink_rate) {
   return std::string{'\x1F', '\x45', static_cast<char>(n)};
 }
 
+std::string DisplayableText(std::string_view data) {
+  std::string text(data);
+  for (char& c : text) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if ((byte < 0x20 && c != '\r' && c != '\n') || byte == 0x7F) c = kControlSubstitute;
+  }
+  return text;
+}
+
 bool GlyphCommand(uint8_t code, std::string_view nibbles, std::string& bytes) {
   if (nibbles.size() != 14) return false;
   std::array<uint8_t, 7> rows{};

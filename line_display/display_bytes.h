@@ -29,6 +29,13 @@ std::string BlinkCommand(bool blink, int32_t blink_rate);
 // 0x10 (left) .. 0x01. False when a character is not a nibble.
 bool GlyphCommand(uint8_t code, std::string_view nibbles, std::string& bytes);
 
+// Application text as the display may receive it: CR and LF stay (they move the cursor
+// and never reach the display), every other byte below 0x20 and DEL become
+// kControlSubstitute, so no text can carry a command to the device. Bytes from 0x80 up are
+// characters of the display's table (and user-defined glyphs) and stay.
+inline constexpr char kControlSubstitute = '?';
+std::string DisplayableText(std::string_view data);
+
 // A window's place on the display and its text.
 struct WindowView {
   int viewport_row = 0, viewport_column = 0, viewport_height = 0, viewport_width = 0;

@@ -24,4 +24,10 @@ void DisplayCallbacks::DirectIO(int32_t number, int32_t& data, std::string& text
   control_->Invoke(direct_io_, InvokeKind::Method, args, nullptr);
 }
 
+void DisplayCallbacks::StatusUpdate(int32_t data) {
+  if (!control_) return;
+  std::vector<Variant> args{Variant(data)};
+  control_->Invoke(status_update_, InvokeKind::Method, args, nullptr);
+}
+
 }  // namespace line_display

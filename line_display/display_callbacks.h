@@ -15,6 +15,7 @@ class DisplayCallbacks {
   // the control object owns the service object and outlives it. False when a lookup fails.
   bool Attach(platform::automation::Dispatch* control);
   void DirectIO(int32_t number, int32_t& data, std::string& text);
+  void StatusUpdate(int32_t data);
 
  private:
   platform::automation::Dispatch* control_ = nullptr;

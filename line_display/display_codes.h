@@ -11,9 +11,17 @@ inline constexpr int32_t kNotClaimed = 103;
 inline constexpr int32_t kNoService = 104;
 inline constexpr int32_t kDisabled = 105;
 inline constexpr int32_t kIllegal = 106;
+inline constexpr int32_t kFailure = 111;
 inline constexpr int32_t kTimeout = 112;
 
 inline constexpr int32_t kStateClosed = 1, kStateIdle = 2, kStateBusy = 3;
+
+// PowerState values; CapPowerReporting "standard" knows only on and off.
+inline constexpr int32_t kPowerUnknown = 2000, kPowerOnline = 2001, kPowerOffOffline = 2004;
+inline constexpr int32_t kPowerReportingStandard = 1;
+
+// Kinds of event record.
+inline constexpr int32_t kDirectIOEvent = 2, kStatusUpdateEvent = 5;
 
 namespace prop {
 inline constexpr int32_t kClaimed = 1;
@@ -24,6 +32,9 @@ inline constexpr int32_t kResultCodeExtended = 7;
 inline constexpr int32_t kServiceObjectVersion = 8;
 inline constexpr int32_t kState = 9;
 inline constexpr int32_t kBinaryConversion = 11;
+inline constexpr int32_t kPowerNotify = 13;
+inline constexpr int32_t kPowerState = 14;
+inline constexpr int32_t kCapPowerReporting = 501;
 inline constexpr int32_t kCharacterSet = 5001;
 inline constexpr int32_t kColumns = 5002;
 inline constexpr int32_t kCurrentWindow = 5003;

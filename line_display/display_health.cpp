@@ -1,6 +1,6 @@
-// CheckHealth at its three levels, DirectIO, and the event path the display keeps for
-// direct-I/O events: a delivery thread and the hidden window that raises each event on the
-// thread that opened the device.
+// CheckHealth at its three levels, DirectIO, and the event path of the display's events
+// (power status updates, direct I/O): a delivery thread and the hidden window that raises
+// each event on the thread that opened the device.
 #include "display_codes.h"
 #include "line_display.h"
 #include "platform/ui_provider.h"
@@ -10,7 +10,6 @@ namespace line_display {
 namespace {
 constexpr int32_t kInternal = 1, kExternal = 2, kInteractive = 3;
 constexpr uint16_t kDisplayEventCommand = 0xFFFF;
-constexpr int32_t kDirectIOEvent = 2;
 }  // namespace
 
 int32_t CLineDisplay::CheckHealth(int32_t level) {
@@ -66,7 +65,9 @@ bool CLineDisplay::OnWindowCommand(uint16_t command) {
   std::optional<DisplayEventRecord> record = hand_off_.Take();
   if (!record) return true;  // its claim has ended
   const uint64_t generation = claim_generation_;
-  if (record->kind == kDirectIOEvent) callbacks_.DirectIO(record->number, record->data, record->text);
+  if (record->kind == opos::kDirectIOEvent)
+    callbacks_.DirectIO(record->number, record->data, record->text);
+  if (record->kind == opos::kStatusUpdateEvent) callbacks_.StatusUpdate(record->number);
   if (events_ && generation == claim_generation_) events_->delivered.Set();
   return true;
 }

@@ -10,9 +10,9 @@ namespace line_display {
 namespace {
 constexpr uint32_t kPassStartMs = 60;
 constexpr int32_t kMinimumWaitMs = 100;
-// How often a marquee with nothing to do looks again (it is also woken when its
-// MarqueeType is set).
-constexpr uint32_t kIdleCheckMs = 100;
+// How often a marquee that waits for the display thread to finish looks again. A window
+// without a marquee sleeps until its MarqueeType is set or the window goes.
+constexpr uint32_t kBusyCheckMs = 100;
 
 bool Runs(int32_t type) { return type >= kMarqueeUp && type <= kMarqueeRight; }
 
@@ -46,7 +46,8 @@ void CLineDisplay::MarqueeLoop(DisplayWindow& window) {
         }
         redraw(false);
       }
-      platform::WaitForAny({&window.stop, &window.wake}, kIdleCheckMs);
+      platform::WaitForAny({&window.stop, &window.wake},
+                           Runs(window.marquee_type) ? kBusyCheckMs : platform::kInfinite);
       continue;
     }
     int steps_left = 0;

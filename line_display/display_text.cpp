@@ -55,10 +55,13 @@ int32_t CLineDisplay::QueueText(const std::string& data, int32_t attribute,
   WaitWhileBusy(kTextBusyPollMs);
   if (const int32_t online = TestOnline(); online != opos::kSuccess) return online;
 
+  // What is queued, shown, predicted and kept in the shadow is the text the display may
+  // receive: control bytes in the data become visible substitutes.
+  const std::string text = DisplayableText(data);
   DisplayCommand command;
   command.kind = DisplayCommand::kText;
   command.window = window;
-  command.text = data;
+  command.text = text;
   command.inter_character_wait_active = window->inter_character_wait_active;
   command.inter_character_wait = window->inter_character_wait;
   {
@@ -78,10 +81,10 @@ int32_t CLineDisplay::QueueText(const std::string& data, int32_t attribute,
     cursor_row_mark_ = cursor_column_mark_ = false;
     start.row = std::clamp(start.row, 0, window->height - 1);
     start.column = std::clamp(start.column, 0, window->width);
-    WriteShadow(data, start);
+    WriteShadow(text, start);
     command.start = start;
     command.end =
-        PredictTextEnd(data, start, window->height, window->width, window->cursor_update != 0);
+        PredictTextEnd(text, start, window->height, window->width, window->cursor_update != 0);
   }
   blink_ = attribute == 1;
   window->cursor_row = command.end.row;
@@ -123,8 +126,7 @@ int32_t CLineDisplay::ClearText() {
   command.kind = DisplayCommand::kClear;
   command.window = window;
   QueueCommand(std::move(command));
-  window->cursor_row = 0;
-  window->cursor_column = 0;
+  HomeCursor(*window);
   platform::SleepMs(kClearAfterMs);
   return Finish(opos::kSuccess);
 }
@@ -133,15 +135,25 @@ int32_t CLineDisplay::ScrollText(int32_t direction, int32_t units) {
   if (const int32_t ready = CheckEnabled(); ready != opos::kSuccess) return Finish(ready);
   const std::shared_ptr<DisplayWindow> window = CurrentWindowRecord();
   if (!window || direction < 1 || direction > 4) return Finish(opos::kIllegal);
+  if (!port_.Present()) return Finish(opos::kFailure);
   DisplayCommand command;
   command.kind = DisplayCommand::kScroll;
   command.window = window;
   command.direction = direction;
   command.units = units;
   QueueCommand(std::move(command));
-  window->cursor_row = 0;
-  window->cursor_column = 0;
+  HomeCursor(*window);
   return Finish(opos::kSuccess);
+}
+
+void CLineDisplay::HomeCursor(DisplayWindow& window) {
+  // The next text starts at home: a position a change of window left pending (that
+  // window's cursor before the clear or scroll) and the cursor marks no longer apply.
+  std::lock_guard lock(command_mutex_);
+  window.cursor_row = 0;
+  window.cursor_column = 0;
+  pending_start_.reset();
+  cursor_row_mark_ = cursor_column_mark_ = false;
 }
 
 int32_t CLineDisplay::ReadCharacterAtCursor(int32_t* character) {
@@ -165,6 +177,7 @@ int32_t CLineDisplay::DefineGlyph(int32_t glyph_code, const std::string& glyph) 
       !GlyphCommand(static_cast<uint8_t>(glyph_code), glyph, bytes)) {
     return Finish(opos::kIllegal);
   }
+  if (!port_.Present()) return Finish(opos::kFailure);
   port_.Write(bytes);
   return Finish(opos::kSuccess);
 }

@@ -30,7 +30,8 @@ namespace line_display {
 using platform::automation::Dispatch;
 using platform::automation::DispatchTable;
 
-// An event waiting for the application's thread: its kind (2 direct I/O) and values.
+// An event waiting for the application's thread: its kind (2 direct I/O, 5 status update)
+// and values (a status update's value is `number`).
 struct DisplayEventRecord {
   int32_t kind = 2;
   int32_t number = 0;
@@ -126,6 +127,7 @@ class CLineDisplay : public platform::automation::AutomationObject<CLineDisplay>
   void SetDeviceEnabled(int32_t value);
   void SetFreezeEvents(int32_t value);
   void SetBinaryConversion(int32_t value);
+  void SetPowerNotify(int32_t value);
   int32_t SetWindowProperty(int32_t index, int32_t value);
   // Stops the claim's threads and closes the link (release and a failed claim).
   void EndClaim();
@@ -152,11 +154,18 @@ class CLineDisplay : public platform::automation::AutomationObject<CLineDisplay>
                     const std::optional<TextPosition>& at);
   void WriteShadow(const std::string& data, TextPosition start);  // command-queue mutex held
   void QueueCommand(DisplayCommand command);
+  // Puts the window's cursor home after a clear or scroll, dropping a pending start.
+  void HomeCursor(DisplayWindow& window);
   void DisplayLoop(ClaimEvents& events);
   void RunText(ClaimEvents& events, DisplayCommand& command);
   void RunClear(DisplayCommand& command);
   void RunScroll(ClaimEvents& events, DisplayCommand& command);
   bool SleepUnlessStopped(ClaimEvents& events, uint32_t ms);  // false when stopped
+
+  // The device went away or came back (the link's watch thread); and the power state an
+  // application with power notification on is told about.
+  void OnPresenceChanged(bool present);
+  void ReportPowerState(bool present);
 
   // Events.
   void EventDeliveryLoop(ClaimEvents& events);
@@ -181,6 +190,8 @@ class CLineDisplay : public platform::automation::AutomationObject<CLineDisplay>
   std::atomic<int32_t> blink_rate_{1600};
   std::atomic<int32_t> device_rows_{2};
   std::atomic<int32_t> device_columns_{20};
+  std::atomic<int32_t> power_notify_{0};
+  std::atomic<int32_t> power_state_{2000};
   std::mutex text_mutex_;  // guards check_health_text_
   std::string check_health_text_;
 

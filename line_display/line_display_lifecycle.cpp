@@ -104,6 +104,7 @@ int32_t CLineDisplay::ClaimDevice(int32_t timeout) {
   ClaimEvents& events = *events_;
   event_thread_ = std::thread([this, &events] { EventDeliveryLoop(events); });
   display_thread_ = std::thread([this, &events] { DisplayLoop(events); });
+  port_.StartWatch([this](bool present) { OnPresenceChanged(present); });
   platform::MessagePumpingPause();
 
   DestroyAllWindows();
@@ -132,6 +133,7 @@ void CLineDisplay::EndClaim() {
   // The stop flag first: a redraw waiting for DSR gives up at once instead of holding the
   // marquee threads (and so this release) for the claim time-out.
   stop_ = true;
+  port_.StopWatch();
   DestroyAllWindows();
   platform::MessagePumpingPause();
   events_->stop.Set();
@@ -200,9 +202,36 @@ void CLineDisplay::SetDeviceEnabled(int32_t value) {
     Finish(opos::kNotClaimed);
     return;
   }
+  const bool enabling = value != 0 && !device_enabled_;
   device_enabled_ = value != 0 ? 1 : 0;
+  if (enabling && power_notify_ == 1) {
+    // The application hears the power state as enabling finds it.
+    power_state_ = opos::kPowerUnknown;
+    ReportPowerState(port_.Present());
+  }
   if (!value) platform::SleepMs(50);
   Finish(opos::kSuccess);
+}
+
+void CLineDisplay::OnPresenceChanged(bool present) {
+  if (present) {
+    // A display plugged in again may have lost its power: it is selected and initialised
+    // as at the claim, and shown what the windows hold.
+    port_.Write(kSelectDisplayBytes);
+    port_.Write(kInitialiseBytes);
+    Redraw(false);
+  }
+  ReportPowerState(present);
+}
+
+void CLineDisplay::ReportPowerState(bool present) {
+  if (!device_enabled_ || power_notify_ != 1) return;
+  const int32_t state = present ? opos::kPowerOnline : opos::kPowerOffOffline;
+  // Under the state mutex, so the reports reach the queue in the order of the changes.
+  std::lock_guard lock(state_mutex_);
+  if (power_state_.exchange(state) == state) return;
+  event_queue_.push_back({opos::kStatusUpdateEvent, state, 0, {}});
+  if (events_) events_->event_queue_not_empty.Set();
 }
 
 int32_t CLineDisplay::CheckEnabled() {

@@ -49,6 +49,12 @@ int32_t CLineDisplay::GetPropertyNumber(int32_t index) {
       return ReadState();
     case p::kBinaryConversion:
       return binary_conversion_;
+    case p::kPowerNotify:
+      return power_notify_;
+    case p::kPowerState:
+      return power_state_;
+    case p::kCapPowerReporting:
+      return opos::kPowerReportingStandard;
     case p::kCharacterSet:
       return character_set_;
     case p::kDeviceBrightness:
@@ -112,6 +118,9 @@ void CLineDisplay::SetPropertyNumber(int32_t index, int32_t value) {
     case p::kBinaryConversion:
       SetBinaryConversion(value);
       return;
+    case p::kPowerNotify:
+      SetPowerNotify(value);
+      return;
     case p::kCharacterSet:
     case p::kDeviceBrightness:
     case p::kBlinkRate:
@@ -150,6 +159,17 @@ void CLineDisplay::SetBinaryConversion(int32_t value) {
     return;
   }
   binary_conversion_ = value;
+  Finish(opos::kSuccess);
+}
+
+void CLineDisplay::SetPowerNotify(int32_t value) {
+  // Chosen while the device is disabled; enabling reports the power state it finds.
+  if (device_enabled_ || (value != 0 && value != 1)) {
+    Finish(opos::kIllegal);
+    return;
+  }
+  power_notify_ = value;
+  if (value == 0) power_state_ = opos::kPowerUnknown;
   Finish(opos::kSuccess);
 }
 
@@ -192,6 +212,8 @@ int32_t CLineDisplay::SetWindowProperty(int32_t index, int32_t value) {
       window->marquee_repeat_wait = value;
       break;
     case p::kMarqueeType:
+      // A type the marquee does not know would hold the text off the display for good.
+      if (value < kMarqueeNone || value > kMarqueeInit) return opos::kIllegal;
       window->marquee_type = value;
       window->wake.Set();
       break;
@@ -199,6 +221,7 @@ int32_t CLineDisplay::SetWindowProperty(int32_t index, int32_t value) {
       window->marquee_unit_wait = value;
       break;
     case p::kMarqueeFormat:
+      if (value != kMarqueeWalk && value != kMarqueePlace) return opos::kIllegal;
       window->marquee_format = value;
       break;
     default:

@@ -198,6 +198,39 @@ TEST_F(DisplayClaimTest, ReleaseDoesNotHangWhenTheDisplayIsGone) {
   EXPECT_EQ(display->Close(), 0);
 }
 
+TEST_F(DisplayClaimTest, ADisplayThatWentAwayFailsIsReportedOffAndWorksWhenItIsBack) {
+  auto display = LineDisplay::Create();
+  ASSERT_EQ(display->Open("Display"), 0);
+  std::vector<int32_t> statuses;
+  display->on_status_update = [&](int32_t status) { statuses.push_back(status); };
+  ASSERT_EQ(display->ClaimDevice(1000), 0);
+  EXPECT_EQ(display->GetPropertyNumber(501), 1) << "CapPowerReporting";
+  display->SetPropertyNumber(13, 1);  // PowerNotify
+  display->SetDeviceEnabled(true);
+  EXPECT_TRUE(PumpUntil([&] { return display->GetPropertyNumber(14) == 2001; }));
+  ASSERT_EQ(display->DisplayText("before", 0), 0);
+
+  device_->attachment.Stop();
+  EXPECT_TRUE(PumpUntil([&] { return display->GetPropertyNumber(14) == 2004; }));
+  EXPECT_TRUE(PumpUntil([&] { return statuses == std::vector<int32_t>{2001, 2004}; }));
+  EXPECT_EQ(display->DisplayText("lost", 0), 111);
+  EXPECT_EQ(display->ClearText(), 111);
+  EXPECT_EQ(display->ScrollText(1, 1), 111);
+  EXPECT_EQ(display->CheckHealth(1), 111);
+
+  std::string error;
+  ASSERT_TRUE(device_->attachment.Start(error)) << error;
+  EXPECT_TRUE(PumpUntil([&] { return display->GetPropertyNumber(14) == 2001; }, 10000));
+  EXPECT_TRUE(PumpUntil([&] { return statuses.size() == 3 && statuses[2] == 2001; }));
+  EXPECT_EQ(display->CheckHealth(1), 0);
+  ASSERT_EQ(display->DisplayText("back", 0), 0);
+  EXPECT_TRUE(PumpUntil([&] {
+    const auto screen = device_->display.Screen();
+    return screen[0] == Padded("beforeback") && screen[1] == Padded("");
+  }));
+  display->Close();
+}
+
 TEST_F(DisplayClaimTest, InteractiveHealthCheckWithDsrOffChangesNothingOnTheDisplay) {
   auto ui = std::make_shared<platform::ui::ScriptedProvider>();
   auto previous = platform::ui::Install(ui);

@@ -179,6 +179,23 @@ TEST_F(DisplayMarqueeTest, TextWrittenDuringAPassIsKeptWhenTheMarqueeStops) {
   EXPECT_TRUE(WaitForScreen("XYZDE", ""));
 }
 
+TEST_F(DisplayMarqueeTest, AMarqueeTypeOutsideItsRangeIsRefusedAndTheTypeKept) {
+  for (const int32_t type : {7, -1, 6}) {
+    display_->SetPropertyNumber(5014, type);
+    EXPECT_EQ(display_->ResultCode(), 106) << type;
+    EXPECT_EQ(display_->GetPropertyNumber(5014), 0) << type;
+  }
+  ASSERT_EQ(display_->DisplayText("still shown", 0), 0);
+  EXPECT_TRUE(WaitForScreen("still shown", ""));
+
+  display_->SetPropertyNumber(5014, 5);
+  display_->SetPropertyNumber(5014, 7);
+  EXPECT_EQ(display_->GetPropertyNumber(5014), 5);
+  display_->SetPropertyNumber(5017, 2);
+  EXPECT_EQ(display_->ResultCode(), 106);
+  EXPECT_EQ(display_->GetPropertyNumber(5017), 0);
+}
+
 TEST_F(DisplayMarqueeTest, DestroyingTheWindowStopsItsMarqueeAtOnce) {
   ASSERT_EQ(display_->CreateWindow(0, 0, 1, 5, 1, 5), 0);
   const size_t from = device_->Received().size();

@@ -255,6 +255,53 @@ TEST_F(DisplayTextTest, WithDsrOffOutputMethodsFailWithIllegalAndSendNothing) {
   EXPECT_TRUE(WaitForScreen("back", ""));
 }
 
+TEST_F(DisplayTextTest, ControlBytesInTextReachTheDisplayAsQuestionMarks) {
+  // ESC @ (reset), FF (clear), US E n (blink), CAN and DEL inside a product name.
+  const std::string name(
+      "A\x1B@B\x0C"
+      "C\x1F\x45\x05"
+      "D\x18\x7F",
+      12);
+  size_t from = device_->Received().size();
+  ASSERT_EQ(display_->DisplayText(name, 0), 0);
+  WaitIdle();
+  EXPECT_SENT(from, Redraw(0, "A?@B?C?E?D??", ""));
+  EXPECT_TRUE(WaitForScreen("A?@B?C?E?D??", ""));
+  EXPECT_EQ(device_->display.BlinkInterval(), 0);
+
+  // The same for text given a position; a carriage return still moves the cursor.
+  from = device_->Received().size();
+  ASSERT_EQ(display_->DisplayTextAt(1, 0, std::string("\x1B@x\ry\x00z", 7), 0), 0);
+  WaitIdle();
+  EXPECT_SENT(from, Redraw(0, "A?@B?C?E?D??", "y?z"));
+  int32_t c = 0;
+  display_->SetPropertyNumber(5005, 1);
+  display_->SetPropertyNumber(5004, 0);
+  EXPECT_EQ(display_->ReadCharacterAtCursor(c), 0);
+  EXPECT_EQ(c, '?');
+}
+
+TEST_F(DisplayTextTest, ClearAndScrollAfterAWindowChangeStartTheNextTextAtHome) {
+  ASSERT_EQ(display_->DisplayText("12345", 0), 0);
+  ASSERT_EQ(display_->CreateWindow(1, 10, 1, 10, 1, 10), 0);
+  ASSERT_EQ(display_->DisplayText("w1", 0), 0);
+  EXPECT_TRUE(WaitForScreen("12345", "          w1"));
+
+  // Back to window 0 (in front, covering window 1), whose cursor stands after "12345":
+  // clearing puts it home.
+  display_->SetPropertyNumber(5003, 0);
+  ASSERT_EQ(display_->ClearText(), 0);
+  ASSERT_EQ(display_->DisplayText("X", 0), 0);
+  EXPECT_TRUE(WaitForScreen("X", ""));
+
+  // And scrolling does too.
+  display_->SetPropertyNumber(5003, 1);
+  display_->SetPropertyNumber(5003, 0);
+  ASSERT_EQ(display_->ScrollText(2, 1), 0);
+  ASSERT_EQ(display_->DisplayText("Y", 0), 0);
+  EXPECT_TRUE(WaitForScreen("Y", "X"));
+}
+
 TEST_F(DisplayTextTest, MethodsCheckClaimThenEnable) {
   display_->SetDeviceEnabled(false);
   EXPECT_EQ(display_->DisplayText("x", 0), 105);

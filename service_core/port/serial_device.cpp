@@ -135,6 +135,15 @@ bool SerialDevice::Reopen() {
   return Open(path, settings_);
 }
 
+bool SerialDevice::WaitForHangUp(int wake_fd, int timeout_ms) const {
+  const int fd = fd_;
+  if (fd < 0) return true;
+  // Hang-up and errors are reported whatever is asked for.
+  pollfd p[2] = {{fd, 0, 0}, {wake_fd, POLLIN, 0}};
+  if (::poll(p, wake_fd >= 0 ? 2 : 1, timeout_ms) <= 0) return false;
+  return (p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
 void SerialDevice::Purge() {
   if (fd_ >= 0) ::tcflush(fd_, TCIOFLUSH);
 }
@@ -187,13 +196,18 @@ size_t SerialDevice::Read(uint8_t* buffer, size_t max) {
 ModemStatus SerialDevice::Modem() const {
   ModemStatus status;
   int bits = 0;
-  if (fd_ >= 0 && ::ioctl(fd_, TIOCMGET, &bits) == 0) {
+  const int fd = fd_;
+  if (fd >= 0 && ::ioctl(fd, TIOCMGET, &bits) == 0) {
     status.cts = bits & TIOCM_CTS;
     status.dsr = bits & TIOCM_DSR;
     status.dcd = bits & TIOCM_CAR;
     status.ri = bits & TIOCM_RNG;
     return status;
   }
+  // Only a terminal without modem lines answers "not supported"; a hung-up one (its
+  // adapter unplugged, its pseudo-terminal closed) answers EIO and has no lines at all.
+  if (fd < 0 || (errno != ENOTTY && errno != EINVAL))
+    return ModemStatus{false, false, false, false};
   // No modem lines: a virtual device publishes them beside its device link as
   // "CTS=1 DSR=1 DCD=1 RI=0".
   std::ifstream side(path_ + ".lines");

@@ -36,6 +36,9 @@ class SerialDevice {
   bool Gone() const;
   // Opens the same path with the same settings again; false while it is not back.
   bool Reopen();
+  // Sleeps until the device hangs up or `wake_fd` becomes readable, at most `timeout_ms`
+  // (-1: no limit). Costs nothing while the device stays. True when it hung up.
+  bool WaitForHangUp(int wake_fd, int timeout_ms) const;
 
   // Writes everything, waiting at most `timeout_ms` for the device to take each part and
   // for it to leave the output queue. Discards both queues and fails on a time-out.
@@ -46,7 +49,8 @@ class SerialDevice {
   void Purge();
 
   // The modem lines. A device without them (a pseudo-terminal) reports them from the side
-  // file "<path>.lines" when one exists, otherwise as on.
+  // file "<path>.lines" when one exists, otherwise as on. A device that is not open, or
+  // whose lines cannot be read because it went away, reports them all off.
   ModemStatus Modem() const;
 
   const std::string& Path() const { return path_; }

@@ -7,6 +7,7 @@
 
 #include "headless_run.h"
 #include "platform/event.h"
+#include "test_support/process.h"
 #include "till_rig.h"
 
 namespace demotill::testing {
@@ -245,6 +246,20 @@ TEST(DemoTillSteps, HeadlessRunPrintsCallsEventsAndMessages) {
   EXPECT_TRUE(Contains(printed, "msgbox \"DemoTill\" \"Complete printing ")) << printed;
   EXPECT_TRUE(Contains(printed, "ReleaseDevice -> 0\nClose -> 0\n")) << printed;
   EXPECT_TRUE(WaitForReceipts(till, 2));
+}
+
+// Asked for its usage or version, the program answers without opening its window; a wrong
+// option still gets the usage and status 2.
+TEST(DemoTillProgram, HelpAndVersionNeedNoDisplay) {
+  test_support::CommandRun run = test_support::RunWithoutDisplay(DEMOTILL_PATH, "--help");
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_EQ(run.output.rfind("usage: DemoTill [--registry FILE]", 0), 0u) << run.output;
+  run = test_support::RunWithoutDisplay(DEMOTILL_PATH, "--version");
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_EQ(run.output, "DemoTill 2.15\n");
+  run = test_support::RunWithoutDisplay(DEMOTILL_PATH, "--colour");
+  EXPECT_EQ(run.exit_code, 2) << run.output;
+  EXPECT_TRUE(Contains(run.output, "usage: DemoTill")) << run.output;
 }
 
 }  // namespace

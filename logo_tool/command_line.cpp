@@ -5,6 +5,7 @@
 
 #include "logo_conversion.h"
 #include "mono_bmp_writer.h"
+#include "platform/release.h"
 #include "picture_reader.h"
 #include "printer_store.h"
 
@@ -145,7 +146,7 @@ bool IsCommand(const QStringList& arguments) {
   if (arguments.isEmpty()) return false;
   const QString& first = arguments.first();
   return first == "convert" || first == "store" || first == "--help" || first == "-h" ||
-         first == "help";
+         first == "help" || first == "--version";
 }
 
 QString UsageText() {
@@ -157,6 +158,7 @@ QString UsageText() {
       "  Imprex store LDN IN... [options] [--no-print] [--nv-capacity BYTES]\n"
       "                              store the pictures as NV logos 1, 2, ... in the printer\n"
       "                              with this logical device name and print them once\n"
+      "  Imprex --help | --version\n"
       "Options:\n"
       "  --width DOTS                logo width (default: the picture's, at most the line)\n"
       "  --printer-width DOTS        the receipt line: 512 (default) or 576\n"
@@ -171,6 +173,10 @@ int RunCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
   if (arguments.isEmpty() || arguments.first() == "help" || arguments.contains("--help") ||
       arguments.contains("-h")) {
     out << UsageText();
+    return kDone;
+  }
+  if (arguments.first() == "--version") {
+    out << "Imprex " << platform::kReleaseVersion << "\n";
     return kDone;
   }
   Arguments args;

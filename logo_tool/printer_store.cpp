@@ -12,7 +12,10 @@ namespace {
 constexpr int32_t kWriteRawBytes = 120;  // the printer service object's raw-bytes command
 constexpr int32_t kPrintNvBitmap = 111;
 constexpr int32_t kReceiptStation = 2;
+// ResultCodeExtended of the printer: with 106 at claim (its answer to the status probe),
+// with 114 or 111 once claimed.
 constexpr int32_t kCoverOpen = 201, kReceiptEmpty = 203;
+constexpr int32_t kNoAnswerAtClaim = 10007, kWriteFailed = 100003;
 
 QString OpenFailure(int result, const QString& name) {
   switch (result) {
@@ -22,21 +25,40 @@ QString OpenFailure(int result, const QString& name) {
       return QStringLiteral("The printer \"%1\" has no working driver (result 104).").arg(name);
     default:
       return QStringLiteral("The printer \"%1\" cannot be opened: %2.")
-          .arg(name, DescribeResult(result, 0));
+          .arg(name, DescribeResult(result, 0).condition);
   }
 }
 
 }  // namespace
 
-QString DescribeResult(int result, int extended) {
-  if (result == opos::kExtended && extended == kCoverOpen) return QStringLiteral("the cover is open");
-  if (result == opos::kExtended && extended == kReceiptEmpty) {
-    return QStringLiteral("the printer is out of paper");
+PrinterTrouble DescribeResult(int result, int extended, bool claiming) {
+  const QString try_again = QStringLiteral(", then try again.");
+  // A claim times out when the port stays taken: another program (or another device entry
+  // on the same port) holds it, or it cannot be opened at all.
+  if (claiming && result == opos::kTimeout) {
+    return {QStringLiteral("another program is using the printer, or its port cannot be opened"),
+            QStringLiteral("Close the other program, or check the port in Confix") + try_again};
   }
-  if (result == opos::kClaimed) return QStringLiteral("another program is using the printer");
-  if (result == opos::kTimeout) return QStringLiteral("the printer did not answer in time");
-  if (extended != 0) return QStringLiteral("result %1 (extended %2)").arg(result).arg(extended);
-  return QStringLiteral("result %1").arg(result);
+  if (extended == kCoverOpen) {
+    return {QStringLiteral("the printer's cover is open"),
+            QStringLiteral("Close the cover") + try_again};
+  }
+  if (extended == kReceiptEmpty) {
+    return {QStringLiteral("the printer is out of paper"),
+            QStringLiteral("Put in a new paper roll and close the cover") + try_again};
+  }
+  if (extended == kNoAnswerAtClaim || extended == kWriteFailed || result == opos::kOffline ||
+      result == opos::kNoHardware || result == opos::kTimeout) {
+    return {QStringLiteral("the printer is off or not answering"),
+            QStringLiteral("Check that it is switched on and that its cable is plugged in") +
+                try_again};
+  }
+  if (result == opos::kClaimed) {
+    return {QStringLiteral("another program is using the printer"),
+            QStringLiteral("Close that program") + try_again};
+  }
+  if (extended != 0) return {QStringLiteral("result %1 (extended %2)").arg(result).arg(extended), {}};
+  return {QStringLiteral("result %1").arg(result), {}};
 }
 
 StoreReport StoreLogos(const QString& logical_name, const std::vector<MonoLogo>& logos,
@@ -54,15 +76,16 @@ StoreReport StoreLogos(const QString& logical_name, const std::vector<MonoLogo>&
     report.message = OpenFailure(opened, logical_name);
     return report;
   }
-  auto fail = [&](const QString& step) {
-    report.message = QStringLiteral("%1 \"%2\": %3.")
-                         .arg(step, logical_name,
-                              DescribeResult(printer->ResultCode(), printer->ResultCodeExtended()));
+  auto fail = [&](const QString& step, bool claiming = false) {
+    const PrinterTrouble trouble =
+        DescribeResult(printer->ResultCode(), printer->ResultCodeExtended(), claiming);
+    report.message = QStringLiteral("%1 \"%2\": %3.").arg(step, logical_name, trouble.condition);
+    if (!trouble.what_to_do.isEmpty()) report.message += QStringLiteral(" ") + trouble.what_to_do;
     printer->Close();
     return report;
   };
   if (printer->ClaimDevice(options.claim_timeout_ms) != opos::kSuccess) {
-    return fail(QStringLiteral("Cannot claim the printer"));
+    return fail(QStringLiteral("Cannot claim the printer"), true);
   }
   printer->SetDeviceEnabled(true);
   if (printer->ResultCode() != opos::kSuccess) return fail(QStringLiteral("Cannot enable the printer"));

@@ -29,7 +29,14 @@ struct StoreReport {
 StoreReport StoreLogos(const QString& logical_name, const std::vector<MonoLogo>& logos,
                        const StoreOptions& options = {});
 
-// The printer's result in words: "the cover is open", "result 111 (extended 100003)", ...
-QString DescribeResult(int result, int extended);
+// A printer's result in words, and what the technician can do about it.
+struct PrinterTrouble {
+  QString condition;   // "the printer's cover is open", "result 111 (extended 5)", ...
+  QString what_to_do;  // "Close the cover, then try again."; empty when there is no advice
+};
+// The cover open, the paper out, the printer off or not answering, whichever step reported
+// it; the printer in use by another program (`claiming`: the result of ClaimDevice); other
+// results by their codes.
+PrinterTrouble DescribeResult(int result, int extended, bool claiming = false);
 
 }  // namespace imprex

@@ -3,6 +3,7 @@
 //
 //   DemoTill [--registry FILE]
 //   DemoTill --run STEP[,STEP...] [--device NAME] [--logo FILE] [--wait MS] [--registry FILE]
+//   DemoTill --help | --version
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "headless_run.h"
 #include "main_window.h"
 #include "platform/registry.h"
+#include "platform/release.h"
 #include "platform/ui_provider.h"
 #include "ui_qt/program_dir.h"
 #include "ui_qt/qt_queue_pump.h"
@@ -18,11 +20,13 @@
 
 namespace {
 
-int Usage() {
-  std::fprintf(stderr,
+// Asked for, the usage goes to standard output; after a mistake, to standard error.
+int Usage(FILE* to = stderr) {
+  std::fprintf(to,
                "usage: DemoTill [--registry FILE]\n"
                "       DemoTill --run STEP[,STEP...] [--device NAME] [--logo FILE] [--wait MS]"
                " [--registry FILE]\n"
+               "       DemoTill --help | --version\n"
                "STEP: 1 transaction print, 2 bitmap, 3 barcode, 4 asynchronous print, 5 drawer\n");
   return 2;
 }
@@ -63,7 +67,10 @@ int main(int argc, char** argv) {
     } else if (arg == "--wait" && has_value) {
       headless.wait_ms = std::atoi(argv[++i]);
     } else if (arg == "--help" || arg == "-h") {
-      Usage();
+      Usage(stdout);
+      return 0;
+    } else if (arg == "--version") {
+      std::printf("DemoTill %s\n", platform::kReleaseVersion);
       return 0;
     } else {
       return Usage();

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "test_support/process.h"
 #include "test_support/temp_registry.h"
 #include "upload_request.h"
 
@@ -82,6 +83,16 @@ TEST(FlashwiseResults, OnlyZeroAndMinusOneToFourAreReported) {
   }
   EXPECT_FALSE(MessageForResult(1));
   EXPECT_FALSE(MessageForResult(-5));
+}
+
+// Asked for its usage or version, the program answers without opening its window.
+TEST(FlashwiseProgram, HelpAndVersionNeedNoDisplay) {
+  test_support::CommandRun run = test_support::RunWithoutDisplay(FLASHWISE_PATH, "--help");
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_EQ(run.output.rfind("usage: Flashwise [--registry FILE]", 0), 0u) << run.output;
+  run = test_support::RunWithoutDisplay(FLASHWISE_PATH, "--version");
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_EQ(run.output, "Flashwise 2.15\n");
 }
 
 }  // namespace

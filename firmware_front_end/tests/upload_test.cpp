@@ -52,6 +52,32 @@ class FlashwiseUploadTest : public ::testing::Test {
     return Crc32(image);
   }
 
+  // The control's account of its last failure (dispatch identifier 4).
+  std::string LastError() const {
+    automation::Variant text;
+    control_->Invoke(4, automation::InvokeKind::PropertyGet, {}, &text);
+    return text.ToString();
+  }
+
+  // Uploads `size` bytes over COM5 with the line paced at `bps`, as a serial cable carries
+  // them, and checks that the printer's flash holds exactly that image.
+  void UploadOverPacedLine(int bps, int32_t baud_code, size_t size) {
+    std::string reply;
+    ASSERT_TRUE(pty_.Command("baud " + std::to_string(bps), reply)) << reply;
+    const uint32_t crc = WriteImage(firmware_, size);
+    UploadRequest request = SerialRequest("COM5");
+    request.baud_code = baud_code;
+    int32_t frames = 0;
+    const int32_t result =
+        CallUploadControl(control_.get(), request, [&](int32_t, int32_t) { ++frames; });
+    EXPECT_EQ(result, 0) << LastError();
+    EXPECT_EQ(frames, static_cast<int32_t>((size + 1023) / 1024));
+    char crc_text[9];
+    std::snprintf(crc_text, sizeof crc_text, "%08X", crc);
+    EXPECT_EQ(printer_.FirmwareSummary(), "firmware: " + std::to_string(size) + " bytes crc32 " +
+                                              crc_text + ", uploads 1");
+  }
+
   UploadRequest SerialRequest(const std::string& port) const {
     UploadRequest request;
     request.port = port;
@@ -89,6 +115,15 @@ TEST_F(FlashwiseUploadTest, SerialUploadIsVerifiedAndWrittenWithProgress) {
   EXPECT_NE(printer_.DecodedLog().find("firmware written: 5000 bytes"), std::string::npos);
 }
 
+// Full 1024-byte frames take 4.3 s each on a 2400 bps line, longer than the 3 s the printer
+// has to answer; the answer is awaited from when a frame has crossed the line. About 10 s.
+TEST_F(FlashwiseUploadTest, FullFramesAt2400BpsTheDefaultRate) {
+  UploadOverPacedLine(2400, 4, 2300);
+}
+
+// The same at 9600 bps with more frames. About 9 s.
+TEST_F(FlashwiseUploadTest, FullFramesAt9600Bps) { UploadOverPacedLine(9600, 6, 8500); }
+
 TEST_F(FlashwiseUploadTest, NetworkUploadThroughIdentifierTwo) {
   vdev::VirtualPrinter network_printer;
   vdev::TcpAttachment tcp(network_printer, vdev::TcpOptions{"127.0.0.1", 0});
@@ -115,6 +150,11 @@ TEST_F(FlashwiseUploadTest, BrokenLinksAreCommunicationErrors) {
   UploadRequest missing = SerialRequest("COM5");
   missing.file = registry_.Dir() + "/gone.bin";
   EXPECT_EQ(CallUploadControl(control_.get(), missing, nullptr), -2);
+  // A folder named as the firmware file is told as such, not as a file too large.
+  UploadRequest folder = SerialRequest("COM5");
+  folder.file = registry_.Dir();
+  EXPECT_EQ(CallUploadControl(control_.get(), folder, nullptr), -2);
+  EXPECT_EQ(LastError(), registry_.Dir() + " is a folder, not a file");
 
   UploadRequest bad_baud = SerialRequest("COM5");
   bad_baud.baud_code = 0;

@@ -31,6 +31,14 @@ bool SpeedOf(int baud_code, speed_t& speed) {
   return true;
 }
 
+// Microseconds one byte takes on the line: a start bit, 8 data bits, the parity bit when
+// there is one, a stop bit.
+int64_t ByteTimeUs(const SerialSettings& s) {
+  static constexpr int kBitsPerSecond[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+  const int bits = s.parity_index == 0 ? 10 : 11;
+  return int64_t{bits} * 1'000'000 / kBitsPerSecond[s.baud_code - 3];
+}
+
 // 8 data bits, the parity of the list, one stop bit, raw. The handshake list offers only
 // DTR/DSR: DTR is raised by opening the port and the printer answers on DSR, which termios
 // cannot gate on, so the lines are left alone (CLOCAL).
@@ -123,7 +131,10 @@ std::unique_ptr<UploadLink> UploadLink::OpenPort(const std::string& port,
     return nullptr;
   }
   std::unique_ptr<UploadLink> link(new UploadLink(fd));
-  if (serial && isatty(fd) && !ConfigureSerial(fd, settings, error)) return nullptr;
+  if (serial && isatty(fd)) {
+    if (!ConfigureSerial(fd, settings, error)) return nullptr;
+    link->byte_time_us_ = ByteTimeUs(settings);
+  }
   return link;
 }
 
@@ -163,6 +174,10 @@ std::unique_ptr<UploadLink> UploadLink::Connect(const std::string& address, cons
   const int one = 1;
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   return link;
+}
+
+int UploadLink::WireTimeMs(size_t count) const {
+  return static_cast<int>((static_cast<int64_t>(count) * byte_time_us_ + 999) / 1000);
 }
 
 bool UploadLink::Fail(const std::string& what) {

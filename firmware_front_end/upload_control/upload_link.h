@@ -39,6 +39,10 @@ class UploadLink {
   // Exactly `out.size()` bytes, or false on a time-out (all of them within `timeout_ms`)
   // or a broken link.
   bool Read(std::span<uint8_t> out, int timeout_ms);
+  // How long `count` bytes take on the line: a write returns once the port has queued
+  // them, and at 2400 bps a full frame needs longer to cross than the printer has to
+  // answer. 0 for links that are not serial ports.
+  int WireTimeMs(size_t count) const;
   // Drops what the device sent and nobody read.
   void DiscardInput();
 
@@ -49,6 +53,7 @@ class UploadLink {
   bool Fail(const std::string& what);
 
   int fd_;
+  int64_t byte_time_us_ = 0;  // a serial port's time per byte on the line
   std::string last_error_;
 };
 

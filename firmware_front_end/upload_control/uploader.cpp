@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 #include <fstream>
 
 #include "upload_frames.h"
@@ -10,6 +11,13 @@ namespace flashwise {
 namespace {
 
 constexpr int kTriesPerFrame = 3;
+constexpr size_t kAnswerBytes = 4;
+
+// The time-out for the answer to `sent` bytes counts from when the bytes and the answer
+// have crossed the line, not from when the write returned.
+int AnswerTimeoutMs(const UploadLink& link, size_t sent, int answer_ms) {
+  return answer_ms + link.WireTimeMs(sent + kAnswerBytes);
+}
 
 // Sends one frame and waits for its answer; a frame that arrived damaged is sent again.
 int32_t Exchange(UploadLink& link, const std::vector<uint8_t>& frame, uint16_t seq, int answer_ms,
@@ -19,9 +27,9 @@ int32_t Exchange(UploadLink& link, const std::vector<uint8_t>& frame, uint16_t s
       error = link.LastError();
       return kNoAnswer;
     }
-    std::array<uint8_t, 4> bytes{};
+    std::array<uint8_t, kAnswerBytes> bytes{};
     Answer answer;
-    if (!link.Read(bytes, answer_ms)) {
+    if (!link.Read(bytes, AnswerTimeoutMs(link, frame.size(), answer_ms))) {
       error = link.LastError();
       return kNoAnswer;
     }
@@ -44,6 +52,14 @@ int32_t Exchange(UploadLink& link, const std::vector<uint8_t>& frame, uint16_t s
 }  // namespace
 
 bool ReadFirmwareFile(const std::string& path, std::vector<uint8_t>& image, std::string& error) {
+  // A folder opens like a file here and reports a huge size; a device or a pipe has none.
+  std::error_code status_error;
+  const auto status = std::filesystem::status(path, status_error);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    error = path + (std::filesystem::is_directory(status) ? " is a folder, not a file"
+                                                          : " is not a file");
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     error = "cannot read " + path;
@@ -52,7 +68,7 @@ bool ReadFirmwareFile(const std::string& path, std::vector<uint8_t>& image, std:
   in.seekg(0, std::ios::end);
   const std::streamoff size = in.tellg();
   if (size <= 0 || static_cast<uint64_t>(size) > kMaxImageBytes) {
-    error = size <= 0 ? path + " is empty or not a file" : path + " is larger than 16 MiB";
+    error = size <= 0 ? path + " is empty" : path + " is larger than 16 MiB";
     return false;
   }
   in.seekg(0);
@@ -72,9 +88,9 @@ int32_t SendImage(UploadLink& link, const std::vector<uint8_t>& image, const Pro
     error = link.LastError();
     return kNoAnswer;
   }
-  std::array<uint8_t, 4> ready{};
+  std::array<uint8_t, kAnswerBytes> ready{};
   Answer answer;
-  if (!link.Read(ready, timeouts.answer_ms)) {
+  if (!link.Read(ready, AnswerTimeoutMs(link, enter.size(), timeouts.answer_ms))) {
     error = link.LastError();
     return kNoAnswer;
   }

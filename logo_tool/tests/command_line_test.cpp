@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include "print_data/bmp_reader.h"
+#include "test_support/process.h"
 #include "test_pictures.h"
 
 namespace imprex::testing {
@@ -69,9 +70,17 @@ TEST(ImprexCommandLine, BadPicturesAndWrongArgumentsGetAMessageAndAStatus) {
     EXPECT_EQ(run.status, 2) << wrong.join(' ').toStdString();
     EXPECT_NE(run.err.indexOf("Usage:"), -1) << wrong.join(' ').toStdString();
   }
-  run = Imprex({"--help"});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_NE(run.out.indexOf("Imprex convert IN OUT.bmp"), -1);
+}
+
+// Asked for its usage or version, the program answers on its standard output without a
+// window (the setup utility's button starts it without arguments for the window).
+TEST(ImprexCommandLine, HelpAndVersionNeedNoDisplay) {
+  test_support::CommandRun run = test_support::RunWithoutDisplay(IMPREX_PATH, "--help");
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_NE(run.output.find("Imprex convert IN OUT.bmp"), std::string::npos) << run.output;
+  run = test_support::RunWithoutDisplay(IMPREX_PATH, "--version");
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_EQ(run.output, "Imprex 2.15\n");
 }
 
 }  // namespace

@@ -116,6 +116,18 @@ TEST(LogoWindow, SavesTheBmpAndStoresTheLogoInThePrinter) {
   window.StoreInPrinter();  // no printer named yet
   EXPECT_NE(window.Message().indexOf("logical device name first"), -1);
   window.SetPrinterName("Unit1");
+  // The cover open: the status line names it and says what to do.
+  device.Set("cover open");
+  window.StoreInPrinter();
+  ASSERT_TRUE(finished.count() == 1 || finished.wait(60000));
+  EXPECT_FALSE(finished.takeFirst().at(0).toBool());
+  EXPECT_EQ(window.Message().toStdString(),
+            "Cannot claim the printer \"Unit1\": the printer's cover is open. Close the cover, "
+            "then try again.");
+  Settle();
+  EXPECT_TRUE(window.grab().save(QString("%1/imprex-cover-open.png").arg(SCREENSHOT_DIR)));
+  device.Set("cover close");
+
   window.StoreInPrinter();
   ASSERT_TRUE(finished.count() == 1 || finished.wait(60000));
   EXPECT_TRUE(finished.first().at(0).toBool()) << finished.first().at(1).toString().toStdString();

@@ -112,6 +112,55 @@ TEST_F(ImprexStoreTest, LogosLargerThanTheMemoryAreRefusedBeforeAnythingIsSent) 
   EXPECT_EQ(report.message, "No printer is set up under the name \"NoSuchPrinter\".");
 }
 
+// The printer's trouble is named as the technician sees it, with what to do, and nothing
+// is stored; once it is mended the same store goes through.
+TEST_F(ImprexStoreTest, PrinterTroubleIsNamedWithWhatToDo) {
+  struct Case {
+    const char* set;
+    const char* reset;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"cover open", "cover close",
+       "Cannot claim the printer \"Unit1\": the printer's cover is open. Close the cover, then "
+       "try again."},
+      {"paper out", "paper in",
+       "Cannot claim the printer \"Unit1\": the printer is out of paper. Put in a new paper "
+       "roll and close the cover, then try again."},
+      {"power off", "power on",
+       "Cannot claim the printer \"Unit1\": the printer is off or not answering. Check that it "
+       "is switched on and that its cable is plugged in, then try again."},
+      {"answers off", "answers on",
+       "Cannot claim the printer \"Unit1\": the printer is off or not answering. Check that it "
+       "is switched on and that its cable is plugged in, then try again."},
+  };
+  StoreOptions options;
+  options.claim_timeout_ms = 1000;
+  options.print_check = false;
+  const MonoLogo logo = PhotoLogo(64);
+  for (const Case& c : cases) {
+    printer_.device->Set(c.set);
+    const StoreReport report = StoreLogos("Unit1", {logo}, options);
+    EXPECT_FALSE(report.ok) << c.set;
+    EXPECT_EQ(report.message.toStdString(), c.message);
+    printer_.device->Set(c.reset);
+  }
+  EXPECT_EQ(printer_.device->printer.DecodedLog().find("FS q"), std::string::npos);
+
+  // The printer held by another claim.
+  auto holder = service_core::testing::OpenPrinter("Unit1");
+  ASSERT_EQ(holder->ClaimDevice(1000), 0);
+  StoreReport report = StoreLogos("Unit1", {logo}, options);
+  EXPECT_EQ(report.message.toStdString(),
+            "Cannot claim the printer \"Unit1\": another program is using the printer, or its "
+            "port cannot be opened. Close the other program, or check the port in Confix, then "
+            "try again.");
+  holder->Close();
+
+  report = StoreLogos("Unit1", {logo}, options);
+  EXPECT_TRUE(report.ok) << report.message.toStdString();
+}
+
 TEST_F(ImprexStoreTest, APrinterWithLessMemoryIgnoresTheLogoAndKeepsItsOwn) {
   vdev::PrinterConfig small;
   small.nv_memory_bytes = 4096;
@@ -179,6 +228,10 @@ TEST_F(ImprexStoreTest, FromAPngOnTheCommandLineIntoThePrinterAndThroughPrintBit
 
   ASSERT_EQ(run({"store", "Nowhere", png}, out), 1);
   EXPECT_NE(out.indexOf("No printer is set up under the name \"Nowhere\""), -1) << out.toStdString();
+  printer_.device->Set("cover open");
+  ASSERT_EQ(run({"store", "Unit1", png}, out), 1);
+  EXPECT_NE(out.indexOf("the printer's cover is open. Close the cover, then try again."), -1)
+      << out.toStdString();
 }
 
 }  // namespace

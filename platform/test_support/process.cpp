@@ -18,6 +18,11 @@ CommandRun RunCommand(const std::string& command) {
   return run;
 }
 
+CommandRun RunWithoutDisplay(const std::string& program, const std::string& arguments) {
+  return RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 30 '" + program +
+                    "' " + arguments);
+}
+
 namespace {
 int CountEntries(const char* dir) {
   int count = 0;

@@ -7,6 +7,8 @@
 
 #include "headless_run.h"
 #include "platform/event.h"
+#include "test_support/process.h"
+#include "test_support/temp_registry.h"
 #include "till_rig.h"
 
 namespace demotill::testing {
@@ -96,6 +98,47 @@ TEST(DemoTillSteps, BarcodeStepPrintsCode39AtFullWidthUnderTheReceipt) {
   EXPECT_TRUE(Contains(paper.substr(barcode), "012345678901")) << paper;
   EXPECT_LT(paper.find("Change"), barcode);
   EXPECT_LT(paper.find("[image 192x64"), paper.find("TEL (123)"));
+}
+
+// Step 3 checks CapRecBitmap at load. Our printer has it, so the button is on and the
+// stored logo prints above the receipt (above); a printer without it (here the control
+// objects' test service object, which reports no capabilities but CapRecPapercut) gets the
+// button disabled without a message, and nothing is printed.
+TEST(DemoTillSteps, BarcodeStepOnAPrinterWithoutBitmapsHasItsButtonDisabled) {
+  TillRig till("");
+  ASSERT_TRUE(test_support::RegisterServerLibrary(TEST_SO_PATH));
+  service_core::testing::PrinterRig::Import(
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter]\n"
+      "\"Unit1\"=\"PlainPrinter\"\n\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter\\PlainPrinter]\n"
+      "@=\"Test.POSPrinter.SO\"\n");
+  RecordingHost host;
+  TillStep step(3, host, till.Settings());
+  step.Load();
+  EXPECT_EQ(step.Device().GetPropertyNumber(8517), 0);  // CapRecBitmap
+  EXPECT_FALSE(step.ButtonEnabled());
+  EXPECT_EQ(host.button_states, std::vector<bool>{false});
+  EXPECT_NE(std::find(host.notes.begin(), host.notes.end(), "CapRecBitmap = 0"), host.notes.end());
+  EXPECT_TRUE(till.Messages().empty());
+  EXPECT_TRUE(step.Device().IsOpen());  // opened and claimed: only the button is off
+  step.Unload();
+  EXPECT_FALSE(step.Device().IsOpen());
+  EXPECT_TRUE(till.Received().empty()) << till.Received();
+
+  // The same on the command line: the step is loaded, not pressed.
+  HeadlessOptions options;
+  options.steps = {3};
+  options.device_name = "Unit1";
+  options.logo_path = till.Settings().logo_path;
+  char* text = nullptr;
+  size_t size = 0;
+  FILE* out = open_memstream(&text, &size);
+  RunHeadless(options, out);
+  std::fclose(out);
+  const std::string printed(text, size);
+  std::free(text);
+  EXPECT_TRUE(Contains(printed, "CapRecBitmap = 0\nbutton disabled\n")) << printed;
+  EXPECT_FALSE(Contains(printed, "press ")) << printed;
 }
 
 // 56 characters a line: neither layout fits, so steps 1, 2 and 4 print only the closing.
@@ -245,6 +288,20 @@ TEST(DemoTillSteps, HeadlessRunPrintsCallsEventsAndMessages) {
   EXPECT_TRUE(Contains(printed, "msgbox \"DemoTill\" \"Complete printing ")) << printed;
   EXPECT_TRUE(Contains(printed, "ReleaseDevice -> 0\nClose -> 0\n")) << printed;
   EXPECT_TRUE(WaitForReceipts(till, 2));
+}
+
+// Asked for its usage or version, the program answers without opening its window; a wrong
+// option still gets the usage and status 2.
+TEST(DemoTillProgram, HelpAndVersionNeedNoDisplay) {
+  test_support::CommandRun run = test_support::RunWithoutDisplay(DEMOTILL_PATH, "--help");
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_EQ(run.output.rfind("usage: DemoTill [--registry FILE]", 0), 0u) << run.output;
+  run = test_support::RunWithoutDisplay(DEMOTILL_PATH, "--version");
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_EQ(run.output, "DemoTill 2.15\n");
+  run = test_support::RunWithoutDisplay(DEMOTILL_PATH, "--colour");
+  EXPECT_EQ(run.exit_code, 2) << run.output;
+  EXPECT_TRUE(Contains(run.output, "usage: DemoTill")) << run.output;
 }
 
 }  // namespace

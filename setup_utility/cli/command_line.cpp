@@ -16,6 +16,7 @@
 #include "mod_regedit.h"
 #include "mod_setup.h"
 #include "platform/registry.h"
+#include "platform/release.h"
 
 namespace confix {
 
@@ -27,6 +28,7 @@ constexpr const char* kServiceOposKey = "HKEY_LOCAL_MACHINE\\Software\\OLEforRet
 
 constexpr const char* kHelp = R"(Usage: Confix                          open the setup window
        Confix [--registry FILE] VERB ARGUMENTS...
+       Confix --help | --version
 
 Device classes are POSPrinter and CashDrawer; KEY is a device name key (ThermalS, ThermalS_2).
 Verbs:
@@ -391,6 +393,10 @@ int RunCommandLine(const std::vector<std::string>& args, const std::string& inf_
   if (at >= args.size() || args[at] == "--help" || args[at] == "-h" || args[at] == "help") {
     (at >= args.size() ? err : out) << kHelp;
     return at >= args.size() ? 2 : 0;
+  }
+  if (args[at] == "--version") {
+    out << "Confix " << platform::kReleaseVersion << "\n";
+    return 0;
   }
   auto verb = Verbs().find(args[at]);
   if (verb == Verbs().end()) {

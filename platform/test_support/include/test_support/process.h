@@ -15,6 +15,11 @@ struct CommandRun {
 // Runs `command` through /bin/sh with its standard error joined to its output.
 CommandRun RunCommand(const std::string& command);
 
+// Runs `program` with `arguments` (as the shell splits them) where no window can open: no
+// display and no Qt platform in its environment, and stopped after 30 s. A program that
+// tries to open its window fails at once (or exits 124) instead of hanging the test.
+CommandRun RunWithoutDisplay(const std::string& program, const std::string& arguments);
+
 // Open file descriptors and threads of this process, from /proc/self.
 int CountOpenDescriptors();
 int CountThreads();

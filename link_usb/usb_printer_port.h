@@ -28,10 +28,21 @@ class UsbPrinterPort : public StreamPrinterPort {
   bool SendBytes(const uint8_t* bytes, size_t length) override;
   long ReceiveBytes(uint8_t* buffer, size_t max, int timeout_ms) override;
   bool DevicePresent() const override { return device_.Present(); }
-  void OnLost() override { device_.Lost(); }
+  void OnLost() override {
+    ForgetImages();
+    device_.Lost();
+  }
+  void OnWriteFailed() override { ForgetImages(); }
   void MarkClaimed() override;
 
  private:
+  // A printer that failed a write or went away may come back without the images downloaded
+  // to it. They are given up at once, before the search can find the device again: a print
+  // made the moment it is back then downloads them first.
+  void ForgetImages() {
+    if (PortUser* printer = printer_) printer->OnPrinterPowerLost();
+  }
+
   UsbPrinterDevice& device_;
 };
 

@@ -1,10 +1,12 @@
 #include "database.h"
 
 #include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <system_error>
 
 namespace platform::registry::detail {
@@ -50,8 +52,10 @@ Database& Database::Instance() {
   // child never inherits it locked by a thread that does not exist in the child.
   static Database* instance = [] {
     auto* db = new Database();
+    // The child gets a fresh lock: a recursive mutex remembers its owner by thread id,
+    // which is another one in the child, so it could never be unlocked there.
     pthread_atfork([] { Instance().mutex_.lock(); }, [] { Instance().mutex_.unlock(); },
-                   [] { Instance().mutex_.unlock(); });
+                   [] { new (&Instance().mutex_) std::recursive_mutex(); });
     return db;
   }();
   return *instance;
@@ -192,11 +196,37 @@ void Database::Rollback() {
   if (connection_ != nullptr) sqlite3_exec(connection_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
+void Database::RollbackToSavepoint(const std::string& name) {
+  if (connection_ == nullptr) return;
+  // When SQLite has already rolled the whole transaction back (a full disk, an I/O error)
+  // the savepoint is gone and these fail; the caller's commit then reports it.
+  const std::string sql = "ROLLBACK TO " + name + "; RELEASE " + name;
+  sqlite3_exec(connection_, sql.c_str(), nullptr, nullptr, nullptr);
+}
+
+bool Database::InTransaction() const {
+  return connection_ != nullptr && sqlite3_get_autocommit(connection_) == 0;
+}
+
+void Database::InjectFault(uint32_t count, int kind) {
+  fault_countdown_ = count;
+  fault_kind_ = kind;
+}
+
+void Database::BeforeChange() {
+  if (fault_countdown_ == 0 || --fault_countdown_ != 0) return;
+  if (fault_kind_ == static_cast<int>(InjectedFault::Kill)) raise(SIGKILL);
+  Fail(kBadDatabase, "registry database " + Path() + " failed: injected fault");
+}
+
 void Database::FailWithSqlite(int rc, std::string_view what) {
   std::string detail = connection_ ? sqlite3_errmsg(connection_) : sqlite3_errstr(rc);
   int primary = rc & 0xff;
   if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
     Fail(kBusy, "registry database " + Path() + " stayed locked by another user: " + detail);
+  }
+  if (primary == SQLITE_READONLY) {
+    Fail(kAccessDenied, "registry database " + Path() + " is read-only: " + detail);
   }
   if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB) {
     Fail(kBadDatabase, "registry database " + Path() + " is damaged or not a database: " + detail);
@@ -254,16 +284,25 @@ std::vector<uint8_t> Statement::Blob(int column) const {
   return data ? std::vector<uint8_t>(data, data + size) : std::vector<uint8_t>();
 }
 
-Transaction::Transaction(Database& db, Kind kind) : db_(db) {
-  db_.Execute(kind == kWrite ? "BEGIN IMMEDIATE" : "BEGIN");
+Transaction::Transaction(Database& db, Kind kind) : db_(db), savepoint_(db.InTransaction()) {
+  if (savepoint_) {
+    db_.Execute("SAVEPOINT operation");
+  } else {
+    db_.Execute(kind == kWrite ? "BEGIN IMMEDIATE" : "BEGIN");
+  }
 }
 
 Transaction::~Transaction() {
-  if (open_) db_.Rollback();
+  if (!open_) return;
+  if (savepoint_) {
+    db_.RollbackToSavepoint("operation");
+  } else {
+    db_.Rollback();
+  }
 }
 
 void Transaction::Commit() {
-  db_.Execute("COMMIT");
+  db_.Execute(savepoint_ ? "RELEASE operation" : "COMMIT");
   open_ = false;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "platform/registry_fault.h"
 
 namespace platform::registry::detail {
 
@@ -28,11 +29,15 @@ void SetLastErrorMessage(std::string message);
 class Statement;
 
 // One SQLite connection shared by all threads of the process; every use holds Lock().
+// The lock is recursive so that a thread holding it for a whole caller's transaction
+// (registry::Transaction) can still make its single calls.
 class Database {
  public:
   static Database& Instance();
 
-  std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(mutex_); }
+  std::unique_lock<std::recursive_mutex> Lock() {
+    return std::unique_lock<std::recursive_mutex>(mutex_);
+  }
 
   // Opens the current file on first use (and again after a fork or UseDatabase()).
   // Throws Failure(kBadDatabase) when the file is not a usable registry database.
@@ -40,6 +45,13 @@ class Database {
   Statement Prepare(const char* sql);
   void Execute(const char* sql);
   void Rollback();  // ignores errors: used while unwinding
+  void RollbackToSavepoint(const std::string& name);  // ignores errors, releases it
+  // True while a transaction (a caller's or one operation's) is open on the connection.
+  bool InTransaction() const;
+  // Called before every row a change writes or deletes; runs the injected fault when its
+  // count is reached (see platform/registry_fault.h).
+  void BeforeChange();
+  void InjectFault(uint32_t count, int kind);
   [[noreturn]] void FailWithSqlite(int rc, std::string_view what);
 
   // Switches to another file; open key handles of the previous file become stale.
@@ -56,12 +68,14 @@ class Database {
   void CloseConnection();
   void AbandonConnection();
 
-  std::mutex mutex_;
+  std::recursive_mutex mutex_;
   sqlite3* connection_ = nullptr;
   pid_t owner_pid_ = 0;
   std::string override_path_;
   std::map<const char*, sqlite3_stmt*> statements_;
   uint64_t generation_ = 1;
+  uint32_t fault_countdown_ = 0;
+  int fault_kind_ = 0;
 };
 
 // A cached prepared statement, reset and unbound when it goes out of scope.
@@ -86,8 +100,10 @@ class Statement {
   sqlite3_stmt* stmt_;
 };
 
-// BEGIN IMMEDIATE for writers (waits for the write lock up front, so a busy writer is
-// retried by the busy timeout instead of failing on upgrade); BEGIN for consistent reads.
+// One operation's transaction. BEGIN IMMEDIATE for writers (waits for the write lock up
+// front, so a busy writer is retried by the busy timeout instead of failing on upgrade);
+// BEGIN for consistent reads. Inside a transaction already open (a caller's
+// registry::Transaction) it is a savepoint: a failing operation undoes only its own rows.
 class Transaction {
  public:
   enum Kind { kRead, kWrite };
@@ -98,6 +114,7 @@ class Transaction {
  private:
   Database& db_;
   bool open_ = true;
+  bool savepoint_ = false;
 };
 
 }  // namespace platform::registry::detail

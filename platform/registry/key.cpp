@@ -6,7 +6,6 @@ namespace platform::registry {
 using detail::Database;
 using detail::Fail;
 using detail::Guarded;
-using detail::Transaction;
 
 Value Value::String(std::string_view text) {
   return Value{ValueType::String, std::vector<uint8_t>(text.begin(), text.end())};
@@ -99,7 +98,7 @@ Status Key::Open(Root root, std::string_view path, Access access, Key& out) {
   Status status = Guarded([&](Database& db) {
     if (!IsValidRoot(root)) Fail(kInvalidParameter, "unknown registry root");
     auto names = detail::SplitPath(path);
-    Transaction tx(db, Transaction::kRead);
+    detail::Transaction tx(db, detail::Transaction::kRead);
     impl->id = detail::OpenPath(db, detail::RootId(root), names, impl->path);
     tx.Commit();
     impl->generation = db.Generation();
@@ -117,7 +116,7 @@ Status Key::Create(Root root, std::string_view path, Key& out) {
   Status status = Guarded([&](Database& db) {
     if (!IsValidRoot(root)) Fail(kInvalidParameter, "unknown registry root");
     auto names = detail::SplitPath(path);
-    Transaction tx(db, Transaction::kWrite);
+    detail::Transaction tx(db, detail::Transaction::kWrite);
     impl->id = detail::CreatePath(db, detail::RootId(root), 0, names, impl->path);
     tx.Commit();
     impl->generation = db.Generation();
@@ -133,7 +132,7 @@ Status Key::OpenSubKey(std::string_view path, Access access, Key& out) const {
   auto impl = std::make_unique<Impl>();
   Status status = Guarded([&](Database& db) {
     auto names = detail::SplitPath(path);
-    Transaction tx(db, Transaction::kRead);
+    detail::Transaction tx(db, detail::Transaction::kRead);
     std::string found;
     impl->id = detail::OpenPath(db, LiveId(db, impl_.get()), names, found);
     tx.Commit();
@@ -152,7 +151,7 @@ Status Key::CreateSubKey(std::string_view path, Key& out) const {
   Status status = Guarded([&](Database& db) {
     RequireWrite(impl_.get());
     auto names = detail::SplitPath(path);
-    Transaction tx(db, Transaction::kWrite);
+    detail::Transaction tx(db, detail::Transaction::kWrite);
     std::string found;
     impl->id =
         detail::CreatePath(db, LiveId(db, impl_.get()), detail::Depth(impl_->path), names, found);
@@ -211,7 +210,7 @@ Status Key::SetValue(std::string_view name, const Value& value) {
     RequireWrite(impl_.get());
     detail::CheckValueName(name);
     detail::CheckValue(value);
-    Transaction tx(db, Transaction::kWrite);
+    detail::Transaction tx(db, detail::Transaction::kWrite);
     detail::SetValue(db, LiveId(db, impl_.get()), name, value);
     tx.Commit();
   });
@@ -233,7 +232,7 @@ Status Key::DeleteValue(std::string_view name) {
   return Guarded([&](Database& db) {
     if (impl_ == nullptr) LiveId(db, nullptr);
     RequireWrite(impl_.get());
-    Transaction tx(db, Transaction::kWrite);
+    detail::Transaction tx(db, detail::Transaction::kWrite);
     if (!detail::DeleteValue(db, LiveId(db, impl_.get()), name)) {
       Fail(kNotFound, "value \"" + std::string(name) + "\" not found in " + impl_->FullName());
     }
@@ -247,7 +246,7 @@ Status Key::DeleteSubKey(std::string_view path) {
     RequireWrite(impl_.get());
     auto names = detail::SplitPath(path);
     if (names.empty()) Fail(kInvalidParameter, "no subkey named to delete");
-    Transaction tx(db, Transaction::kWrite);
+    detail::Transaction tx(db, detail::Transaction::kWrite);
     std::string found;
     int64_t id = detail::OpenPath(db, LiveId(db, impl_.get()), names, found);
     if (detail::HasSubKeys(db, id)) {
@@ -263,11 +262,12 @@ Status Key::DeleteTree(std::string_view path) {
     if (impl_ == nullptr) LiveId(db, nullptr);
     RequireWrite(impl_.get());
     auto names = detail::SplitPath(path);
-    Transaction tx(db, Transaction::kWrite);
+    detail::Transaction tx(db, detail::Transaction::kWrite);
     std::string found;
     int64_t id = detail::OpenPath(db, LiveId(db, impl_.get()), names, found);
     if (names.empty()) {
       for (const auto& child : detail::SubKeys(db, id)) detail::DeleteTree(db, child.id);
+      db.BeforeChange();
       db.Prepare("DELETE FROM vals WHERE key_id = ?").Bind(1, id).Run();
     } else {
       detail::DeleteTree(db, id);
@@ -294,7 +294,7 @@ Status Key::EnumValue(uint32_t index, std::string& name, Value* value) const {
 
 Status Key::QueryInfo(uint32_t* subkeys, uint32_t* values) const {
   return Guarded([&](Database& db) {
-    Transaction tx(db, Transaction::kRead);
+    detail::Transaction tx(db, detail::Transaction::kRead);
     int64_t id = LiveId(db, impl_.get());
     if (subkeys != nullptr) *subkeys = detail::CountSubKeys(db, id);
     if (values != nullptr) *values = detail::CountValues(db, id);

@@ -109,6 +109,7 @@ int64_t CreatePath(Database& db, int64_t parent, size_t parent_depth,
   for (std::string_view name : names) {
     std::optional<KeyRow> child = FindChild(db, id, name);
     if (!child) {
+      db.BeforeChange();
       Statement insert =
           db.Prepare("INSERT INTO keys(parent, name, name_lc) VALUES(?, ?, ?) RETURNING id");
       insert.Bind(1, id).Bind(2, name).Bind(3, LowerAscii(name)).Step();
@@ -127,6 +128,7 @@ bool HasSubKeys(Database& db, int64_t id) {
 }
 
 void DeleteKey(Database& db, int64_t id) {
+  db.BeforeChange();
   db.Prepare("DELETE FROM vals WHERE key_id = ?").Bind(1, id).Run();
   db.Prepare("DELETE FROM keys WHERE id = ?").Bind(1, id).Run();
 }
@@ -139,6 +141,7 @@ void DeleteTree(Database& db, int64_t id) {
 
 void SetValue(Database& db, int64_t key, std::string_view name, const Value& value) {
   // An existing value keeps its place in the enumeration order and its written name.
+  db.BeforeChange();
   Statement stmt = db.Prepare(
       "INSERT INTO vals(key_id, name, name_lc, type, data) VALUES(?, ?, ?, ?, ?) "
       "ON CONFLICT(key_id, name_lc) DO UPDATE SET type = excluded.type, data = excluded.data");
@@ -155,6 +158,7 @@ bool QueryValue(Database& db, int64_t key, std::string_view name, Value& out) {
 }
 
 bool DeleteValue(Database& db, int64_t key, std::string_view name) {
+  db.BeforeChange();
   Statement stmt = db.Prepare("DELETE FROM vals WHERE key_id = ? AND name_lc = ? RETURNING id");
   return stmt.Bind(1, key).Bind(2, LowerAscii(name)).Step();
 }

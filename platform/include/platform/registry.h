@@ -115,6 +115,35 @@ class Key {
   std::unique_ptr<Impl> impl_;
 };
 
+// Makes every change the calling thread makes through the store, from construction until
+// Commit(), one transaction: other threads and processes see all of it or none of it, and
+// without Commit() (a failed step, an exception, the process killed) none of it is kept.
+// Transactions nest: an inner one commits into the outer one, and an inner one left
+// without Commit() undoes only its own changes. While one is open, other threads of the
+// process wait for the store; other processes wait for the write lock as for any change.
+//   Transaction tx;
+//   if (tx.Begun() != kSuccess) return tx.Begun();   // no changes outside a transaction
+//   ... changes, returning early on a failure ...
+//   return tx.Commit();
+class Transaction {
+ public:
+  Transaction();
+  ~Transaction();
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+
+  // kSuccess, or why the transaction could not start (damaged store, busy, read-only file).
+  Status Begun() const { return begun_; }
+  // Keeps the changes; a failure (or a transaction SQLite gave up meanwhile) keeps none.
+  // Calling it again, or after a failed begin, gives that first status.
+  Status Commit();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+  Status begun_ = kSuccess;
+};
+
 // REGEDIT4 text. Import merges every key and value of the text into the store in one
 // transaction; on a syntax error (kInvalidParameter) nothing is written and `error`
 // (and LastErrorMessage()) names the line. "[-KEY]" deletes a key tree, "Name"=- a value.

@@ -85,10 +85,28 @@ std::vector<std::string> ClassesFrom(const Context& c, size_t at, bool& ok) {
   return {name};
 }
 
-bool NeedArgs(const Context& c, size_t count, const char* usage) {
-  if (c.args.size() >= count) return true;
+// At least `count` arguments and, unless `most` is kUnbounded, at most `most`.
+constexpr size_t kUnbounded = static_cast<size_t>(-1);
+bool NeedArgs(const Context& c, size_t count, const char* usage, size_t most) {
+  if (c.args.size() >= count && c.args.size() <= most) return true;
   c.err << "Confix: usage: Confix " << usage << "\n";
   return false;
+}
+bool NeedArgs(const Context& c, size_t count, const char* usage) {
+  return NeedArgs(c, count, usage, count);
+}
+
+// A store that cannot be read must not look empty.
+bool StoreFailed(const Context& c, reg::Status status) {
+  if (status == reg::kSuccess) return false;
+  c.err << "Confix: cannot read the device entries: " << reg::LastErrorMessage() << "\n";
+  return true;
+}
+
+// The store opens and is a registry database; otherwise a message and false.
+bool StoreReadable(const Context& c) {
+  reg::Key root;
+  return !StoreFailed(c, reg::Key::Open(reg::Root::LocalMachine, "", reg::Access::Read, root));
 }
 
 // Loads CLASS KEY from the first two arguments; false with a message when there is no
@@ -119,20 +137,30 @@ int Refused(const Context& c, const clsOPOS& device) {
 }
 
 int Classes(const Context& c) {
+  if (!NeedArgs(c, 0, "classes")) return 2;
   for (const char* name : {kPosPrinterClass, kCashDrawerClass}) {
-    c.out << name << "  " << modRegedit::RegEnumSubKeys(ClassKeyPath(name)).size() << " entries\n";
+    reg::Status status;
+    size_t count = modRegedit::RegEnumSubKeys(ClassKeyPath(name), &status).size();
+    if (StoreFailed(c, status)) return 1;
+    c.out << name << "  " << count << " entries\n";
   }
   return 0;
 }
 
 int List(const Context& c) {
+  if (!NeedArgs(c, 0, "list [CLASS]", 1)) return 2;
   bool ok;
   for (const std::string& device_class : ClassesFrom(c, 0, ok)) {
-    for (const std::string& key : modRegedit::RegEnumSubKeys(ClassKeyPath(device_class))) {
+    reg::Status status;
+    const std::vector<std::string> keys =
+        modRegedit::RegEnumSubKeys(ClassKeyPath(device_class), &status);
+    if (StoreFailed(c, status)) return 1;
+    for (const std::string& key : keys) {
       clsOPOS device;
       device.Load(device_class, key);
       std::string ldns;
       for (const std::string& ldn : device.OwnLDNs()) ldns += (ldns.empty() ? "" : ",") + ldn;
+      if (device.LastError() != EntryError::None) return Refused(c, device);
       c.out << device_class << "  " << key << "  " << device.mstrDeviceName << "  \""
             << device.mstrDeviceDesc << "\"  LDN: " << (ldns.empty() ? "-" : ldns)
             << (IsRecognisedDeviceName(device.mstrDeviceName) ? "" : "  (not of this kit)")
@@ -143,12 +171,14 @@ int List(const Context& c) {
 }
 
 int Ldns(const Context& c) {
+  if (!NeedArgs(c, 0, "ldns [CLASS]", 1)) return 2;
   bool ok;
   for (const std::string& device_class : ClassesFrom(c, 0, ok)) {
     clsOPOS device;
     device.mstrDeviceClass = device_class;
     std::vector<std::string> names, values;
     device.GetLDN(names, values);
+    if (device.LastError() != EntryError::None) return Refused(c, device);
     for (size_t i = 0; i < names.size(); ++i) {
       c.out << device_class << "  " << names[i] << " -> " << values[i] << "\n";
     }
@@ -157,6 +187,7 @@ int Ldns(const Context& c) {
 }
 
 int Types(const Context& c) {
+  if (!NeedArgs(c, 0, "types")) return 2;
   for (const std::string& name : InfFilesIn(c.inf_dir)) {
     const std::string path = c.inf_dir + "/" + name;
     std::string type = InfTypeName(path);
@@ -170,10 +201,11 @@ int Types(const Context& c) {
 }
 
 int Add(const Context& c) {
-  if (!NeedArgs(c, 1, "add DEVICENAME [--inf FILE]")) return 2;
+  const bool with_file = c.args.size() == 3 && c.args[1] == "--inf";
+  if (!with_file && !NeedArgs(c, 1, "add DEVICENAME [--inf FILE]")) return 2;
   const std::string& device_name = c.args[0];
   std::string file;
-  if (c.args.size() >= 3 && c.args[1] == "--inf") {
+  if (c.args.size() == 3) {
     file = c.args[2];
   } else {
     file = FindInfFor(c.inf_dir, device_name);
@@ -194,7 +226,7 @@ int Remove(const Context& c) {
   clsOPOS device;
   if (!LoadEntry(c, device)) return 1;
   std::string key = device.mstrKeyName;
-  device.Remove();
+  if (!device.Remove()) return Refused(c, device);
   c.out << "removed " << key << "\n";
   return 0;
 }
@@ -227,12 +259,13 @@ int RemoveLdn(const Context& c) {
   device.mstrDeviceClass = ClassName(c.args[0]);
   std::vector<std::string> names, values;
   device.GetLDN(names, values);
+  if (device.LastError() != EntryError::None) return Refused(c, device);
   if (device.mstrDeviceClass.empty() ||
       std::find(names.begin(), names.end(), c.args[1]) == names.end()) {
     c.err << "Confix: no logical device name '" << c.args[1] << "' under " << c.args[0] << "\n";
     return 1;
   }
-  device.RemoveLDN(c.args[1]);
+  if (!device.RemoveLDN(c.args[1])) return Refused(c, device);
   c.out << "removed " << c.args[1] << "\n";
   return 0;
 }
@@ -242,6 +275,7 @@ int RenameLdn(const Context& c) {
   clsOPOS device;
   if (!LoadEntry(c, device)) return 1;
   std::vector<std::string> own = device.OwnLDNs();
+  if (device.LastError() != EntryError::None) return Refused(c, device);
   if (std::find(own.begin(), own.end(), c.args[2]) == own.end()) {
     c.err << "Confix: '" << c.args[2] << "' is not a logical device name of " << device.mstrKeyName
           << "\n";
@@ -276,6 +310,36 @@ int Show(const Context& c) {
   return 0;
 }
 
+// Optional sign and decimal digits, nothing else.
+bool IsWholeNumber(const std::string& text) {
+  size_t at = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  return at < text.size() &&
+         std::all_of(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(),
+                     [](char ch) { return ch >= '0' && ch <= '9'; });
+}
+
+// The link settings the serial service objects accept; any other code makes their claim
+// fail, so it is refused when set.
+struct LinkCodes {
+  const char* name;
+  int32_t low, high;
+  const char* list;
+  bool Allows(int32_t code) const { return code >= low && code <= high; }
+};
+const LinkCodes kLinkCodes[] = {
+    {"Baudrate", 3, 10,
+     "3 = 1200, 4 = 2400, 5 = 4800, 6 = 9600, 7 = 19200, 8 = 38400, 9 = 57600, 10 = 115200 bps"},
+    {"BitLength", 0, 1, "0 = 7 bits, 1 = 8 bits"},
+    {"Parity", 0, 2, "0 = none, 1 = even, 2 = odd"},
+    {"Stop", 1, 2, "1 = one stop bit, 2 = two stop bits"},
+};
+const LinkCodes* LinkCodesOf(const char* name) {
+  for (const LinkCodes& codes : kLinkCodes) {
+    if (std::string_view(codes.name) == name) return &codes;
+  }
+  return nullptr;
+}
+
 const modSetup::EntryValue* FindValue(const std::string& name, bool drawer) {
   for (const modSetup::EntryValue& value : modSetup::CommonValues()) {
     if (SameIgnoringCase(DisplayName(value), name)) return &value;
@@ -289,7 +353,7 @@ const modSetup::EntryValue* FindValue(const std::string& name, bool drawer) {
 }
 
 int Set(const Context& c) {
-  if (!NeedArgs(c, 3, "set CLASS KEY NAME=VALUE...")) return 2;
+  if (!NeedArgs(c, 3, "set CLASS KEY NAME=VALUE...", kUnbounded)) return 2;
   clsOPOS device;
   if (!LoadEntry(c, device)) return 1;
   const bool drawer = device.mstrDeviceClass == kCashDrawerClass;
@@ -306,13 +370,25 @@ int Set(const Context& c) {
     }
     std::string text = assignment.substr(equals + 1);
     if (value->text) {
+      if (text.empty() && SameIgnoringCase(value->name, "Port")) {
+        c.err << "Confix: Port must name the port (COM1, /dev/ttyS0, LPT1, USB, or the TCP port "
+                 "of a network entry)\n";
+        return 2;
+      }
       device.*value->text = text;
-    } else if (text.find_first_of("0123456789") == std::string::npos) {
+      continue;
+    }
+    if (!IsWholeNumber(text)) {
       c.err << "Confix: " << DisplayName(*value) << " takes a number, not '" << text << "'\n";
       return 2;
-    } else {
-      device.*value->number = ParseLeadingNumber(text);
     }
+    const int32_t number = ParseLeadingNumber(text);
+    if (const LinkCodes* codes = LinkCodesOf(value->name); codes && !codes->Allows(number)) {
+      c.err << "Confix: " << DisplayName(*value) << "=" << text << " is not a code a device can "
+            << "use; the codes are " << codes->list << "\n";
+      return 2;
+    }
+    device.*value->number = number;
   }
   if (!device.Save(false)) return Refused(c, device);
   c.out << "saved " << device.mstrKeyName << "\n";
@@ -349,6 +425,7 @@ int Import(const Context& c) {
 }
 
 int Export(const Context& c) {
+  if (!NeedArgs(c, 0, "export [FILE]", 1)) return 2;
   std::string text;
   reg::Status status = reg::ExportRegedit(kServiceOposKey, text);
   if (status == reg::kNotFound) {
@@ -404,7 +481,10 @@ int RunCommandLine(const std::vector<std::string>& args, const std::string& inf_
     return 2;
   }
   std::vector<std::string> rest(args.begin() + static_cast<std::ptrdiff_t>(at) + 1, args.end());
-  return verb->second(Context{rest, inf_dir, out, err});
+  const Context context{rest, inf_dir, out, err};
+  // "types" reads only the device information files.
+  if (args[at] != "types" && !StoreReadable(context)) return 1;
+  return verb->second(context);
 }
 
 }  // namespace confix

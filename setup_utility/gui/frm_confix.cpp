@@ -231,7 +231,10 @@ void frmConfix::OnRemoveDevice() {
   }
   const std::string device_class = gDevice.mstrDeviceClass;
   const std::string key = gDevice.mstrKeyName;
-  gDevice.Remove();
+  if (!gDevice.Remove()) {
+    ui::Current().MessageBox(gDevice.LastErrorText(), kCaption, ui::kOk | ui::kIconWarning);
+    return;
+  }
   delete FindEntryNode(device_class, key);
   RunSelectionHandler();
   ResetSelection();
@@ -285,7 +288,9 @@ void frmConfix::OnRemoveLdn() {
   if (ui::Current().MessageBox(question, kCaption, ui::kYesNo | ui::kIconQuestion) != ui::kIdYes) {
     return;
   }
-  gDevice.RemoveLDN(ldn);
+  if (!gDevice.RemoveLDN(ldn)) {
+    ui::Current().MessageBox(gDevice.LastErrorText(), kCaption, ui::kOk | ui::kIconWarning);
+  }
   RunSelectionHandler();
   ResetSelection();
 }

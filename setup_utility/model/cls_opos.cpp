@@ -1,6 +1,8 @@
 #include "cls_opos.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <limits>
 
 #include "inf_file.h"
@@ -20,6 +22,10 @@ bool SameIgnoringCase(const std::string& a, const std::string& b) {
     return lower(x) == lower(y);
   });
 }
+
+// Where a renamed key's tree waits between its removal and its copy under the new name;
+// it exists only inside the rename's transaction.
+constexpr const char* kRenameStagingPath = "Software\\OLEforRetail\\ServiceOPOS\\Renaming";
 
 int16_t CountOf(const std::vector<std::string>& names) {
   return static_cast<int16_t>(
@@ -45,6 +51,18 @@ bool IsValidKeyName(const std::string& name) {
   return std::none_of(name.begin(), name.end(), [](char c) {
     return c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
   });
+}
+
+bool IsValidLdnName(const std::string& name) {
+  if (name.empty() || name.size() > 255) return false;
+  return std::none_of(name.begin(), name.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+  });
+}
+
+bool clsOPOS::FailWithFile(EntryError error, std::string sentence) {
+  last_detail_ = std::move(sentence);
+  return Fail(error);
 }
 
 bool clsOPOS::Fail(EntryError error, reg::Status status) {
@@ -80,6 +98,14 @@ std::string clsOPOS::LastErrorText() const {
     }
     case EntryError::NoSection:
       return "The device name has no link letter S, P, U or N.";
+    case EntryError::BadLdnName:
+      return "A logical device name must have 1 to 255 characters and no control character.";
+    case EntryError::InfMissing:
+    case EntryError::InfNotAFile:
+    case EntryError::InfUnreadable:
+    case EntryError::InfNoDevice:
+    case EntryError::InfOtherDevice:
+      return last_detail_;
   }
   return {};
 }
@@ -126,20 +152,27 @@ std::string clsOPOS::BuildKeyPath(const std::string& deviceClass, std::string& k
 
 bool clsOPOS::Save(bool blnIsNew) {
   last_error_ = EntryError::None;
+  if (ClassKeyPath(mstrDeviceClass).empty() || mstrKeyName.empty()) {
+    return Fail(EntryError::NoClass);
+  }
+  reg::Transaction tx;
+  if (tx.Begun() != reg::kSuccess) return Fail(EntryError::StoreFailure, tx.Begun());
   std::string key_name = mstrKeyName;
   const std::string path = BuildKeyPath(mstrDeviceClass, key_name, blnIsNew);
   if (path.empty()) return false;
-  mstrKeyName = key_name;
-  reg::Status first_failure = reg::kSuccess;
-  auto write = [&](const modSetup::EntryValue& value) {
-    reg::Status status = modSetup::WriteValue(path, value, *this);
-    if (first_failure == reg::kSuccess) first_failure = status;
-  };
-  for (const modSetup::EntryValue& value : modSetup::CommonValues()) write(value);
+  std::vector<modSetup::EntryValue> values(modSetup::CommonValues().begin(),
+                                           modSetup::CommonValues().end());
   if (mstrDeviceClass == kCashDrawerClass) {
-    for (const modSetup::EntryValue& value : modSetup::DrawerValues()) write(value);
+    values.insert(values.end(), modSetup::DrawerValues().begin(), modSetup::DrawerValues().end());
   }
-  if (first_failure != reg::kSuccess) return Fail(EntryError::StoreFailure, first_failure);
+  for (const modSetup::EntryValue& value : values) {
+    reg::Status status = modSetup::WriteValue(path, value, *this);
+    if (status != reg::kSuccess) return Fail(EntryError::StoreFailure, status);
+  }
+  if (reg::Status status = tx.Commit(); status != reg::kSuccess) {
+    return Fail(EntryError::StoreFailure, status);
+  }
+  mstrKeyName = key_name;
   return true;
 }
 
@@ -168,6 +201,7 @@ bool clsOPOS::Read(const std::string& strFileName, const std::string& strDeviceT
   if (letter != 'S' && letter != 'P' && letter != 'N' && letter != 'U') {
     return Fail(EntryError::NoSection);
   }
+  if (!CheckInfFile(strFileName, strDeviceType, letter)) return false;
   const std::string main = std::string(1, letter) + "MAIN";
   const std::string port = std::string(1, letter) + "PORT";
   const std::string option = std::string(1, letter) + "OPTION";
@@ -231,8 +265,48 @@ bool clsOPOS::Read(const std::string& strFileName, const std::string& strDeviceT
   return true;
 }
 
+bool clsOPOS::CheckInfFile(const std::string& file, const std::string& device_name,
+                           char letter) {
+  const std::string named = "The device information file " + file;
+  std::error_code error;
+  const auto status = std::filesystem::status(file, error);
+  if (!std::filesystem::exists(status)) return FailWithFile(EntryError::InfMissing, named + " does not exist.");
+  if (std::filesystem::is_directory(status)) {
+    return FailWithFile(EntryError::InfNotAFile, named + " is a directory, not a file.");
+  }
+  if (!std::ifstream(file)) return FailWithFile(EntryError::InfUnreadable, named + " cannot be read.");
+  const std::string section = std::string(1, letter) + "MAIN";
+  const std::string device_class = ReadInfValue(file, section, "DeviceClass");
+  const std::string described = ReadInfValue(file, section, "DeviceName");
+  if (ClassKeyPath(device_class).empty() || described.empty()) {
+    return FailWithFile(EntryError::InfNoDevice,
+                        named + " has no section " + section +
+                            " with a DeviceClass POSPrinter or CashDrawer and a DeviceName.");
+  }
+  if (described != device_name) {
+    return FailWithFile(EntryError::InfOtherDevice, named + " describes " + described +
+                                                        " in its section " + section + ", not " +
+                                                        device_name + ".");
+  }
+  return true;
+}
+
 bool clsOPOS::IsDeviceKeyName(const std::string& name) {
   return RegKeyStatus(ClassKeyPath(mstrDeviceClass) + "\\" + name) == reg::kSuccess;
+}
+
+bool clsOPOS::RepointLDNs(const std::string& from, const std::string& to) {
+  const std::string base = ClassKeyPath(mstrDeviceClass);
+  std::vector<std::string> names, values;
+  reg::Status status = RegEnumValues(base, names, values);
+  if (status != reg::kSuccess && status != -1) return Fail(EntryError::StoreFailure, status);
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (values[i] != from) continue;
+    status = RegDeleteNamedValue(base, names[i]);
+    if (status == reg::kSuccess) status = RegWriteString(base, names[i], to);
+    if (status != reg::kSuccess) return Fail(EntryError::StoreFailure, status);
+  }
+  return true;
 }
 
 bool clsOPOS::RenameKey(const std::string& strKeyName) {
@@ -240,29 +314,39 @@ bool clsOPOS::RenameKey(const std::string& strKeyName) {
   const std::string base = ClassKeyPath(mstrDeviceClass);
   if (base.empty() || mstrKeyName.empty()) return Fail(EntryError::NoClass);
   if (!IsValidKeyName(strKeyName)) return Fail(EntryError::BadName);
-  // A taken name would make Save pick a suffixed key while the LDNs already point at the
-  // other entry; only a change of letter case of this entry's own name may pass.
+  reg::Transaction tx;
+  if (tx.Begun() != reg::kSuccess) return Fail(EntryError::StoreFailure, tx.Begun());
+  // A taken name would leave the LDNs pointing at the other entry; only a change of
+  // letter case of this entry's own name may pass.
   if (!SameIgnoringCase(strKeyName, mstrKeyName)) {
     reg::Status status = RegKeyStatus(base + "\\" + strKeyName);
     if (status == reg::kSuccess) return Fail(EntryError::NameTaken);
     if (status != reg::kNotFound) return Fail(EntryError::StoreFailure, status);
   }
-  auto repoint = [&](const std::string& from, const std::string& to) {
-    std::vector<std::string> names, values;
-    GetLDN(names, values);
-    for (size_t i = 0; i < names.size(); ++i) {
-      if (values[i] != from) continue;
-      RegDeleteNamedValue(base, names[i]);
-      RegWriteString(base, names[i], to);
-    }
-  };
-  repoint(mstrKeyName, strKeyName);
-  const std::string old_path = base + "\\" + mstrKeyName;
-  if (RegKeyExists(old_path)) RegRemoveKey(old_path);
+  const std::string old_key = mstrKeyName;
+  if (!RepointLDNs(old_key, strKeyName)) return false;
+  // The key moves with everything below it. It goes through a staging key because a change
+  // of letter case only is the same key to the store.
+  const std::string old_path = base + "\\" + old_key;
+  reg::Status status = RegKeyStatus(old_path);
+  if (status == reg::kSuccess) {
+    status = RegCopyTree(old_path, kRenameStagingPath);
+    if (status == reg::kSuccess) status = RegRemoveTree(old_path);
+    if (status == reg::kSuccess) status = RegCopyTree(kRenameStagingPath, base + "\\" + strKeyName);
+    if (status == reg::kSuccess) status = RegRemoveTree(kRenameStagingPath);
+  } else if (status == reg::kNotFound) {
+    status = reg::kSuccess;
+  }
+  if (status != reg::kSuccess) return Fail(EntryError::StoreFailure, status);
   mstrKeyName = strKeyName;
-  if (!Save(true)) return false;
-  // Should another program have taken the name meanwhile, the LDNs follow the suffixed key.
-  if (mstrKeyName != strKeyName) repoint(strKeyName, mstrKeyName);
+  if (!Save(false)) {
+    mstrKeyName = old_key;
+    return false;
+  }
+  if (status = tx.Commit(); status != reg::kSuccess) {
+    mstrKeyName = old_key;
+    return Fail(EntryError::StoreFailure, status);
+  }
   return true;
 }
 
@@ -270,39 +354,59 @@ bool clsOPOS::AddLDN(const std::string& strLDN) {
   last_error_ = EntryError::None;
   const std::string base = ClassKeyPath(mstrDeviceClass);
   if (base.empty() || mstrKeyName.empty()) return Fail(EntryError::NoClass);
-  if (strLDN.empty()) return Fail(EntryError::BadName);
+  if (!IsValidLdnName(strLDN)) return Fail(EntryError::BadLdnName);
+  reg::Transaction tx;
+  if (tx.Begun() != reg::kSuccess) return Fail(EntryError::StoreFailure, tx.Begun());
   // The service objects try a name as an LDN first, so this LDN would hide that entry.
   if (IsDeviceKeyName(strLDN)) return Fail(EntryError::SameAsKeyName);
   reg::Status status = RegWriteString(base, strLDN, mstrKeyName);
+  if (status == reg::kSuccess) status = tx.Commit();
   if (status != reg::kSuccess) return Fail(EntryError::StoreFailure, status);
   return true;
 }
 
-void clsOPOS::RemoveLDN(const std::string& strLDN) {
+bool clsOPOS::RemoveLDN(const std::string& strLDN) {
+  last_error_ = EntryError::None;
   const std::string base = ClassKeyPath(mstrDeviceClass);
-  if (base.empty() || strLDN.empty()) return;
-  RegDeleteNamedValue(base, strLDN);
+  if (base.empty()) return Fail(EntryError::NoClass);
+  if (strLDN.empty()) return Fail(EntryError::BadLdnName);
+  reg::Status status = RegDeleteNamedValue(base, strLDN);
+  if (status != reg::kSuccess && status != reg::kNotFound) {
+    return Fail(EntryError::StoreFailure, status);
+  }
+  return true;
 }
 
 bool clsOPOS::RenameLDN(const std::string& strCurrent, const std::string& strNew) {
   last_error_ = EntryError::None;
   const std::string base = ClassKeyPath(mstrDeviceClass);
   if (base.empty() || mstrKeyName.empty()) return Fail(EntryError::NoClass);
-  if (strNew.empty()) return Fail(EntryError::BadName);
+  if (!IsValidLdnName(strNew)) return Fail(EntryError::BadLdnName);
+  reg::Transaction tx;
+  if (tx.Begun() != reg::kSuccess) return Fail(EntryError::StoreFailure, tx.Begun());
   if (IsDeviceKeyName(strNew)) return Fail(EntryError::SameAsKeyName);
-  if (!strCurrent.empty()) RegDeleteNamedValue(base, strCurrent);
-  reg::Status status = RegWriteString(base, strNew, mstrKeyName);
+  reg::Status status = reg::kSuccess;
+  if (!strCurrent.empty()) status = RegDeleteNamedValue(base, strCurrent);
+  if (status == reg::kNotFound) status = reg::kSuccess;
+  if (status == reg::kSuccess) status = RegWriteString(base, strNew, mstrKeyName);
+  if (status == reg::kSuccess) status = tx.Commit();
   if (status != reg::kSuccess) return Fail(EntryError::StoreFailure, status);
   return true;
 }
 
 int16_t clsOPOS::GetLDN(std::vector<std::string>& strEnvNames,
                         std::vector<std::string>& strEnvValues) {
+  last_error_ = EntryError::None;
   strEnvNames.clear();
   strEnvValues.clear();
   const std::string base = ClassKeyPath(mstrDeviceClass);
   if (base.empty()) return 0;
-  RegEnumValues(base, strEnvNames, strEnvValues);
+  reg::Status status = RegEnumValues(base, strEnvNames, strEnvValues);
+  if (status != reg::kSuccess && status != -1) {
+    strEnvNames.clear();
+    strEnvValues.clear();
+    Fail(EntryError::StoreFailure, status);
+  }
   return CountOf(strEnvNames);
 }
 
@@ -315,15 +419,26 @@ std::vector<std::string> clsOPOS::OwnLDNs() {
   return own;
 }
 
-void clsOPOS::Remove() {
+bool clsOPOS::Remove() {
+  last_error_ = EntryError::None;
   const std::string base = ClassKeyPath(mstrDeviceClass);
   // Without a key name the LDN test below would match every LDN with empty data and the
   // key path would name the class key itself.
-  if (base.empty() || mstrKeyName.empty()) return;
-  for (const std::string& ldn : OwnLDNs()) RegDeleteNamedValue(base, ldn);
-  const std::string path = base + "\\" + mstrKeyName;
-  if (RegKeyExists(path)) RegRemoveKey(path);
+  if (base.empty() || mstrKeyName.empty()) return Fail(EntryError::NoClass);
+  reg::Transaction tx;
+  if (tx.Begun() != reg::kSuccess) return Fail(EntryError::StoreFailure, tx.Begun());
+  const std::vector<std::string> own = OwnLDNs();
+  if (last_error_ != EntryError::None) return false;
+  reg::Status status = reg::kSuccess;
+  for (size_t i = 0; i < own.size() && status == reg::kSuccess; ++i) {
+    status = RegDeleteNamedValue(base, own[i]);
+  }
+  if (status == reg::kSuccess) status = RegRemoveTree(base + "\\" + mstrKeyName);
+  if (status == reg::kNotFound) status = reg::kSuccess;
+  if (status == reg::kSuccess) status = tx.Commit();
+  if (status != reg::kSuccess) return Fail(EntryError::StoreFailure, status);
   Clear();
+  return true;
 }
 
 bool clsOPOS::ListPrinter(const std::string& strPvalue, const std::string& strPname) {

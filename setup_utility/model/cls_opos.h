@@ -33,6 +33,12 @@ enum class EntryError {
   NoFreeName,      // no unused suffixed name within the bound
   StoreFailure,    // the registry could not be read or written (see LastStatus)
   NoSection,       // a device name without a link letter S, P, U or N
+  BadLdnName,      // an LDN that is empty, too long or holds a control character
+  InfMissing,      // the device information file does not exist
+  InfNotAFile,     // it is a directory or another kind of non-file
+  InfUnreadable,   // it cannot be opened for reading
+  InfNoDevice,     // its section for the link letter names no class and device name
+  InfOtherDevice,  // its section for the link letter describes another device name
 };
 
 class clsOPOS {
@@ -75,10 +81,15 @@ class clsOPOS {
   // Fills the fields from the device information file for `strDeviceType` (for example
   // "ThermalP") and saves them as a new entry, suffixed "_2", "_3"... when the name is
   // taken. False, with the fields cleared and nothing written, when the device name has no
-  // link letter, the file names no known class, or the entry cannot be written.
+  // link letter, the file cannot be read, its section for that letter names no known class
+  // or another device name, or the entry cannot be written.
+  //
+  // Every method that changes the store does it in one store transaction: the change is
+  // made whole or not at all, also when the process is killed in the middle of it.
   bool Read(const std::string& strFileName, const std::string& strDeviceType);
-  // Renames the entry's key and re-points its LDNs. Refused (false, nothing changed) for a
-  // bad name or a name another entry of the class already has.
+  // Renames the entry's key (with any subkeys it has) and re-points its LDNs. Refused
+  // (false, nothing changed) for a bad name or a name another entry of the class already
+  // has.
   bool RenameKey(const std::string& strKeyName);
   // Writes every field to the entry's key; with blnIsNew the key name is first made unique.
   // False when the entry has no class or key name, or the store refuses the key.
@@ -88,16 +99,19 @@ class clsOPOS {
   // Points the LDN at this entry. Refused for an empty name or one equal to a device name
   // key of the class (it would hide that entry from the service objects).
   bool AddLDN(const std::string& strLDN);
-  void RemoveLDN(const std::string& strLDN);
+  bool RemoveLDN(const std::string& strLDN);
   // Removes `strCurrent` and points `strNew` at this entry; refused as AddLDN, before
   // anything is removed.
   bool RenameLDN(const std::string& strCurrent, const std::string& strNew);
   // Every value of the class key (the LDNs of all entries of the class); returns the count.
+  // A store that cannot be read gives none and LastError() StoreFailure.
   int16_t GetLDN(std::vector<std::string>& strEnvNames, std::vector<std::string>& strEnvValues);
   // The LDNs that point at this entry, in enumeration order.
   std::vector<std::string> OwnLDNs();
-  // Deletes the entry's key and exactly the LDNs that point at it, then clears the fields.
-  void Remove();
+  // Deletes the entry's key with everything below it and exactly the LDNs that point at it,
+  // then clears the fields. False, with nothing removed and the fields kept, when the store
+  // refuses.
+  bool Remove();
   bool ListPrinter(const std::string& strPvalue, const std::string& strPname);
   int16_t GetListPrinter(std::vector<std::string>& strEnvNames,
                          std::vector<std::string>& strEnvValues);
@@ -117,12 +131,19 @@ class clsOPOS {
   bool IsDeviceKeyName(const std::string& name);
   bool Fail(EntryError error, platform::registry::Status status = 0);
 
+  bool RepointLDNs(const std::string& from, const std::string& to);
+  bool CheckInfFile(const std::string& file, const std::string& device_name, char letter);
+  bool FailWithFile(EntryError error, std::string sentence);
+
   EntryError last_error_ = EntryError::None;
+  std::string last_detail_;  // the sentence for the device information file errors
   platform::registry::Status last_status_ = 0;
 };
 
 // Key names the store accepts and that stay one key: 1 to 255 characters, no backslash,
 // no control character.
 bool IsValidKeyName(const std::string& name);
+// Logical device names: 1 to 255 characters, no control character.
+bool IsValidLdnName(const std::string& name);
 
 }  // namespace confix

@@ -95,6 +95,32 @@ Status RegRemoveKey(const std::string& path) {
   return root.DeleteSubKey(path);
 }
 
+Status RegRemoveTree(const std::string& path) {
+  reg::Key root;
+  Status status = reg::Key::Open(kRoot, "", reg::Access::Write, root);
+  if (status != reg::kSuccess) return status;
+  return root.DeleteTree(path);
+}
+
+Status RegCopyTree(const std::string& from, const std::string& to) {
+  reg::Key source, target;
+  Status status = reg::Key::Open(kRoot, from, reg::Access::Read, source);
+  if (status == reg::kSuccess) status = reg::Key::Create(kRoot, to, target);
+  std::string name;
+  for (uint32_t i = 0; status == reg::kSuccess; ++i) {
+    reg::Value value;
+    status = source.EnumValue(i, name, &value);
+    if (status == reg::kNoMoreItems) break;
+    if (status == reg::kSuccess) status = target.SetValue(name, value);
+  }
+  for (uint32_t i = 0; status == reg::kSuccess || status == reg::kNoMoreItems; ++i) {
+    status = source.EnumSubKey(i, name);
+    if (status == reg::kNoMoreItems) return reg::kSuccess;
+    if (status == reg::kSuccess) status = RegCopyTree(from + "\\" + name, to + "\\" + name);
+  }
+  return status;
+}
+
 Status RegKeyStatus(const std::string& path) {
   reg::Key key;
   return reg::Key::Open(kRoot, path, reg::Access::Write, key);
@@ -102,17 +128,20 @@ Status RegKeyStatus(const std::string& path) {
 
 bool RegKeyExists(const std::string& path) { return RegKeyStatus(path) != reg::kNotFound; }
 
-std::vector<std::string> RegEnumSubKeys(const std::string& path) {
+std::vector<std::string> RegEnumSubKeys(const std::string& path, Status* status) {
   std::vector<std::string> names;
+  Status result = RegOpenOrCreateKey(path);
   reg::Key key;
-  if (RegOpenOrCreateKey(path) != reg::kSuccess ||
-      reg::Key::Open(kRoot, path, reg::Access::Read, key) != reg::kSuccess) {
-    return names;
-  }
+  if (result == reg::kSuccess) result = reg::Key::Open(kRoot, path, reg::Access::Read, key);
+  // A key that is missing (and cannot be made, as in a read-only store) has no subkeys.
+  if (result != reg::kSuccess && RegKeyStatus(path) == reg::kNotFound) result = reg::kSuccess;
   std::string name;
-  for (uint32_t i = 0; i < kMaxSubKeys && key.EnumSubKey(i, name) == reg::kSuccess; ++i) {
-    names.push_back(name);
+  for (uint32_t i = 0; result == reg::kSuccess && key.IsOpen() && i < kMaxSubKeys; ++i) {
+    Status listed = key.EnumSubKey(i, name);
+    if (listed == reg::kNoMoreItems) break;
+    if (listed != reg::kSuccess) result = listed; else names.push_back(name);
   }
+  if (status != nullptr) *status = result;
   return names;
 }
 
@@ -122,10 +151,10 @@ Status RegEnumValues(const std::string& path, std::vector<std::string>& names,
   values.clear();
   reg::Key key;
   uint32_t count = 0;
-  if (reg::Key::Open(kRoot, path, reg::Access::Read, key) != reg::kSuccess ||
-      key.QueryInfo(nullptr, &count) != reg::kSuccess || count == 0) {
-    return -1;
-  }
+  Status status = reg::Key::Open(kRoot, path, reg::Access::Read, key);
+  if (status == reg::kSuccess) status = key.QueryInfo(nullptr, &count);
+  if (status == reg::kNotFound || (status == reg::kSuccess && count == 0)) return -1;
+  if (status != reg::kSuccess) return status;
   for (uint32_t i = 0; i < count; ++i) {
     std::string name;
     reg::Value value;

@@ -20,6 +20,11 @@ Status RegWriteDword(const std::string& path, const std::string& name, int32_t n
 int32_t RegReadDword(const std::string& path, const std::string& name);
 Status RegDeleteNamedValue(const std::string& path, const std::string& name);
 Status RegRemoveKey(const std::string& path);
+// Deletes the key with every subkey and value below it.
+Status RegRemoveTree(const std::string& path);
+// Copies every value (with its type) and every subkey of `from` into `to`, created when
+// missing.
+Status RegCopyTree(const std::string& from, const std::string& to);
 
 // The status of opening the key: kSuccess when it exists, kNotFound when it does not, any
 // other code when the store cannot answer (callers must not take that for "free").
@@ -28,12 +33,14 @@ Status RegKeyStatus(const std::string& path);
 bool RegKeyExists(const std::string& path);
 
 // Subkey names in enumeration order; the key is created when missing. At most 1025 names.
-std::vector<std::string> RegEnumSubKeys(const std::string& path);
+// `status` (when given) is kSuccess also for a missing key that cannot be created, and
+// the store's status when it cannot be read.
+std::vector<std::string> RegEnumSubKeys(const std::string& path, Status* status = nullptr);
 
 // Every value of the key as name and data text: strings without trailing zero bytes,
 // numbers and binary data as hexadecimal text from the last byte to the first.
-// 0 when values were listed, -1 when the key has none (or cannot be read), otherwise the
-// status of the enumeration call that failed (what was read before it is kept).
+// 0 when values were listed, -1 when the key has none or does not exist, otherwise the
+// status of the call that failed (what was read before it is kept).
 Status RegEnumValues(const std::string& path, std::vector<std::string>& names,
                      std::vector<std::string>& values);
 

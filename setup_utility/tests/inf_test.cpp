@@ -121,9 +121,36 @@ TEST_F(ConfixInfFiles, ReadWithoutALinkLetterOrAClassCreatesNothing) {
     EXPECT_EQ(d.LastError(), EntryError::NoSection);
   }
   EXPECT_FALSE(d.Read(no_class, "OddS"));
-  EXPECT_EQ(d.LastError(), EntryError::NoClass);
+  EXPECT_EQ(d.LastError(), EntryError::InfNoDevice);
   EXPECT_EQ(d.mstrDeviceName, "");  // the main window adds no node for it
-  EXPECT_FALSE(d.Read(registry_.Dir() + "/missing.inf", "ThermalS"));
+  EXPECT_TRUE(RegEnumSubKeys(kPosPrinterKeyPath).empty());
+  EXPECT_TRUE(RegEnumSubKeys(kCashDrawerKeyPath).empty());
+}
+
+TEST_F(ConfixInfFiles, AFileThatDescribesNoSuchDeviceIsNamedWithWhatIsWrong) {
+  const std::string thermal = std::string(OPOS_BUILD_BIN) + "/Thermal.inf";
+  struct Case {
+    std::string file, device;
+    EntryError error;
+    std::string says;
+  };
+  const Case cases[] = {
+      {registry_.Dir() + "/missing.inf", "ThermalS", EntryError::InfMissing, "does not exist"},
+      {registry_.Dir(), "ThermalS", EntryError::InfNotAFile, "is a directory"},
+      {Write("Empty.inf", ""), "ThermalS", EntryError::InfNoDevice, "has no section SMAIN"},
+      {Write("Garbage.inf", "\x7f\x01ELF\xff\xfe junk\n[[[\n"), "ThermalS",
+       EntryError::InfNoDevice, "has no section SMAIN"},
+      {thermal, "ThermalX2S", EntryError::InfOtherDevice, "describes ThermalS in its section SMAIN"},
+      // Only the last letter chose the section: a drawer name got a printer entry.
+      {thermal, "StandardS", EntryError::InfOtherDevice, "not StandardS"},
+  };
+  for (const Case& c : cases) {
+    clsOPOS d;
+    EXPECT_FALSE(d.Read(c.file, c.device)) << c.file;
+    EXPECT_EQ(d.LastError(), c.error) << c.file;
+    EXPECT_NE(d.LastErrorText().find(c.file), std::string::npos) << d.LastErrorText();
+    EXPECT_NE(d.LastErrorText().find(c.says), std::string::npos) << d.LastErrorText();
+  }
   EXPECT_TRUE(RegEnumSubKeys(kPosPrinterKeyPath).empty());
   EXPECT_TRUE(RegEnumSubKeys(kCashDrawerKeyPath).empty());
 }

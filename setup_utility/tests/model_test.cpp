@@ -168,9 +168,32 @@ TEST_F(ConfixEntryModel, RemoveDeletesTheKeyAndExactlyItsOwnLdns) {
   EXPECT_FALSE(RegKeyExists(kPrinters + "\\ThermalS"));
   EXPECT_EQ(Values(kPrinters), (std::vector<std::string>{"Second", "LowerCase"}));
   // An emptied entry removes nothing more.
-  d.Remove();
+  EXPECT_FALSE(d.Remove());
+  EXPECT_EQ(d.LastError(), EntryError::NoClass);
   EXPECT_EQ(Values(kPrinters).size(), 2u);
   EXPECT_TRUE(RegKeyExists(kPrinters + "\\ThermalS_2"));
+}
+
+TEST_F(ConfixEntryModel, AnEntryWithSubkeysIsRenamedAndRemovedWhole) {
+  clsOPOS d = Printer();
+  ASSERT_TRUE(d.AddLDN("Receipt"));
+  ASSERT_EQ(RegWriteString(kPrinters + "\\ThermalS\\Logos\\Shop", "File", "shop.bmp"), 0);
+  ASSERT_EQ(RegWriteString(kPrinters + "\\ThermalS", "Extra", "kept"), 0);
+  ASSERT_TRUE(d.RenameKey("Front")) << d.LastErrorText();
+  EXPECT_EQ(RegEnumSubKeys(kPrinters), (std::vector<std::string>{"Front"}));
+  EXPECT_EQ(RegReadString(kPrinters + "\\Front\\Logos\\Shop", "File"), "shop.bmp");
+  EXPECT_EQ(RegReadString(kPrinters + "\\Front", "Extra"), "kept");
+  EXPECT_EQ(RegReadDword(kPrinters + "\\Front", "Baudrate"), 6);
+  EXPECT_EQ(RegReadString(kPrinters, "Receipt"), "Front");
+  // A change of letter case only keeps the subtree too.
+  ASSERT_TRUE(d.RenameKey("FRONT")) << d.LastErrorText();
+  EXPECT_EQ(RegEnumSubKeys(kPrinters), (std::vector<std::string>{"FRONT"}));
+  EXPECT_EQ(RegReadString(kPrinters + "\\FRONT\\Logos\\Shop", "File"), "shop.bmp");
+  EXPECT_FALSE(RegKeyExists("Software\\OLEforRetail\\ServiceOPOS\\Renaming"));
+
+  ASSERT_TRUE(d.Remove()) << d.LastErrorText();
+  EXPECT_TRUE(RegEnumSubKeys(kPrinters).empty());
+  EXPECT_TRUE(Values(kPrinters).empty());
 }
 
 TEST_F(ConfixEntryModel, LdnsOverwriteMoveAndRefuseNamesOfDeviceKeys) {

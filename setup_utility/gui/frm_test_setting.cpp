@@ -9,6 +9,7 @@
 #include "cls_opos.h"
 #include "device_test.h"
 #include "inf_file.h"
+#include "platform/ui_provider.h"
 #include "window_placement.h"
 
 namespace confix {
@@ -138,7 +139,8 @@ void SettingsDialog::Load() {
   const bool parallel_or_usb = IsParallelOrUsbPort(device_.mstrPort);
 
   if (network_) {
-    txtIP[1]->setText("9100");
+    // The stored port, and the port printers listen on when none is stored.
+    txtIP[1]->setText(device_.mstrPort.empty() ? "9100" : QString::fromStdString(device_.mstrPort));
     txtIP[0]->setText(QString::fromStdString(device_.mstrIP));
     txtIP[1]->setEnabled(parallel_or_usb);
   } else {
@@ -187,39 +189,67 @@ void SettingsDialog::Load() {
   txtData[1]->setText(Text(device_.mlngOutputBuf));
   txtData[2]->setText(Text(device_.mlngInputSleep));
   txtData[3]->setText(Text(device_.mlngTimeout));
+  RememberShown();
   loading_ = false;
 }
 
-void SettingsDialog::Save() {
-  if (loading_) return;
+void SettingsDialog::RememberShown() {
+  for (size_t i = 0; i < cboData.size(); ++i) shown_index_[i] = cboData[i]->currentIndex();
+  for (size_t i = 0; i < txtData.size(); ++i) shown_text_[i] = txtData[i]->text();
+  for (size_t i = 0; i < txtIP.size(); ++i) {
+    if (txtIP[i]) shown_ip_[i] = txtIP[i]->text();
+  }
+  list_touched_ = {};
+  box_touched_ = {};
+  ip_touched_ = {};
+}
+
+bool SettingsDialog::Save() {
+  if (loading_) return true;
+  // A control counts as changed from the moment it differs from what it showed; changing
+  // it back afterwards is a change too.
+  auto list = [&](size_t i) {
+    return list_touched_[i] = list_touched_[i] || cboData[i]->currentIndex() != shown_index_[i];
+  };
+  auto box = [&](size_t i) {
+    return box_touched_[i] = box_touched_[i] || txtData[i]->text() != shown_text_[i];
+  };
+  auto ip = [&](size_t i) {
+    return ip_touched_[i] = ip_touched_[i] || txtIP[i]->text() != shown_ip_[i];
+  };
   if (network_) {
-    device_.mstrIP = txtIP[0]->text().toStdString();
-    device_.mstrPort = txtIP[1]->text().toStdString();
+    if (ip(0)) device_.mstrIP = txtIP[0]->text().toStdString();
+    if (ip(1)) device_.mstrPort = txtIP[1]->text().toStdString();
   } else {
-    device_.mstrPort = cboData[0]->currentText().toStdString();
-    device_.mlngBaudrate = SelectedCode(cboData[1]);
-    device_.mlngBitLength = SelectedCode(cboData[2]);
-    device_.mlngParity = SelectedCode(cboData[3]);
-    device_.mlngStop = SelectedCode(cboData[4]);
-    device_.mlngHandShake = SelectedCode(cboData[5]);
+    if (list(0)) device_.mstrPort = cboData[0]->currentText().toStdString();
+    int32_t* codes[] = {&device_.mlngBaudrate, &device_.mlngBitLength, &device_.mlngParity,
+                        &device_.mlngStop, &device_.mlngHandShake};
+    for (size_t i = 0; i < 5; ++i) {
+      if (list(i + 1)) *codes[i] = SelectedCode(cboData[i + 1]);
+    }
   }
-  device_.mlngInputBuf = Number(txtData[0]);
-  device_.mlngOutputBuf = Number(txtData[1]);
-  device_.mlngInputSleep = Number(txtData[2]);
-  device_.mlngTimeout = Number(txtData[3]);
+  int32_t* numbers[] = {&device_.mlngInputBuf, &device_.mlngOutputBuf, &device_.mlngInputSleep,
+                        &device_.mlngTimeout};
+  for (size_t i = 0; i < 4; ++i) {
+    if (box(i)) *numbers[i] = Number(txtData[i]);
+  }
   if (device_.mstrDeviceClass == kCashDrawerClass) {
-    device_.mlngOpenLevel = SelectedCode(cboData[6]);
-    device_.mlngConnectorPinNo = SelectedCode(cboData[7]);
-    device_.mlngPulseOnTime = Number(txtData[4]);
-    device_.mlngPulseOffTime = Number(txtData[5]);
+    if (list(6)) device_.mlngOpenLevel = SelectedCode(cboData[6]);
+    if (list(7)) device_.mlngConnectorPinNo = SelectedCode(cboData[7]);
+    if (box(4)) device_.mlngPulseOnTime = Number(txtData[4]);
+    if (box(5)) device_.mlngPulseOffTime = Number(txtData[5]);
   }
-  device_.Save(false);
+  return device_.Save(false);
 }
 
 void SettingsDialog::OnTest() { RunDeviceTest(device_, network_); }
 
 void SettingsDialog::OnClose() {
-  Save();
+  // Each change was saved as it was made; a store that refused them is reported here once.
+  if (!Save()) {
+    platform::ui::Current().MessageBox(device_.LastErrorText(), "Confix",
+                                       platform::ui::kOk | platform::ui::kIconWarning);
+  }
   accept();
 }
 

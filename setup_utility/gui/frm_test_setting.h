@@ -31,13 +31,23 @@ class SettingsDialog : public QDialog {
 
  private:
   void Load();
-  void Save();
+  void RememberShown();
+  bool Save();
   void OnTest();
   void OnClose();
 
   clsOPOS& device_;
   const bool network_;
   bool loading_ = false;
+  // What each control showed when the dialog was filled, and whether the technician has
+  // changed it since: only changed controls are written back, so a stored value a control
+  // cannot show (Baudrate 9, Stop 2, another network port) is kept.
+  std::array<int, 8> shown_index_{};
+  std::array<QString, 6> shown_text_;
+  std::array<QString, 2> shown_ip_;
+  std::array<bool, 8> list_touched_{};
+  std::array<bool, 6> box_touched_{};
+  std::array<bool, 2> ip_touched_{};
 };
 
 class frmTestSetting : public SettingsDialog {

@@ -381,8 +381,9 @@ TEST_F(ConfixWindows, ParallelDrawerAndNetworkEntriesShowTheirOwnControls) {
     });
     s.Show();
   }
-  EXPECT_EQ(RegReadDword(kPrinters + "\\ThermalP", "Baudrate"), 0);
-  EXPECT_EQ(RegReadDword(kPrinters + "\\ThermalP", "HandShake"), 0);
+  // Lists that show nothing change nothing: the codes from the file stay.
+  EXPECT_EQ(RegReadDword(kPrinters + "\\ThermalP", "Baudrate"), 6);
+  EXPECT_EQ(RegReadDword(kPrinters + "\\ThermalP", "HandShake"), 2);
 
   clsOPOS drawer;
   drawer.Load("CashDrawer", "StandardS");
@@ -408,7 +409,7 @@ TEST_F(ConfixWindows, ParallelDrawerAndNetworkEntriesShowTheirOwnControls) {
     frmTestNetSetting s(network, nullptr);
     WhenShown<frmTestNetSetting>([](frmTestNetSetting* s) {
       EXPECT_EQ(s->txtIP[0]->text(), "192.168.1.100");
-      EXPECT_EQ(s->txtIP[1]->text(), "9100");
+      EXPECT_EQ(s->txtIP[1]->text(), "9101");  // the stored port
       EXPECT_FALSE(s->txtIP[1]->isEnabled());
       s->txtIP[0]->clear();
       QTest::keyClicks(s->txtIP[0], "10.1.2.3");
@@ -418,7 +419,50 @@ TEST_F(ConfixWindows, ParallelDrawerAndNetworkEntriesShowTheirOwnControls) {
     s.Show();
   }
   EXPECT_EQ(RegReadString(kPrinters + "\\ThermalN", "IP"), "10.1.2.3");
-  EXPECT_EQ(RegReadString(kPrinters + "\\ThermalN", "Port"), "9100");
+  EXPECT_EQ(RegReadString(kPrinters + "\\ThermalN", "Port"), "9101");
+}
+
+TEST_F(ConfixWindows, SettingsWriteBackOnlyWhatTheTechnicianChanged) {
+  clsOPOS seed;
+  ASSERT_TRUE(seed.Read(OPOS_BUILD_BIN "/Thermal.inf", "ThermalS"));
+  seed.mlngBaudrate = 9;  // 57600: no item of the list shows it
+  seed.mlngStop = 2;      // two stop bits: the same
+  seed.mstrPort = "COM3";
+  ASSERT_TRUE(seed.Save(false));
+  const std::string key = kPrinters + "\\ThermalS";
+
+  clsOPOS entry;
+  entry.Load("POSPrinter", "ThermalS");
+  {
+    frmTestSetting s(entry, nullptr);
+    WhenShown<frmTestSetting>([](frmTestSetting* s) {
+      EXPECT_EQ(s->cboData[1]->currentText(), "1200 bps");  // the first item stands in
+      // A change elsewhere saves the whole entry, and the unseen codes with it.
+      s->txtData[3]->setText("750");
+      QTest::mouseClick(s->cmdExecute[1], Qt::LeftButton);
+    });
+    s.Show();
+  }
+  EXPECT_EQ(RegReadDword(key, "Baudrate"), 9);
+  EXPECT_EQ(RegReadDword(key, "Stop"), 2);
+  EXPECT_EQ(RegReadString(key, "Port"), "COM3");
+  EXPECT_EQ(RegReadDword(key, "Timeout"), 750);
+
+  entry.Load("POSPrinter", "ThermalS");
+  {
+    frmTestSetting s(entry, nullptr);
+    WhenShown<frmTestSetting>([](frmTestSetting* s) {
+      // Chosen, then chosen back: the technician chose 1200 bps.
+      s->cboData[1]->setCurrentText("115200 bps");
+      emit s->cboData[1]->activated(s->cboData[1]->currentIndex());
+      s->cboData[1]->setCurrentText("1200 bps");
+      emit s->cboData[1]->activated(s->cboData[1]->currentIndex());
+      QTest::mouseClick(s->cmdExecute[1], Qt::LeftButton);
+    });
+    s.Show();
+  }
+  EXPECT_EQ(RegReadDword(key, "Baudrate"), 3);
+  EXPECT_EQ(RegReadDword(key, "Stop"), 2);
 }
 
 TEST_F(ConfixWindows, TheLogoProgramIsStartedFromTheUtilitysFolderOrMissedClearly) {

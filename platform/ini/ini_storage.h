@@ -13,9 +13,9 @@ namespace platform::ini {
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
 // Runs `change` on the current contents and, when they changed, writes them to a temporary
-// file beside the original and renames it over the original. Writers exclude each other
-// (threads and processes) with flock on the file. A missing file is created only when
-// `create` is set. False on any file system error; the original is then untouched.
+// file beside the file and renames it over the file. Writers exclude each other (threads
+// and processes) with flock on the file. A missing file is created only when `create` is
+// set. False on any file system error; the file is then untouched.
 bool UpdateFile(const std::string& path, bool create,
                 const std::function<void(IniDocument&)>& change);
 

@@ -142,15 +142,24 @@ QTreeWidgetItem* frmConfix::AddEntryNode(const std::string& device_class, const 
 
 void frmConfix::FillTree() {
   TreeView->clear();
+  platform::registry::Status failure = platform::registry::kSuccess;
   for (const char* device_class : {kPosPrinterClass, kCashDrawerClass}) {
     auto* node = new QTreeWidgetItem(TreeView, {device_class});
     node->setIcon(0, style()->standardIcon(device_class == std::string(kPosPrinterClass)
                                                ? QStyle::SP_DirIcon
                                                : QStyle::SP_DriveHDIcon));
-    for (const std::string& key : modRegedit::RegEnumSubKeys(ClassKeyPath(device_class))) {
+    platform::registry::Status status;
+    for (const std::string& key : modRegedit::RegEnumSubKeys(ClassKeyPath(device_class), &status)) {
       AddEntryNode(device_class, key);
     }
+    if (failure == platform::registry::kSuccess) failure = status;
     node->setExpanded(true);
+  }
+  // An unreadable store must not look like one without entries.
+  if (failure != platform::registry::kSuccess) {
+    ui::Current().MessageBox(
+        "The device entries cannot be read: " + platform::registry::LastErrorMessage(), kCaption,
+        ui::kOk | ui::kIconWarning);
   }
 }
 

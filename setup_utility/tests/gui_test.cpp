@@ -14,6 +14,7 @@
 #include "frm_confix.h"
 #include "frm_test_setting.h"
 #include "mod_regedit.h"
+#include "platform/registry.h"
 #include "platform/ui_scripted.h"
 #include "printer_fixture.h"
 #include "test_support/temp_registry.h"
@@ -420,6 +421,18 @@ TEST_F(ConfixWindows, ParallelDrawerAndNetworkEntriesShowTheirOwnControls) {
   }
   EXPECT_EQ(RegReadString(kPrinters + "\\ThermalN", "IP"), "10.1.2.3");
   EXPECT_EQ(RegReadString(kPrinters + "\\ThermalN", "Port"), "9101");
+}
+
+TEST_F(ConfixWindows, AStoreThatCannotBeReadIsReportedNotShownEmpty) {
+  platform::registry::UseDatabase(registry_.Dir());  // a directory is no database
+  Open();
+  const std::vector<std::string> texts = MessageTexts();
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_NE(texts[0].find("The device entries cannot be read: registry database " +
+                          registry_.Dir() + " is a directory"),
+            std::string::npos)
+      << texts[0];
+  platform::registry::UseDatabase(registry_.DatabasePath());
 }
 
 TEST_F(ConfixWindows, SettingsWriteBackOnlyWhatTheTechnicianChanged) {

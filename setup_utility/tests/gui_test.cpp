@@ -426,6 +426,23 @@ TEST_F(ConfixWindows, LongTextsShowWholeAndTheSettingsFieldsLineUp) {
   EXPECT_EQ(w.lblData[1]->text(), "RevUduzo2 dot-matrix receipt printer, parallel port");
   EXPECT_TRUE(Fits(&w, "confix-main-long-description"));
 
+  // A description far longer than any of the kit's, as a technician may have written it.
+  const std::string own_words =
+      "Kitchen printer on the parallel port of the back-office till, second floor, beside the "
+      "door to the yard, cabled through the floor duct";
+  clsOPOS entry;
+  entry.Load("POSPrinter", "RevUduzo2P");
+  entry.mstrDeviceDesc = own_words;
+  ASSERT_TRUE(entry.Save(false));
+  ClickEntry("POSPrinter", "RevUduzo2P");
+  EXPECT_EQ(w.lblData[1]->text().toStdString(), own_words);
+  EXPECT_TRUE(Fits(&w, "confix-main-own-description"));
+  WhenShown<frmDetails>([](frmDetails* d) {
+    EXPECT_TRUE(Fits(d, "confix-details-own-description"));
+    QTest::mouseClick(d->cmdOk, Qt::LeftButton);
+  });
+  QTest::mouseClick(w.cmdExecute[2], Qt::LeftButton);
+
   clsOPOS drawer;
   drawer.Load("CashDrawer", "StandardS");
   frmTestSetting dialog(drawer, nullptr);

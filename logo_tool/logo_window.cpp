@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
 #include <QSplitter>
@@ -56,12 +57,22 @@ QScrollArea* Pane(QLabel* view) {
 
 // A titled pane around a picture view, with thin margins so that a 576-dot line with its
 // paper margins shows whole in each of the two panes on a 1280-pixel-wide screen.
-QGroupBox* PaneBox(const QString& title, QLabel* view) {
+QGroupBox* PaneBox(const QString& title, QScrollArea* pane) {
   auto* box = new QGroupBox(title);
   auto* layout = new QVBoxLayout(box);
   layout->setContentsMargins(2, 2, 2, 2);
-  layout->addWidget(Pane(view));
+  layout->addWidget(pane);
   return box;
+}
+
+// Both panes show the same strip of paper: where one is scrolled, the other follows.
+void ScrollTogether(QScrollArea* a, QScrollArea* b) {
+  for (auto [from, to] : {std::pair{a, b}, std::pair{b, a}}) {
+    QObject::connect(from->horizontalScrollBar(), &QScrollBar::valueChanged,
+                     to->horizontalScrollBar(), &QScrollBar::setValue);
+    QObject::connect(from->verticalScrollBar(), &QScrollBar::valueChanged,
+                     to->verticalScrollBar(), &QScrollBar::setValue);
+  }
 }
 
 // The window's first size: both panes whole on a till's 1280 x 800 screen, and never more
@@ -136,8 +147,11 @@ void LogoWindow::BuildControls() {
   // The two panes share the width; the divider between them moves.
   auto* panes = new QSplitter(Qt::Horizontal);
   panes->setChildrenCollapsible(false);
-  panes->addWidget(PaneBox("Original", original_view_));
-  panes->addWidget(PaneBox("As printed (one pixel a printer dot)", printed_view_));
+  QScrollArea* original_pane = Pane(original_view_);
+  QScrollArea* printed_pane = Pane(printed_view_);
+  ScrollTogether(original_pane, printed_pane);
+  panes->addWidget(PaneBox("Original", original_pane));
+  panes->addWidget(PaneBox("As printed (one pixel a printer dot)", printed_pane));
   panes->setStretchFactor(0, 1);
   panes->setStretchFactor(1, 1);
 

@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -45,6 +46,20 @@ TEST(LogoWindow, ShowsAPhotoConvertedByEachMethodBesideTheOriginal) {
     EXPECT_TRUE(FitsScreens(window, "imprex-" + QString::fromUtf8(method_name.data(),
                                                                   qsizetype(method_name.size()))));
   }
+  // On the small screen the panes scroll, and together, so that the two stay side by side.
+  const QSize before = window.size();
+  window.resize(ui_qt::UsableArea(ui_qt::kSmallScreen));
+  Settle();
+  const QList<QScrollArea*> panes = window.findChildren<QScrollArea*>();
+  ASSERT_EQ(panes.size(), 2);
+  QScrollBar* printed_bar = panes[1]->horizontalScrollBar();
+  ASSERT_GT(printed_bar->maximum(), 0);
+  printed_bar->setValue(printed_bar->maximum());
+  EXPECT_EQ(panes[0]->horizontalScrollBar()->value(), printed_bar->maximum());
+  panes[0]->verticalScrollBar()->setValue(panes[0]->verticalScrollBar()->maximum());
+  EXPECT_EQ(panes[1]->verticalScrollBar()->value(), panes[0]->verticalScrollBar()->maximum());
+  window.resize(before);
+
   // A wide picture on a 576-dot line.
   ConvertOptions wide;
   wide.printer_width = 576;

@@ -177,10 +177,10 @@ QStringList FitProblems(QWidget& window, QSize screen) {
 
 ::testing::AssertionResult FitsScreens(QWidget& window, const QString& repository_root,
                                        const QString& name) {
-  const QSize original = window.isVisible() ? window.size() : QSize();
+  const QSize own_size = window.isVisible() ? window.size() : QSize();
   QStringList report;
   for (QSize screen : {kTillScreen, kSmallScreen}) {
-    if (original.isValid()) window.resize(original);
+    if (own_size.isValid()) window.resize(own_size);
     const QString size_name = QString("%1x%2").arg(screen.width()).arg(screen.height());
     for (const QString& problem : FitProblems(window, screen)) {
       report << size_name + ": " + problem;
@@ -195,7 +195,7 @@ QStringList FitProblems(QWidget& window, QSize screen) {
     }
 #endif
   }
-  window.resize(original.isValid() ? original : window.size());
+  window.resize(own_size.isValid() ? own_size : window.size());
   Settle();
   if (report.isEmpty()) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << name.toStdString() << " does not fit:\n  "

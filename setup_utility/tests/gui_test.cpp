@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include "mod_regedit.h"
 #include "platform/ui_scripted.h"
 #include "printer_fixture.h"
+#include "qt_message_provider.h"
 #include "test_support/temp_registry.h"
 #include "window_fit.h"
 
@@ -476,6 +478,26 @@ TEST_F(ConfixWindows, TheLogoProgramIsStartedFromTheUtilitysFolderOrMissedClearl
   QTest::mouseClick(w.cmdExecute[8], Qt::LeftButton);
   EXPECT_EQ(provider_->Calls().size(), 1u);
   EXPECT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(marker); }, 10000));
+}
+
+// The utility's own message boxes, as the program shows them, with a long message.
+TEST_F(ConfixWindows, MessageBoxesFitTheScreens) {
+  frmConfix& w = Open();
+  w.mstrUtilityDir = "/opt/shop-tools/point-of-sale/setup-utilities/receipt-printers/2.15/bin";
+  ui::Install(std::make_shared<QtMessageProvider>());  // TearDown puts the scripted one back
+  bool seen = false;
+  QTimer watcher;
+  QObject::connect(&watcher, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (seen || !box || !box->isVisible()) return;
+    seen = true;
+    EXPECT_NE(box->text().indexOf("Imprex could not be started"), -1) << box->text().toStdString();
+    EXPECT_TRUE(Fits(box, "confix-logo-program-missing"));
+    box->accept();
+  });
+  watcher.start(20);
+  QTest::mouseClick(w.cmdExecute[8], Qt::LeftButton);
+  EXPECT_TRUE(seen);
 }
 
 TEST(ConfixSettingsTest, PrinterTestButtonPrintsOnTheVirtualPrinter) {

@@ -16,8 +16,9 @@ endfunction()
 
 # opos_add_test(NAME SOURCES... [LIBS ...] [WINDOWS])
 # One GoogleTest executable; each test case is registered with ctest. WINDOWS: the cases
-# open Qt windows, on the offscreen platform, from the Qt test main (screenshots under
-# out/screenshots/).
+# open Qt windows, on the offscreen platform with one 1280 x 800 screen, from the Qt test
+# main; ui_qt::FitsScreens (window_fit.h) checks a window at 1280 x 800 and 1024 x 768 and
+# saves its screenshots under out/screenshots/.
 function(opos_add_test name)
   cmake_parse_arguments(T "WINDOWS" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})

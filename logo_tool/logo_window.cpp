@@ -10,9 +10,12 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QVBoxLayout>
 
 #include "mono_bmp_writer.h"
@@ -46,9 +49,36 @@ QScrollArea* Pane(QLabel* view) {
   area->setWidgetResizable(false);
   area->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   area->setBackgroundRole(QPalette::Dark);
-  area->setMinimumSize(640, 260);  // a 576-dot line with its margins, unscaled
+  area->setFrameShape(QFrame::NoFrame);
+  // Small enough for a 1024 x 768 screen; the pane scrolls where the paper is wider.
+  area->setMinimumSize(240, 160);
   return area;
 }
+
+// A titled pane around a picture view, with thin margins so that a 576-dot line with its
+// paper margins shows whole in each of the two panes on a 1280-pixel-wide screen.
+QGroupBox* PaneBox(const QString& title, QScrollArea* pane) {
+  auto* box = new QGroupBox(title);
+  auto* layout = new QVBoxLayout(box);
+  layout->setContentsMargins(2, 2, 2, 2);
+  layout->addWidget(pane);
+  return box;
+}
+
+// Both panes show the same strip of paper: where one is scrolled, the other follows.
+void ScrollTogether(QScrollArea* a, QScrollArea* b) {
+  for (auto [from, to] : {std::pair{a, b}, std::pair{b, a}}) {
+    QObject::connect(from->horizontalScrollBar(), &QScrollBar::valueChanged,
+                     to->horizontalScrollBar(), &QScrollBar::setValue);
+    QObject::connect(from->verticalScrollBar(), &QScrollBar::valueChanged,
+                     to->verticalScrollBar(), &QScrollBar::setValue);
+  }
+}
+
+// The window's first size: both panes whole on a till's 1280 x 800 screen, and never more
+// than the screen's free area less the window frame.
+constexpr QSize kPreferredSize(1264, 720);
+constexpr QSize kWindowFrame(8, 34);
 
 QString Grouped(size_t n) { return QLocale(QLocale::English).toString(qulonglong(n)); }
 
@@ -67,6 +97,7 @@ LogoWindow::~LogoWindow() {
 void LogoWindow::BuildControls() {
   auto* open_button = new QPushButton("&Open picture...");
   file_label_ = new QLabel("No picture yet: open a PNG, JPEG or BMP file.");
+  file_label_->setWordWrap(true);  // a long file name must not widen the window
   auto* file_row = new QHBoxLayout;
   file_row->addWidget(open_button);
   file_row->addWidget(file_label_, 1);
@@ -113,13 +144,16 @@ void LogoWindow::BuildControls() {
 
   original_view_ = new QLabel;
   printed_view_ = new QLabel;
-  auto* original_box = new QGroupBox("Original");
-  (new QVBoxLayout(original_box))->addWidget(Pane(original_view_));
-  auto* printed_box = new QGroupBox("As printed (one pixel a printer dot)");
-  (new QVBoxLayout(printed_box))->addWidget(Pane(printed_view_));
-  auto* panes = new QHBoxLayout;
-  panes->addWidget(original_box, 1);
-  panes->addWidget(printed_box, 1);
+  // The two panes share the width; the divider between them moves.
+  auto* panes = new QSplitter(Qt::Horizontal);
+  panes->setChildrenCollapsible(false);
+  QScrollArea* original_pane = Pane(original_view_);
+  QScrollArea* printed_pane = Pane(printed_view_);
+  ScrollTogether(original_pane, printed_pane);
+  panes->addWidget(PaneBox("Original", original_pane));
+  panes->addWidget(PaneBox("As printed (one pixel a printer dot)", printed_pane));
+  panes->setStretchFactor(0, 1);
+  panes->setStretchFactor(1, 1);
 
   info_label_ = new QLabel;
   info_label_->setWordWrap(true);
@@ -141,11 +175,13 @@ void LogoWindow::BuildControls() {
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(file_row);
   layout->addWidget(settings);
-  layout->addLayout(panes, 1);
+  layout->addWidget(panes, 1);
   layout->addWidget(info_label_);
   layout->addLayout(action_row);
   layout->addWidget(message_label_);
-  resize(1340, 720);
+  QSize size = kPreferredSize;
+  if (const QScreen* on = screen()) size = size.boundedTo(on->availableGeometry().size() - kWindowFrame);
+  resize(size.expandedTo(minimumSizeHint()));
 
   connect(open_button, &QPushButton::clicked, this, &LogoWindow::ChooseAndOpen);
   connect(save_button_, &QPushButton::clicked, this, &LogoWindow::ChooseAndSave);

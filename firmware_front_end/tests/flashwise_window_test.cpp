@@ -12,19 +12,20 @@
 #include "platform/registry.h"
 #include "platform/ui_scripted.h"
 #include "progress_form.h"
-#include "screenshot.h"
 #include "test_support/temp_registry.h"
 #include "ui_qt/qt_ui_provider.h"
 #include "virtual_devices/pty_attachment.h"
 #include "virtual_devices/virtual_printer.h"
+#include "window_fit.h"
 
 namespace flashwise {
 namespace {
 
 namespace ui = platform::ui;
 
-bool Screenshot(QWidget& window, const QString& name) {
-  return ui_qt::SaveScreenshot(window, REPOSITORY_ROOT, name);
+// The window fits a 1280 x 800 and a 1024 x 768 screen, pictured at both sizes.
+::testing::AssertionResult Fits(QWidget& window, const QString& name) {
+  return ui_qt::FitsScreens(window, REPOSITORY_ROOT, name);
 }
 
 class FlashwiseWindowTest : public ::testing::Test {
@@ -74,7 +75,7 @@ TEST_F(FlashwiseWindowTest, LoadsTheSettingsFile) {
   EXPECT_FALSE(form->cboHandShake->isEnabled());
   EXPECT_TRUE(form->txtIP->isEnabled());
   EXPECT_FALSE(form->txtPORT->isEnabled());
-  EXPECT_TRUE(Screenshot(*form, "flashwise-frmFlashwise"));
+  EXPECT_TRUE(Fits(*form, "flashwise-frmFlashwise"));
 }
 
 TEST_F(FlashwiseWindowTest, BadStoredValuesAndAVanishedFile) {
@@ -108,7 +109,7 @@ TEST_F(FlashwiseWindowTest, PortChoiceRules) {
     EXPECT_TRUE(box->isEnabled());
   EXPECT_FALSE(form->txtIP->isEnabled());
   EXPECT_FALSE(form->txtPORT->isEnabled());
-  EXPECT_TRUE(Screenshot(*form, "flashwise-frmFlashwise-com5"));
+  EXPECT_TRUE(Fits(*form, "flashwise-frmFlashwise-com5"));
   choose("LPT2");
   EXPECT_FALSE(form->cboStopBit->isEnabled());
 }
@@ -156,7 +157,7 @@ TEST_F(FlashwiseWindowTest, UploadToTheVirtualPrinterAndOverABrokenLink) {
     EXPECT_EQ(progress.windowTitle(), "Firmware Setup 2.15");
     EXPECT_FALSE(progress.isModal());
     EXPECT_TRUE(progress.IsShown());
-    EXPECT_TRUE(Screenshot(progress, "flashwise-frmProgress"));
+    EXPECT_TRUE(Fits(progress, "flashwise-frmProgress"));
   };
   scripted_->Press(ui::kIdYes);
   form->Upload();
@@ -207,7 +208,7 @@ TEST_F(FlashwiseWindowTest, MessageBoxesOnScreen) {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (!box || !box->isVisible() || shown >= 4) return;
     EXPECT_EQ(box->windowTitle(), "Firmware Setup 2.15");
-    EXPECT_TRUE(Screenshot(*box, names[shown++]));
+    EXPECT_TRUE(Fits(*box, names[shown++]));
     if (QAbstractButton* no = box->button(QMessageBox::No)) {
       no->click();
     } else {

@@ -1,9 +1,11 @@
-// The window, offscreen: a photo converted by each method (screenshots under
-// out/screenshots/), a bad picture, saving and storing from the window.
+// The window, offscreen: a photo converted by each method, a bad picture, saving and
+// storing from the window; at each step the window fits a 1280 x 800 and a 1024 x 768
+// screen (screenshots of both under out/screenshots/).
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -13,32 +15,20 @@
 #include "print_data/bmp_reader.h"
 #include "printer_fixture.h"
 #include "test_pictures.h"
+#include "window_fit.h"
 
 namespace imprex::testing {
 namespace {
 
-class QtApplication : public ::testing::Environment {
- public:
-  void SetUp() override {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    app_ = new QApplication(argc_, argv_);
-  }
-  void TearDown() override { delete app_; }
-
- private:
-  int argc_ = 1;
-  char name_[8] = "Imprex";
-  char* argv_[2] = {name_, nullptr};
-  QApplication* app_ = nullptr;
-};
-[[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtApplication);
+::testing::AssertionResult FitsScreens(QWidget& window, const QString& name) {
+  return ui_qt::FitsScreens(window, REPOSITORY_ROOT, name);
+}
 
 void Settle() {
   for (int i = 0; i < 5; ++i) QApplication::processEvents();
 }
 
 TEST(LogoWindow, ShowsAPhotoConvertedByEachMethodBesideTheOriginal) {
-  QDir().mkpath(SCREENSHOT_DIR);
   LogoWindow window;
   window.show();
   window.SetPicture(SyntheticPhoto(), "shop-photo.png");
@@ -52,10 +42,24 @@ TEST(LogoWindow, ShowsAPhotoConvertedByEachMethodBesideTheOriginal) {
     const Conversion expected = ConvertPicture(SyntheticPhoto(), options);
     EXPECT_TRUE(window.Logo() == expected.logo) << MethodName(method);
     EXPECT_EQ(window.Options().method, method);
-    const QString path =
-        QString("%1/imprex-%2.png").arg(SCREENSHOT_DIR, QString::fromUtf8(MethodName(method).data(), qsizetype(MethodName(method).size())));
-    EXPECT_TRUE(window.grab().save(path)) << path.toStdString();
+    const std::string_view method_name = MethodName(method);
+    EXPECT_TRUE(FitsScreens(window, "imprex-" + QString::fromUtf8(method_name.data(),
+                                                                  qsizetype(method_name.size()))));
   }
+  // On the small screen the panes scroll, and together, so that the two stay side by side.
+  const QSize before = window.size();
+  window.resize(ui_qt::UsableArea(ui_qt::kSmallScreen));
+  Settle();
+  const QList<QScrollArea*> panes = window.findChildren<QScrollArea*>();
+  ASSERT_EQ(panes.size(), 2);
+  QScrollBar* printed_bar = panes[1]->horizontalScrollBar();
+  ASSERT_GT(printed_bar->maximum(), 0);
+  printed_bar->setValue(printed_bar->maximum());
+  EXPECT_EQ(panes[0]->horizontalScrollBar()->value(), printed_bar->maximum());
+  panes[0]->verticalScrollBar()->setValue(panes[0]->verticalScrollBar()->maximum());
+  EXPECT_EQ(panes[1]->verticalScrollBar()->value(), panes[0]->verticalScrollBar()->maximum());
+  window.resize(before);
+
   // A wide picture on a 576-dot line.
   ConvertOptions wide;
   wide.printer_width = 576;
@@ -63,7 +67,7 @@ TEST(LogoWindow, ShowsAPhotoConvertedByEachMethodBesideTheOriginal) {
   window.SetOptions(wide);
   Settle();
   EXPECT_EQ(window.Logo().width, 576);
-  EXPECT_TRUE(window.grab().save(QString("%1/imprex-576-line.png").arg(SCREENSHOT_DIR)));
+  EXPECT_TRUE(FitsScreens(window, "imprex-576-line"));
 }
 
 TEST(LogoWindow, ABadPictureIsReportedAndTheCurrentLogoKept) {
@@ -78,7 +82,7 @@ TEST(LogoWindow, ABadPictureIsReportedAndTheCurrentLogoKept) {
   EXPECT_NE(window.Message().indexOf("broken.jpg is cut short"), -1) << window.Message().toStdString();
   EXPECT_TRUE(window.Logo() == before);
   Settle();
-  EXPECT_TRUE(window.grab().save(QString("%1/imprex-bad-picture.png").arg(SCREENSHOT_DIR)));
+  EXPECT_TRUE(FitsScreens(window, "imprex-bad-picture"));
 
   // Settings that give no logo leave nothing to save until they fit again.
   window.SetPicture(QImage(20, 1000, QImage::Format_RGB32), "pole.png");
@@ -125,7 +129,7 @@ TEST(LogoWindow, SavesTheBmpAndStoresTheLogoInThePrinter) {
             "Cannot claim the printer \"Unit1\": the printer's cover is open. Close the cover, "
             "then try again.");
   Settle();
-  EXPECT_TRUE(window.grab().save(QString("%1/imprex-cover-open.png").arg(SCREENSHOT_DIR)));
+  EXPECT_TRUE(FitsScreens(window, "imprex-cover-open"));
   device.Set("cover close");
 
   window.StoreInPrinter();
@@ -141,7 +145,7 @@ TEST(LogoWindow, SavesTheBmpAndStoresTheLogoInThePrinter) {
       },
       10000));
   Settle();
-  EXPECT_TRUE(window.grab().save(QString("%1/imprex-stored.png").arg(SCREENSHOT_DIR)));
+  EXPECT_TRUE(FitsScreens(window, "imprex-stored"));
 }
 
 }  // namespace

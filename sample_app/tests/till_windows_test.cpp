@@ -8,17 +8,18 @@
 #include <QTimer>
 
 #include "main_window.h"
-#include "screenshot.h"
 #include "step_window.h"
 #include "till_rig.h"
 #include "ui_qt/qt_queue_pump.h"
 #include "ui_qt/qt_ui_provider.h"
+#include "window_fit.h"
 
 namespace demotill::testing {
 namespace {
 
-bool Screenshot(QWidget& window, const QString& name) {
-  return ui_qt::SaveScreenshot(window, REPOSITORY_ROOT, name);
+// The window fits a 1280 x 800 and a 1024 x 768 screen, pictured at both sizes.
+::testing::AssertionResult Fits(QWidget& window, const QString& name) {
+  return ui_qt::FitsScreens(window, REPOSITORY_ROOT, name);
 }
 
 TEST(DemoTillWindows, MainWindowOpensAStepWindowThatPrints) {
@@ -35,7 +36,7 @@ TEST(DemoTillWindows, MainWindowOpensAStepWindowThatPrints) {
     EXPECT_EQ(main.Button(step)->text(), captions[step - 1]);
     EXPECT_EQ(main.Button(step)->objectName(), "Command" + QString::number(step));
   }
-  EXPECT_TRUE(Screenshot(main, "demotill-frmMain"));
+  EXPECT_TRUE(Fits(main, "demotill-frmMain"));
 
   bool ran = false;
   main.on_step_window = [&](StepWindow& window) {
@@ -72,7 +73,7 @@ TEST(DemoTillWindows, StepWindowsAfterLoading) {
       EXPECT_EQ(window.windowTitle(), info.caption);
       EXPECT_EQ(window.Button()->text(), info.button);
       EXPECT_TRUE(window.Button()->isEnabled()) << step;
-      EXPECT_TRUE(Screenshot(window, QString("demotill-") + info.window_name));
+      EXPECT_TRUE(Fits(window, QString("demotill-") + info.window_name));
     }
     EXPECT_TRUE(till.Messages().empty());
   }
@@ -83,7 +84,7 @@ TEST(DemoTillWindows, StepWindowsAfterLoading) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
   EXPECT_FALSE(window.Button()->isEnabled());
   EXPECT_EQ(no_drawer.Messages(), std::vector<std::string>{"Fails to open the device."});
-  EXPECT_TRUE(Screenshot(window, "demotill-frmStep5-no-drawer"));
+  EXPECT_TRUE(Fits(window, "demotill-frmStep5-no-drawer"));
 }
 
 // The asynchronous step with the window system's own message boxes: the completion box
@@ -102,7 +103,7 @@ TEST(DemoTillWindows, AsynchronousPrintShowsTheCompletionBox) {
       seen_text = box->text();
       seen_title = box->windowTitle();
       EXPECT_EQ(box->icon(), QMessageBox::Information);
-      EXPECT_TRUE(Screenshot(*box, "demotill-complete-printing"));
+      EXPECT_TRUE(Fits(*box, "demotill-complete-printing"));
     }
     box->button(QMessageBox::Ok)->click();
   });

@@ -59,6 +59,7 @@ frmConfix::frmConfix(QWidget* parent)
     lblData[i]->setObjectName(QString("lblData%1").arg(i));
     lblData[i]->setFrameShape(QFrame::StyledPanel);
     lblData[i]->setMinimumWidth(280);
+    lblData[i]->setWordWrap(true);  // a long description takes a second line, never cut
     info->addWidget(lblData[i], i, 1);
   }
   cboLDN = new QComboBox;

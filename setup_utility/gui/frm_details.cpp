@@ -24,6 +24,7 @@ frmDetails::frmDetails(QWidget* parent) : QDialog(parent) {
     lblData[i]->setObjectName(QString("lblData%1").arg(i));
     lblData[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
     lblData[i]->setMinimumWidth(260);
+    lblData[i]->setWordWrap(true);  // a long value takes more lines, never cut
     grid->addWidget(lblData[i], i, 1);
   }
   layout->addWidget(frame);

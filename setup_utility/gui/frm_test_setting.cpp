@@ -58,7 +58,9 @@ SettingsDialog::SettingsDialog(clsOPOS& device, bool network, QWidget* parent)
   auto add_row = [&](QGridLayout* g, int r, const char* label, QWidget* field, const char* unit) {
     g->addWidget(new QLabel(label), r, 0);
     g->addWidget(field, r, 1);
-    if (unit) g->addWidget(new QLabel(unit), r, 2);
+    // Every row has its unit column, empty where there is no unit, so that a frame without
+    // units keeps the spacing before that column and its fields as wide as the other's.
+    g->addWidget(new QLabel(unit ? unit : ""), r, 2);
   };
   for (int i = 0; i < 8; ++i) {
     cboData[i] = new QComboBox(this);  // owned also when not laid out

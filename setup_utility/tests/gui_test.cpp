@@ -1,9 +1,10 @@
 // The windows on Qt's offscreen platform: clicks through adding, renaming, LDNs and the
-// settings dialogs, checking the registry afterwards, and screenshots of every window.
+// settings dialogs, checking the registry afterwards; every window fits a 1280 x 800 and a
+// 1024 x 768 screen, with screenshots at both sizes.
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -17,7 +18,9 @@
 #include "platform/registry.h"
 #include "platform/ui_scripted.h"
 #include "printer_fixture.h"
+#include "qt_message_provider.h"
 #include "test_support/temp_registry.h"
+#include "window_fit.h"
 
 namespace confix {
 namespace {
@@ -28,16 +31,9 @@ namespace ui = platform::ui;
 const std::string kPrinters = kPosPrinterKeyPath;
 const std::string kDrawers = kCashDrawerKeyPath;
 
-void Screenshot(QWidget* window, const char* name) {
-#ifdef __SANITIZE_THREAD__
-  // Qt converts large images on its own thread pool, whose locking the thread sanitizer
-  // cannot see in the uninstrumented Qt libraries; the plain build takes the screenshots.
-  (void)window;
-  (void)name;
-  return;
-#endif
-  QDir().mkpath(SCREENSHOT_DIR);
-  window->grab().save(QString(SCREENSHOT_DIR) + "/" + name + ".png");
+// Every window fits a 1280 x 800 and a 1024 x 768 screen, pictured at both sizes.
+::testing::AssertionResult Fits(QWidget* window, const char* name) {
+  return ui_qt::FitsScreens(*window, REPOSITORY_ROOT, name);
 }
 
 // Runs `action` on the modal dialog of type T as soon as it shows; fails the test when
@@ -128,7 +124,7 @@ TEST_F(ConfixWindows, AnEmptyRegistryShowsTheTwoClassesAndOnlyExitAndLogoEnabled
   EXPECT_FALSE(w.cboLDN->isEnabled());
   Click(w.ClassNode("POSPrinter"));
   EXPECT_EQ(Enabled(), (std::vector<bool>{true, false, false, false, false, false, false, true, true}));
-  Screenshot(&w, "confix-main-empty");
+  EXPECT_TRUE(Fits(&w, "confix-main-empty"));
 }
 
 TEST_F(ConfixWindows, AddingOffersTheClassesTypesAndSuffixesASecondEntry) {
@@ -144,7 +140,7 @@ TEST_F(ConfixWindows, AddingOffersTheClassesTypesAndSuffixesASecondEntry) {
     emit d->cboData[0]->activated(3);
     EXPECT_EQ(d->cboData[1]->count(), 4);
     EXPECT_EQ(d->cboData[1]->itemText(3), "ThermalN");
-    Screenshot(d, "confix-add-device");
+    EXPECT_TRUE(Fits(d, "confix-add-device"));
     QTest::mouseClick(d->cmdExecute[1], Qt::LeftButton);  // Cancel
   });
   QTest::mouseClick(w.cmdExecute[0], Qt::LeftButton);
@@ -214,7 +210,7 @@ TEST_F(ConfixWindows, LdnsAreAddedRenamedAndRemovedThroughTheirDialogs) {
     EXPECT_FALSE(d->cmdOk->isEnabled());
     QTest::keyClicks(d->txtData, "Receipt");
     EXPECT_TRUE(d->cmdOk->isEnabled());
-    Screenshot(d, "confix-new-ldn");
+    EXPECT_TRUE(Fits(d, "confix-new-ldn"));
     QTest::mouseClick(d->cmdOk, Qt::LeftButton);
   });
   QTest::mouseClick(w.cmdExecute[4], Qt::LeftButton);
@@ -235,14 +231,14 @@ TEST_F(ConfixWindows, LdnsAreAddedRenamedAndRemovedThroughTheirDialogs) {
   EXPECT_EQ(w.cboLDN->currentText(), "Receipt");
   EXPECT_TRUE(w.cboLDN->isEnabled());
   EXPECT_EQ(Enabled(), (std::vector<bool>{false, true, true, true, true, true, true, true, true}));
-  Screenshot(&w, "confix-main-entry");
+  EXPECT_TRUE(Fits(&w, "confix-main-entry"));
   provider_->Press(ui::kIdYes);
   WhenShown<frmRenameLDN>([](frmRenameLDN* d) {
     EXPECT_EQ(d->lblData->text(), "Receipt");
     EXPECT_FALSE(d->cmdOk->isEnabled());
     d->txtData->clear();
     QTest::keyClicks(d->txtData, "Till");
-    Screenshot(d, "confix-rename-ldn");
+    EXPECT_TRUE(Fits(d, "confix-rename-ldn"));
     QTest::mouseClick(d->cmdOk, Qt::LeftButton);
   });
   QTest::mouseClick(w.cmdExecute[6], Qt::LeftButton);
@@ -280,7 +276,7 @@ TEST_F(ConfixWindows, RenamingAKeyMovesTheNodeAndLdnsAndRefusesATakenName) {
     EXPECT_FALSE(d->cmdOk->isEnabled());  // the current name again
     d->txtData->clear();
     QTest::keyClicks(d->txtData, "Front");
-    Screenshot(d, "confix-rename-key");
+    EXPECT_TRUE(Fits(d, "confix-rename-key"));
     QTest::mouseClick(d->cmdOk, Qt::LeftButton);
   });
   QTest::mouseClick(w.cmdExecute[3], Qt::LeftButton);
@@ -330,7 +326,7 @@ TEST_F(ConfixWindows, SerialSettingsSaveEveryChangeAtOnce) {
     EXPECT_EQ(d->lblData[0]->text(), "POSPrinter");
     EXPECT_EQ(d->lblData[2]->text(), "ThermalS");
     EXPECT_EQ(d->lblData[5]->text(), "RecPrinter.POSPrinter.SO");
-    Screenshot(d, "confix-details");
+    EXPECT_TRUE(Fits(d, "confix-details"));
     WhenShown<frmTestSetting>([](frmTestSetting* s) {
       EXPECT_EQ(s->windowTitle(), "ThermalS Printer Settings ");
       EXPECT_EQ(s->cboData[1]->count(), 7);
@@ -339,7 +335,7 @@ TEST_F(ConfixWindows, SerialSettingsSaveEveryChangeAtOnce) {
       EXPECT_FALSE(s->cboData[6]->isEnabled());
       EXPECT_EQ(s->cboData[6]->count(), 0);
       EXPECT_EQ(s->txtData[4]->text(), "");
-      Screenshot(s, "confix-settings-serial");
+      EXPECT_TRUE(Fits(s, "confix-settings-serial"));
       s->cboData[1]->setCurrentText("115200 bps");
       emit s->cboData[1]->activated(s->cboData[1]->currentIndex());
       EXPECT_EQ(RegReadDword(kPrinters + "\\ThermalS", "Baudrate"), 10);
@@ -397,7 +393,7 @@ TEST_F(ConfixWindows, ParallelDrawerAndNetworkEntriesShowTheirOwnControls) {
       s->cboData[7]->setCurrentText("5");
       emit s->cboData[7]->activated(1);
       EXPECT_EQ(RegReadDword(kDrawers + "\\StandardS", "ConnectorPinNo"), 5);
-      Screenshot(s, "confix-settings-drawer");
+      EXPECT_TRUE(Fits(s, "confix-settings-drawer"));
       s->reject();  // closed through the window frame: the change is kept all the same
     });
     s.Show();
@@ -414,7 +410,7 @@ TEST_F(ConfixWindows, ParallelDrawerAndNetworkEntriesShowTheirOwnControls) {
       EXPECT_FALSE(s->txtIP[1]->isEnabled());
       s->txtIP[0]->clear();
       QTest::keyClicks(s->txtIP[0], "10.1.2.3");
-      Screenshot(s, "confix-settings-network");
+      EXPECT_TRUE(Fits(s, "confix-settings-network"));
       QTest::mouseClick(s->cmdExecute[1], Qt::LeftButton);
     });
     s.Show();
@@ -478,6 +474,52 @@ TEST_F(ConfixWindows, SettingsWriteBackOnlyWhatTheTechnicianChanged) {
   EXPECT_EQ(RegReadDword(key, "Stop"), 2);
 }
 
+// The longest description of the kit's device files shows whole, and the drawer frame's
+// fields line up with the printer frame's.
+TEST_F(ConfixWindows, LongTextsShowWholeAndTheSettingsFieldsLineUp) {
+  clsOPOS seed;
+  ASSERT_TRUE(seed.Read(OPOS_BUILD_BIN "/RevUduzo2.inf", "RevUduzo2P"));
+  ASSERT_TRUE(seed.Read(OPOS_BUILD_BIN "/Standard.inf", "StandardS"));
+  frmConfix& w = Open();
+  ClickEntry("POSPrinter", "RevUduzo2P");
+  EXPECT_EQ(w.lblData[1]->text(), "RevUduzo2 dot-matrix receipt printer, parallel port");
+  EXPECT_TRUE(Fits(&w, "confix-main-long-description"));
+
+  // A description far longer than any of the kit's, as a technician may have written it.
+  const std::string own_words =
+      "Kitchen printer on the parallel port of the back-office till, second floor, beside the "
+      "door to the yard, cabled through the floor duct";
+  clsOPOS entry;
+  entry.Load("POSPrinter", "RevUduzo2P");
+  entry.mstrDeviceDesc = own_words;
+  ASSERT_TRUE(entry.Save(false));
+  ClickEntry("POSPrinter", "RevUduzo2P");
+  EXPECT_EQ(w.lblData[1]->text().toStdString(), own_words);
+  EXPECT_TRUE(Fits(&w, "confix-main-own-description"));
+  WhenShown<frmDetails>([](frmDetails* d) {
+    EXPECT_TRUE(Fits(d, "confix-details-own-description"));
+    QTest::mouseClick(d->cmdOk, Qt::LeftButton);
+  });
+  QTest::mouseClick(w.cmdExecute[2], Qt::LeftButton);
+
+  clsOPOS drawer;
+  drawer.Load("CashDrawer", "StandardS");
+  frmTestSetting dialog(drawer, nullptr);
+  WhenShown<frmTestSetting>([](frmTestSetting* s) {
+    auto column = [s](QWidget* field) {
+      return QRect(field->mapTo(s, QPoint(0, 0)), field->size());
+    };
+    const QRect printer_field = column(s->txtData[0]);
+    for (QWidget* field : std::initializer_list<QWidget*>{s->cboData[6], s->cboData[7],
+                                                          s->txtData[4], s->txtData[5]}) {
+      EXPECT_EQ(column(field).left(), printer_field.left()) << field->objectName().toStdString();
+      EXPECT_EQ(column(field).width(), printer_field.width()) << field->objectName().toStdString();
+    }
+    QTest::mouseClick(s->cmdExecute[1], Qt::LeftButton);
+  });
+  dialog.Show();
+}
+
 TEST_F(ConfixWindows, TheLogoProgramIsStartedFromTheUtilitysFolderOrMissedClearly) {
   frmConfix& w = Open();
   QTest::mouseClick(w.cmdExecute[8], Qt::LeftButton);
@@ -493,6 +535,26 @@ TEST_F(ConfixWindows, TheLogoProgramIsStartedFromTheUtilitysFolderOrMissedClearl
   QTest::mouseClick(w.cmdExecute[8], Qt::LeftButton);
   EXPECT_EQ(provider_->Calls().size(), 1u);
   EXPECT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(marker); }, 10000));
+}
+
+// The utility's own message boxes, as the program shows them, with a long message.
+TEST_F(ConfixWindows, MessageBoxesFitTheScreens) {
+  frmConfix& w = Open();
+  w.mstrUtilityDir = "/opt/shop-tools/point-of-sale/setup-utilities/receipt-printers/2.15/bin";
+  ui::Install(std::make_shared<QtMessageProvider>());  // TearDown puts the scripted one back
+  bool seen = false;
+  QTimer watcher;
+  QObject::connect(&watcher, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (seen || !box || !box->isVisible()) return;
+    seen = true;
+    EXPECT_NE(box->text().indexOf("Imprex could not be started"), -1) << box->text().toStdString();
+    EXPECT_TRUE(Fits(box, "confix-logo-program-missing"));
+    box->accept();
+  });
+  watcher.start(20);
+  QTest::mouseClick(w.cmdExecute[8], Qt::LeftButton);
+  EXPECT_TRUE(seen);
 }
 
 TEST(ConfixSettingsTest, PrinterTestButtonPrintsOnTheVirtualPrinter) {

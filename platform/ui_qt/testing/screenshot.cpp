@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QPixmap>
 #include <cstdlib>
+#include <string>
 
 namespace ui_qt {
 
@@ -12,6 +13,13 @@ bool SaveScreenshot(QWidget& window, const QString& repository_root, const QStri
   return window.grab().save(dir + "/" + name + ".png");
 }
 
-void UseOffscreenPlatform() { setenv("QT_QPA_PLATFORM", "offscreen", 0); }
+void UseOffscreenPlatform() {
+  // The offscreen screen is a till's 1280 x 800 one, so that windows placed by their
+  // screen's size open in tests as they do at the till.
+  const char* chosen = getenv("QT_QPA_PLATFORM");
+  if (!chosen || std::string(chosen) == "offscreen") {
+    setenv("QT_QPA_PLATFORM", "offscreen:configfile=" OFFSCREEN_SCREEN_CONFIG, 1);
+  }
+}
 
 }  // namespace ui_qt

@@ -11,8 +11,8 @@ namespace ui_qt {
 // picture could not be written.
 bool SaveScreenshot(QWidget& window, const QString& repository_root, const QString& name);
 
-// Selects the offscreen platform unless another one was asked for; call before the
-// QApplication is made.
+// Selects the offscreen platform, with one 1280 x 800 screen, unless another platform was
+// asked for; call before the QApplication is made.
 void UseOffscreenPlatform();
 
 }  // namespace ui_qt

@@ -1,5 +1,6 @@
 // The Qt provider's boxes and dialog on the offscreen platform: which Win32 button each
-// press answers, and the health-check dialog's Start and Close.
+// press answers, the health-check dialog's Start and Close, and both fitting the screens
+// with long texts.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 
 #include "platform/ui_provider.h"
 #include "ui_qt/qt_ui_provider.h"
+#include "window_fit.h"
 
 namespace ui_qt {
 namespace {
@@ -81,6 +83,28 @@ TEST(QtProvider, HealthCheckDialogRunsStartUntilClosed) {
       },
       [&] { provider->RunHealthCheckDialog(request); });
   EXPECT_EQ(starts, 2);
+}
+
+TEST(QtProvider, LongTextsFitTheScreens) {
+  auto provider = MakeQtProvider();
+  const std::string long_line =
+      "The printer \"Unit1\" did not answer: check that it is switched on, that its cable is "
+      "plugged in at both ends, that the port named in the device entry is the one the cable "
+      "is plugged into, and that no other program holds the port; then try again.";
+  WithModal<QMessageBox>(
+      [](QMessageBox& box) {
+        EXPECT_TRUE(FitsScreens(box, REPOSITORY_ROOT, "ui-qt-message-box"));
+        box.accept();
+      },
+      [&] { provider->MessageBox(long_line + "\r\n\r\n" + long_line, "Confix", ui::kOk | ui::kIconWarning); });
+
+  ui::HealthCheckDialog request{"CheckHealth", long_line + "\r\n\r\nPush Start to print.", {}};
+  WithModal<QDialog>(
+      [](QDialog& dialog) {
+        EXPECT_TRUE(FitsScreens(dialog, REPOSITORY_ROOT, "ui-qt-health-check"));
+        dialog.accept();
+      },
+      [&] { provider->RunHealthCheckDialog(request); });
 }
 
 }  // namespace

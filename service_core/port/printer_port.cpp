@@ -225,7 +225,9 @@ int SerialPrinterPort::DrawerLinkStatus() {
     const size_t n = Query(kPrinterStatusQuery, sizeof kPrinterStatusQuery, 10);
     answer = LastPrinterStatusAnswer({read_buffer_, n});
     if (answer) break;
-    if (Now() - start > 500) {
+    // A device that went away cannot answer: open it again, or give up at once.
+    const bool gone = !ReopenGoneDeviceForDrawer();
+    if (gone || Now() - start > 500) {
       SetOffline(false);
       recent_error_ = true;
       return kPortNoAnswer;
@@ -248,6 +250,30 @@ int SerialPrinterPort::DrawerLinkStatus() {
     recent_error_ = false;
   }
   return kPortReady;
+}
+
+bool SerialPrinterPort::ReopenGoneDeviceForDrawer() {
+  std::shared_ptr<OpenPortEntry> entry;
+  {
+    std::lock_guard lock(OpenPortTable::Mutex());
+    // A printer link on the same device has a monitor that opens it again.
+    for (SerialPrinterPort* link : entry_ ? entry_->links : std::vector<SerialPrinterPort*>{}) {
+      if (!link->IsDrawerLink()) return true;
+    }
+    entry = entry_;
+  }
+  if (!entry || !entry->device.Gone()) return true;
+  bool reopened = false;
+  {
+    std::lock_guard write_lock(entry->write_mutex);
+    reopened = entry->device.Reopen();
+  }
+  if (!reopened) return false;
+  // The path now names another device: a printer opening it later must find this entry.
+  const std::string identity = DeviceIdentity(entry->device.Path());
+  std::lock_guard lock(OpenPortTable::Mutex());
+  if (!identity.empty()) entry->identity = identity;
+  return true;
 }
 
 std::optional<CPrinterPort::SharedPrinter> SerialPrinterPort::SharingPrinter(

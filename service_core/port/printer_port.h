@@ -99,6 +99,7 @@ class CPrinterPort {
   struct SharedPrinter {
     bool connected = false;  // the printer's claim has connected (its monitor runs)
     bool thermal = true;     // the printer's model
+    bool status_capability = true;  // the printer answered the status queries of its probe
     bool output_pending = false;
     uint64_t last_output_ms = 0;
     bool recent_error = false;

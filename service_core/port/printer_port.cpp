@@ -233,23 +233,7 @@ int SerialPrinterPort::DrawerLinkStatus() {
       return kPortNoAnswer;
     }
   }
-  // The pin-3 bit is read from every status answer, also one with the offline bit set: a
-  // printer with its cover open still tells where the drawer stands.
-  PortUser* drawer = drawer_;
-  const int open_level = drawer ? drawer->DrawerOpenLevel() : 1;
-  const bool pin3_high = (*answer & kStatusPin3High) != 0;
-  drawer_state_ = pin3_high == (open_level == 0) ? 1 : 0;
-  const bool offline = (*answer & kStatusOffline) != 0;
-  SetOffline(offline);
-  if (offline) {
-    recent_error_ = true;
-    return kPortNoAnswer;
-  }
-  if (recent_error_) {
-    platform::SleepMs(500);
-    recent_error_ = false;
-  }
-  return kPortReady;
+  return StatusFromDrawerAnswer(*answer);
 }
 
 bool SerialPrinterPort::ReopenGoneDeviceForDrawer() {

@@ -185,7 +185,10 @@ TEST_F(DrawerSharingTest, NoKickIntoAnOfflinePrinterClaimedButNotEnabled) {
     EXPECT_FALSE(Received(*device_, kKickPin2, from));
     device_->Set(std::string(trouble) == "cover open" ? "cover close" : "paper in");
     platform::PumpMessages(1200);
+    // A kick held in the buffer would have opened the drawer now.
     EXPECT_FALSE(device_->printer.Status().drawer_open);
+    device_->Set("drawer close");
+    platform::PumpMessages(700);
   }
   // Back online, with the printer still disabled: the kick goes out.
   EXPECT_EQ(drawer->OpenDrawer(), opos::kSuccess);

@@ -134,6 +134,7 @@ TEST_F(NetworkDrawerAlone, AnOfflinePrinterRefusesTheKickAndStillTellsTheDrawer)
     EXPECT_EQ(drawer_->OpenDrawer(), opos::kIllegal);
     EXPECT_FALSE(KickSince(*device_, mark));
     EXPECT_EQ(device_->printer.Status().buffered_bytes, 0u);
+    EXPECT_EQ(drawer_->WaitForDrawerClose(100, 800, 10, 10), opos::kIllegal);
 
     device_->Set("drawer open");
     EXPECT_TRUE(PumpUntil([&] { return drawer_->DrawerOpened(); }, 4000));
@@ -143,7 +144,6 @@ TEST_F(NetworkDrawerAlone, AnOfflinePrinterRefusesTheKickAndStillTellsTheDrawer)
       platform::PumpMessages(300);
       EXPECT_TRUE(drawer_->DrawerOpened());
     }
-    EXPECT_EQ(drawer_->WaitForDrawerClose(100, 800, 10, 10), opos::kIllegal);
     device_->Set("drawer close");
     EXPECT_TRUE(PumpUntil([&] { return !drawer_->DrawerOpened(); }, 4000));
     device_->Set(std::string(trouble) == "cover open" ? "cover close" : "paper in");

@@ -82,6 +82,8 @@ class CCashDrawer : public platform::automation::AutomationObject<CCashDrawer>, 
   bool SensedOpen();
   // A sharing printer printed less than a second ago or has output queued.
   static bool PrinterBusy(const CPrinterPort::SharedPrinter& printer);
+  // A sharing printer that is offline: cover open, paper out, off or switched offline.
+  static bool PrinterInTrouble(const CPrinterPort::SharedPrinter& printer);
   // Waits in 500 ms steps while a sharing printer is busy; false after 5 s.
   bool WaitForIdlePrinter();
 
@@ -123,8 +125,10 @@ class CCashDrawer : public platform::automation::AutomationObject<CCashDrawer>, 
   std::mutex queue_mutex_;
   std::deque<EventRecord> event_queue_;
   int32_t state_ = 1;
-  // States the poll sensed, in order, for the status-change thread.
+  // States the poll sensed, in order, for the status-change thread, and the newest state
+  // handed to it (-1: none since the claim).
   std::deque<int32_t> sensed_states_;
+  int32_t last_handed_ = -1;
 
   // The claim: events and threads. Touched by the application's thread only, except that
   // each thread is handed the DrawerSync it runs with.

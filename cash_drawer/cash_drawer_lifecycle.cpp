@@ -100,6 +100,7 @@ int32_t CCashDrawer::ClaimDevice(int32_t timeout) {
   {
     std::lock_guard lock(queue_mutex_);
     sensed_states_.clear();
+    last_handed_ = -1;
   }
   sync_ = std::make_unique<DrawerSync>(freeze_events_ != 0, co_freeze_events_ != 0);
   ++claim_generation_;

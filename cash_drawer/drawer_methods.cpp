@@ -49,7 +49,7 @@ int32_t CCashDrawer::OpenDrawer() {
     // A printer still busy after the wait would get the kick in the middle of its output.
     if (!WaitForIdlePrinter()) return Finish(opos::kIllegal);
     if (const auto printer = port_.SharingPrinter()) {
-      if (printer->recent_error) return Finish(opos::kIllegal);
+      if (PrinterInTrouble(*printer)) return Finish(opos::kIllegal);
     } else if (port_.GetPrinterStatus() != kPortReady) {
       // Silent or offline: the kick would not reach the drawer now.
       return Finish(opos::kIllegal);
@@ -74,7 +74,7 @@ int32_t CCashDrawer::WaitForDrawerClose(int32_t beep_timeout, int32_t frequency,
 
   if (!WaitForIdlePrinter()) return Finish(opos::kIllegal);
   if (const auto printer = port_.SharingPrinter()) {
-    if (printer->recent_error) return Finish(opos::kIllegal);
+    if (PrinterInTrouble(*printer)) return Finish(opos::kIllegal);
   } else if (port_.RecentError()) {
     return Finish(opos::kIllegal);
   }

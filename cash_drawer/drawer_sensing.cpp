@@ -23,6 +23,15 @@ bool CCashDrawer::PrinterBusy(const CPrinterPort::SharedPrinter& printer) {
          platform::TickCountMs() - printer.last_output_ms < kPrinterIdleAfterMs;
 }
 
+bool CCashDrawer::PrinterInTrouble(const CPrinterPort::SharedPrinter& printer) {
+  // The condition the printer's monitor keeps from the status blocks, whether the printer
+  // service object is enabled or not. The link's recent-error flag follows the condition
+  // only when the printer's status poll asks, which a disabled printer never does: a kick
+  // would wait in the buffer of a printer with its cover open, and a cover closed while
+  // the printer was disabled would refuse every kick after it.
+  return printer.condition != kPortReady;
+}
+
 bool CCashDrawer::WaitForIdlePrinter() {
   uint64_t start = 0;
   for (;;) {

@@ -54,12 +54,17 @@ void CCashDrawer::PollLoop(DrawerSync& sync) {
 void CCashDrawer::NoteSensedState(DrawerSync& sync, int32_t open) {
   current_state_ = open;
   {
-    // Compared with the newest state handed over, so that a brief state followed by the
-    // state before it reaches the status-change thread as two changes.
     std::lock_guard lock(queue_mutex_);
-    const int32_t previous = sensed_states_.empty() ? last_reported_.load() : sensed_states_.back();
-    if (open == previous) return;
+    // Compared with the newest state handed over, so that a brief state followed by the
+    // state before it reaches the status-change thread as two changes. Not with the last
+    // state reported: a disabled drawer reports nothing, and its WaitForDrawerClose still
+    // needs the close that brings the drawer back to the state reported before.
+    const bool changed = open != last_handed_;
+    // An enabled drawer whose report disagrees (just enabled, or after a recheck).
+    const bool unreported = sensed_states_.empty() && device_enabled_ && open != last_reported_;
+    if (!changed && !unreported) return;
     sensed_states_.push_back(open);
+    last_handed_ = open;
   }
   sync.status_changed.Set();
 }

@@ -90,6 +90,15 @@ void TcpPrinterPort::MarkClaimed() {
   (IsDrawerLink() ? connection_.drawer_claimed : connection_.printer_claimed) = true;
 }
 
+bool TcpPrinterPort::RestoreForDrawer() {
+  // Under the sharing lock: a printer link opening meanwhile connects itself, and one
+  // already open has a monitor that reconnects.
+  std::lock_guard lock(connection_.mutex);
+  if (connection_.printer_link) return connection_.Connected();
+  connection_.Close();
+  return connection_.Reconnect();
+}
+
 void TcpPrinterPort::OnLost() {
   connection_.Close();
   while (!MonitorSleep(kReconnectEveryMs)) {

@@ -24,6 +24,8 @@ class TcpPrinterPort : public StreamPrinterPort {
   bool SendBytes(const uint8_t* bytes, size_t length) override;
   long ReceiveBytes(uint8_t* buffer, size_t max, int timeout_ms) override;
   void OnLost() override;
+  // A drawer alone on the connection connects again to the printer's address.
+  bool RestoreForDrawer() override;
   void MarkClaimed() override;
 
  private:

@@ -7,6 +7,7 @@
 #include "platform/event.h"
 #include "platform/message_queue.h"
 
+#include <atomic>
 #include <thread>
 
 namespace service_core::testing {
@@ -183,6 +184,70 @@ TEST_F(DrawerAloneTest, WaitForDrawerCloseBeepsOnlyPastItsTimeout) {
   // The beeping stopped with the close.
   platform::SleepMs(800);
   EXPECT_EQ(ui.Beeps(), beeps);
+  EXPECT_EQ(drawer->Close(), opos::kSuccess);
+}
+
+// Enabled once (status update 0 reported), then disabled: the close of the drawer the
+// wait is for brings it back to the state last reported, and must still end the wait.
+TEST_F(DrawerAloneTest, WaitForDrawerCloseOnADisabledDrawerEndsWithTheClose) {
+  ScriptedUi ui;
+  ui->beep_takes_duration = false;
+  auto drawer = Drawer();
+  StatusLog log(*drawer);
+  ASSERT_EQ(drawer->ClaimDevice(1000), opos::kSuccess);
+  drawer->SetDeviceEnabled(true);
+  ASSERT_TRUE(log.WaitFor(1));
+  drawer->SetDeviceEnabled(false);
+  ASSERT_EQ(drawer->OpenDrawer(), opos::kSuccess);
+  ASSERT_TRUE(Printer().printer.Status().drawer_open);
+
+  std::atomic<bool> returned{false};
+  std::thread person([&] {
+    platform::SleepMs(2000);
+    Printer().Set("drawer close");
+    // A wait that never ends is ended by a release, so the test can report it.
+    for (int i = 0; i < 100 && !returned; ++i) platform::SleepMs(100);
+    if (!returned) drawer->ReleaseDevice();
+  });
+  const uint64_t start = platform::TickCountMs();
+  EXPECT_EQ(drawer->WaitForDrawerClose(500, 880, 50, 50), opos::kSuccess);
+  returned = true;
+  const uint64_t took = platform::TickCountMs() - start;
+  person.join();
+  EXPECT_LT(took, 5000u);
+  EXPECT_GE(ui.Beeps(), 1u);
+  // The beeping ended with the wait.
+  const size_t beeps = ui.Beeps();
+  platform::SleepMs(600);
+  EXPECT_EQ(ui.Beeps(), beeps);
+  EXPECT_EQ(log.updates.size(), 1u);  // nothing reported while disabled
+  EXPECT_EQ(drawer->Close(), opos::kSuccess);
+}
+
+// The printer goes away (stopped, as when it is switched off or its program ends) and
+// comes back on the same path: the drawer alone on the port works again without a new claim.
+TEST_F(DrawerAloneTest, ThePrinterComingBackOnTheSamePathBringsTheDrawerBack) {
+  auto drawer = Drawer();
+  StatusLog log(*drawer);
+  ASSERT_EQ(drawer->ClaimDevice(1000), opos::kSuccess);
+  drawer->SetDeviceEnabled(true);
+  ASSERT_TRUE(log.WaitFor(1));
+
+  Printer().attachment.Stop();
+  platform::PumpMessages(1500);
+  EXPECT_EQ(drawer->OpenDrawer(), opos::kIllegal);
+  platform::PumpMessages(2000);
+  std::string error;
+  ASSERT_TRUE(Printer().attachment.Start(error)) << error;
+
+  const size_t before = Printer().printer.Capture().size();
+  EXPECT_TRUE(PumpUntil([&] { return drawer->OpenDrawer() == opos::kSuccess; }, 8000));
+  EXPECT_TRUE(Received(Printer(), kKickPin2, before));
+  ASSERT_TRUE(log.WaitFor(2));
+  EXPECT_EQ(log.updates[1], 1);
+  Printer().Set("drawer close");
+  ASSERT_TRUE(log.WaitFor(3));
+  EXPECT_EQ(log.updates[2], 0);
   EXPECT_EQ(drawer->Close(), opos::kSuccess);
 }
 

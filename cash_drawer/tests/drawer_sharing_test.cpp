@@ -168,6 +168,88 @@ TEST_F(DrawerSharingTest, TheDrawerKeepsThePortWhenThePrinterLeavesAndThePrinter
   EXPECT_EQ(drawer->Close(), opos::kSuccess);
 }
 
+// The printer service object is claimed but not enabled, so nothing asks its status; its
+// monitor still knows the cover is open. A kick now would wait in the printer's buffer.
+TEST_F(DrawerSharingTest, NoKickIntoAnOfflinePrinterClaimedButNotEnabled) {
+  auto printer = OpenPrinter("Printer");
+  ASSERT_EQ(printer->ClaimDevice(1000), opos::kSuccess);
+  auto drawer = Drawer();
+  ASSERT_EQ(drawer->ClaimDevice(1000), opos::kSuccess);
+  for (const char* trouble : {"cover open", "paper out"}) {
+    SCOPED_TRACE(trouble);
+    device_->Set(trouble);
+    platform::PumpMessages(1200);  // the monitor's next rounds
+    const size_t from = device_->printer.Capture().size();
+    EXPECT_EQ(drawer->OpenDrawer(), opos::kIllegal);
+    EXPECT_EQ(drawer->WaitForDrawerClose(100, 800, 10, 10), opos::kIllegal);
+    EXPECT_FALSE(Received(*device_, kKickPin2, from));
+    device_->Set(std::string(trouble) == "cover open" ? "cover close" : "paper in");
+    platform::PumpMessages(1200);
+    // A kick held in the buffer would have opened the drawer now.
+    EXPECT_FALSE(device_->printer.Status().drawer_open);
+    device_->Set("drawer close");
+    platform::PumpMessages(700);
+  }
+  // Back online, with the printer still disabled: the kick goes out.
+  EXPECT_EQ(drawer->OpenDrawer(), opos::kSuccess);
+  EXPECT_TRUE(device_->printer.Status().drawer_open);
+  EXPECT_EQ(drawer->Close(), opos::kSuccess);
+  EXPECT_EQ(printer->Close(), opos::kSuccess);
+}
+
+// The status blocks of an open cover carry the drawer's level too.
+TEST_F(DrawerSharingTest, ADrawerClosedUnderAnOpenCoverIsReportedClosed) {
+  auto printer = ClaimedPrinter();
+  auto drawer = Drawer();
+  StatusLog log(*drawer);
+  ASSERT_EQ(drawer->ClaimDevice(1000), opos::kSuccess);
+  drawer->SetDeviceEnabled(true);
+  ASSERT_TRUE(log.WaitFor(1));
+  device_->Set("drawer open");
+  ASSERT_TRUE(log.WaitFor(2));
+  device_->Set("cover open");
+  platform::PumpMessages(700);
+  device_->Set("drawer close");
+  ASSERT_TRUE(log.WaitFor(3));
+  EXPECT_EQ(log.updates[2], 0);
+  EXPECT_FALSE(drawer->DrawerOpened());
+  device_->Set("cover close");
+  EXPECT_EQ(drawer->Close(), opos::kSuccess);
+  EXPECT_EQ(printer->Close(), opos::kSuccess);
+}
+
+TEST_F(DrawerSharingTest, WaitForDrawerCloseOnADisabledDrawerEndsWithTheClose) {
+  ScriptedUi ui;
+  ui->beep_takes_duration = false;
+  auto printer = ClaimedPrinter();
+  auto drawer = Drawer();
+  StatusLog log(*drawer);
+  ASSERT_EQ(drawer->ClaimDevice(1000), opos::kSuccess);
+  drawer->SetDeviceEnabled(true);
+  ASSERT_TRUE(log.WaitFor(1));
+  drawer->SetDeviceEnabled(false);
+  ASSERT_EQ(drawer->OpenDrawer(), opos::kSuccess);
+
+  std::atomic<bool> returned{false};
+  std::thread person([&] {
+    platform::SleepMs(2000);
+    device_->Set("drawer close");
+    for (int i = 0; i < 100 && !returned; ++i) platform::SleepMs(100);
+    if (!returned) drawer->ReleaseDevice();  // ends a wait that would not end
+  });
+  const uint64_t start = platform::TickCountMs();
+  EXPECT_EQ(drawer->WaitForDrawerClose(500, 880, 50, 50), opos::kSuccess);
+  returned = true;
+  const uint64_t took = platform::TickCountMs() - start;
+  person.join();
+  EXPECT_LT(took, 5000u);
+  const size_t beeps = ui.Beeps();
+  platform::SleepMs(600);
+  EXPECT_EQ(ui.Beeps(), beeps);
+  EXPECT_EQ(drawer->Close(), opos::kSuccess);
+  EXPECT_EQ(printer->Close(), opos::kSuccess);
+}
+
 TEST_F(DrawerSharingTest, ASecondDrawerCannotClaimAPortHeldByADrawer) {
   auto first = Drawer(Entry("First"));
   auto second = Drawer(Entry("Second"));

@@ -265,6 +265,44 @@ TEST_F(UsbPrinterTest, ShortBitmapFilesFailAndErrorsPauseAndReleaseDiscards) {
   EXPECT_EQ(device_.ReceivedSince(mark).find("Queued"), std::string::npos);
 }
 
+// The drawer alone on the device (the printer object is open, not claimed): an offline
+// printer answers its query with 1A / 1E, which refuses the kick and still tells the level.
+TEST_F(UsbPrinterTest, TheDrawerAloneRefusesTheKickIntoAnOfflinePrinterAndReadsItsLevel) {
+  std::string error;
+  ASSERT_EQ(platform::registry::ImportRegedit(
+                "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\CashDrawer\\"
+                "UsbDrawer]\n@=\"Standard.CashDrawer.SOU\"\n\"Port\"=\"USB\"\n"
+                "\"DeviceName\"=\"Standard_StandardU\"\n\"ConnectorPinNo\"=dword:00000002\n",
+                &error),
+            platform::registry::kSuccess)
+      << error;
+  auto drawer = opos::control::CashDrawer::Create();
+  ASSERT_EQ(drawer->Open("UsbDrawer"), 0);
+  std::vector<int32_t> events;
+  drawer->on_status_update = [&](int32_t s) { events.push_back(s); };
+  ASSERT_EQ(drawer->ClaimDevice(0), 0);
+  drawer->SetDeviceEnabled(true);
+  ASSERT_TRUE(PumpUntil([&] { return events.size() == 1; }));
+
+  device_.Set("cover open");
+  platform::PumpMessages(1200);
+  const size_t mark = device_.ReceivedCount();
+  EXPECT_EQ(drawer->OpenDrawer(), opos::kIllegal);
+  EXPECT_EQ(device_.ReceivedSince(mark).find("\x1B\x70\x30"), std::string::npos);
+  device_.Set("drawer open");
+  EXPECT_TRUE(PumpUntil([&] { return !events.empty() && events.back() == 1; }, 4000));
+  for (int i = 0; i < 4; ++i) {
+    platform::PumpMessages(300);
+    EXPECT_TRUE(drawer->DrawerOpened());
+  }
+  device_.Set("drawer close");
+  EXPECT_TRUE(PumpUntil([&] { return events.back() == 0; }, 4000));
+  device_.Set("cover close");
+  EXPECT_TRUE(PumpUntil([&] { return drawer->OpenDrawer() == 0; }, 4000));
+  EXPECT_TRUE(device_.printer.Status().drawer_open);
+  EXPECT_EQ(drawer->Close(), 0);
+}
+
 TEST_F(UsbPrinterTest, TheDrawerSharesTheDeviceWithTheUsbBuildsIdentity) {
   std::string error;
   ASSERT_EQ(platform::registry::ImportRegedit(

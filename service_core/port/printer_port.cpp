@@ -225,29 +225,39 @@ int SerialPrinterPort::DrawerLinkStatus() {
     const size_t n = Query(kPrinterStatusQuery, sizeof kPrinterStatusQuery, 10);
     answer = LastPrinterStatusAnswer({read_buffer_, n});
     if (answer) break;
-    if (Now() - start > 500) {
+    // A device that went away cannot answer: open it again, or give up at once.
+    const bool gone = !ReopenGoneDeviceForDrawer();
+    if (gone || Now() - start > 500) {
       SetOffline(false);
       recent_error_ = true;
       return kPortNoAnswer;
     }
   }
-  // The pin-3 bit is read from every status answer, also one with the offline bit set: a
-  // printer with its cover open still tells where the drawer stands.
-  PortUser* drawer = drawer_;
-  const int open_level = drawer ? drawer->DrawerOpenLevel() : 1;
-  const bool pin3_high = (*answer & kStatusPin3High) != 0;
-  drawer_state_ = pin3_high == (open_level == 0) ? 1 : 0;
-  const bool offline = (*answer & kStatusOffline) != 0;
-  SetOffline(offline);
-  if (offline) {
-    recent_error_ = true;
-    return kPortNoAnswer;
+  return StatusFromDrawerAnswer(*answer);
+}
+
+bool SerialPrinterPort::ReopenGoneDeviceForDrawer() {
+  std::shared_ptr<OpenPortEntry> entry;
+  {
+    std::lock_guard lock(OpenPortTable::Mutex());
+    // A printer link on the same device has a monitor that opens it again.
+    for (SerialPrinterPort* link : entry_ ? entry_->links : std::vector<SerialPrinterPort*>{}) {
+      if (!link->IsDrawerLink()) return true;
+    }
+    entry = entry_;
   }
-  if (recent_error_) {
-    platform::SleepMs(500);
-    recent_error_ = false;
+  if (!entry || !entry->device.Gone()) return true;
+  bool reopened = false;
+  {
+    std::lock_guard write_lock(entry->write_mutex);
+    reopened = entry->device.Reopen();
   }
-  return kPortReady;
+  if (!reopened) return false;
+  // The path now names another device: a printer opening it later must find this entry.
+  const std::string identity = DeviceIdentity(entry->device.Path());
+  std::lock_guard lock(OpenPortTable::Mutex());
+  if (!identity.empty()) entry->identity = identity;
+  return true;
 }
 
 std::optional<CPrinterPort::SharedPrinter> SerialPrinterPort::SharingPrinter(

@@ -99,6 +99,7 @@ class CPrinterPort {
   struct SharedPrinter {
     bool connected = false;  // the printer's claim has connected (its monitor runs)
     bool thermal = true;     // the printer's model
+    bool status_capability = true;  // the printer answered the status queries of its probe
     bool output_pending = false;
     uint64_t last_output_ms = 0;
     bool recent_error = false;
@@ -127,6 +128,10 @@ class CPrinterPort {
   // offline, each also marking a recent error. A printer that just recovered gets half a
   // second before it is reported ready.
   int StatusFromFlags();
+  // A drawer link's status from the printer's answer to DLE EOT 1: the drawer state from
+  // pin 3 through the drawer's OpenLevel, and 106 (recent error) while the printer is
+  // offline. A printer that just recovered gets half a second before it is reported ready.
+  int StatusFromDrawerAnswer(uint8_t answer);
   // One monitor round: each answer goes to the printer once the status block sent before it
   // has set the condition, the newest block sets the condition and the drawer state, and the
   // start of an unfinished block is carried over.

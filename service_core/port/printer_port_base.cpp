@@ -48,6 +48,27 @@ int CPrinterPort::StatusFromFlags() {
   return kPortReady;
 }
 
+int CPrinterPort::StatusFromDrawerAnswer(uint8_t answer) {
+  // The pin-3 bit is read from every status answer, also one with the offline bit set (1A,
+  // 1E): a printer with its cover open or paper out still tells where the drawer stands.
+  PortUser* drawer = drawer_;
+  const int open_level = drawer ? drawer->DrawerOpenLevel() : 1;
+  const bool pin3_high = (answer & kStatusPin3High) != 0;
+  drawer_state_ = pin3_high == (open_level == 0) ? 1 : 0;
+  const bool offline = (answer & kStatusOffline) != 0;
+  SetOffline(offline);
+  if (offline) {
+    // A kick sent now would wait in the printer's buffer and open the drawer later, unasked.
+    recent_error_ = true;
+    return kPortNoAnswer;
+  }
+  if (recent_error_) {
+    platform::SleepMs(500);
+    recent_error_ = false;
+  }
+  return kPortReady;
+}
+
 void CPrinterPort::ApplyMonitorRound(MonitorReads& reads, BlockLayout layout) {
   const std::span<const uint8_t> status = reads.StatusBytes();
   auto take_condition = [&](const StatusReading& reading) {

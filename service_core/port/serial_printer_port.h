@@ -43,6 +43,9 @@ class SerialPrinterPort : public CPrinterPort {
   int ProbeThermal();
   int ProbeDotMatrix();
   int DrawerLinkStatus();
+  // A drawer link alone on a device that went away (the printer restarted, an adapter
+  // replugged) opens the same path again. False while the device is still gone.
+  bool ReopenGoneDeviceForDrawer();
   // The probe, or for a drawer link joining a connected printer, that printer's condition.
   int ProbeOrAskSharingPrinter();
   void MonitorLoop();

@@ -5,13 +5,10 @@
 namespace service_core {
 namespace {
 
-// A ready block is 0x10/0x14 00 00 (00|0F); its 0x04 bit is the drawer's pin-3 level,
-// reported as drawer state 0 when set and 1 when clear.
-bool IsReadyBlock(std::span<const uint8_t> b) {
-  return (b[0] == 0x10 || b[0] == 0x14) && b[1] == 0 && b[2] == 0 && (b[3] == 0 || b[3] == 0x0F);
-}
-
-int DrawerStateOf(uint8_t first) { return first == 0x14 ? 0 : 1; }
+// The 0x04 bit of every status block's first byte is the drawer's pin-3 level, whatever
+// else the block reports (ready, cover open, paper out, offline): drawer state 0 when set
+// and 1 when clear.
+int DrawerStateOf(uint8_t first) { return (first & 0x04) ? 0 : 1; }
 
 // Automatic status back framing: the first byte has bit 4 set and bits 0, 1 and 7 clear,
 // the three after it have bits 4 and 7 clear. Anything else is not a status block.
@@ -33,22 +30,22 @@ StatusReading ParseMonitorRead(std::span<const uint8_t> bytes, int current_drawe
   // (printer_answers.h).
   if (n >= 4 && IsFramed(bytes.subspan(n - 4))) {
     std::span<const uint8_t> last = bytes.subspan(n - 4);
+    const int state = DrawerStateOf(last[0]);
+    if (state == current_drawer_state) {
+      // Look back block by block for the other state: a drawer opened and closed
+      // between two rounds must still be seen.
+      for (size_t end = n - 4; end >= 4; end -= 4) {
+        std::span<const uint8_t> earlier = bytes.subspan(end - 4, 4);
+        if (IsFramed(earlier) && DrawerStateOf(earlier[0]) != state) {
+          reading.brief_drawer_state = DrawerStateOf(earlier[0]);
+          break;
+        }
+      }
+    }
+    reading.drawer_state = state;
     const bool zero_middle = last[1] == 0 && last[2] == 0 && (last[3] == 0 || last[3] == 0x0F);
     if (zero_middle && (last[0] == 0x14 || last[0] == 0x10)) {
       reading.condition = PrinterCondition{};
-      const int state = DrawerStateOf(last[0]);
-      if (state == current_drawer_state) {
-        // Look back block by block for the other state: a drawer opened and closed
-        // between two rounds must still be seen.
-        for (size_t end = n - 4; end >= 4; end -= 4) {
-          std::span<const uint8_t> earlier = bytes.subspan(end - 4, 4);
-          if (IsReadyBlock(earlier) && DrawerStateOf(earlier[0]) != state) {
-            reading.brief_drawer_state = DrawerStateOf(earlier[0]);
-            break;
-          }
-        }
-      }
-      reading.drawer_state = state;
     } else if (zero_middle && (last[0] == (0x30 | offline_bit) || last[0] == (0x34 | offline_bit))) {
       reading.condition =
           PrinterCondition{.cover_open = true, .paper_empty = false, .offline = true};

@@ -17,7 +17,7 @@ struct PrinterCondition {
 
 struct StatusReading {
   std::optional<PrinterCondition> condition;  // set when a status block was recognised
-  std::optional<int> drawer_state;            // 0 or 1 from the newest ready block
+  std::optional<int> drawer_state;            // 0 or 1 from the newest block of any kind
   // The other state, when an earlier block of the same read showed it: the drawer changed
   // and changed back between two rounds. The newest block still decides drawer_state, so
   // a drawer that was opened and closed again is never left reported open.

@@ -35,10 +35,14 @@ void StreamPrinterPort::ShowMessage(const char* text, const char* caption) const
 
 long StreamPrinterPort::Query(const uint8_t* bytes, size_t length, uint32_t wait_ms) {
   last_read_count_ = 0;
-  if (!SendBytes(bytes, length)) return 0;
+  if (!SendBytes(bytes, length)) {
+    query_lost_ = true;
+    return 0;
+  }
   platform::SleepMs(wait_ms);
-  last_read_count_ = std::max(0L, ReceiveBytes(read_buffer_, sizeof read_buffer_,
-                                               traits_.read_timeout_ms));
+  const long n = ReceiveBytes(read_buffer_, sizeof read_buffer_, traits_.read_timeout_ms);
+  if (n < 0) query_lost_ = true;
+  last_read_count_ = std::max(0L, n);
   return last_read_count_;
 }
 
@@ -47,10 +51,10 @@ int StreamPrinterPort::ProbePrinterStatus() {
   std::lock_guard lock(query_mutex_);
   if (const auto printer = IsDrawerLink() ? SharingPrinter() : std::nullopt) {
     // The printer's monitor reads every answer on the shared line: its flags tell.
-    if (!printer->thermal) {
-      status_capability_ = false;
-      return kPortReady;
-    }
+    // A printer that answers no status query cannot tell where the drawer stands, beside
+    // it as much as alone.
+    status_capability_ = printer->thermal && printer->status_capability;
+    if (!printer->thermal) return kPortReady;
     if (printer->condition == kPortNoAnswer) ShowMessage("E", "106");
     return printer->condition;
   }
@@ -139,28 +143,28 @@ int StreamPrinterPort::GetPrinterStatus() {
 int StreamPrinterPort::DrawerLinkStatus() {
   std::lock_guard lock(query_mutex_);
   const uint64_t start = Now();
-  while (Query(kPrinterStatusQuery, sizeof kPrinterStatusQuery, kAnswerWaitMs) == 0) {
-    if (Now() - start > kDrawerQueryBudgetMs) {
+  std::optional<uint8_t> answer;
+  query_lost_ = false;
+  for (;;) {
+    const long n = Query(kPrinterStatusQuery, sizeof kPrinterStatusQuery, kAnswerWaitMs);
+    answer = LastPrinterStatusAnswer({read_buffer_, static_cast<size_t>(n)});
+    if (answer) break;
+    // The connection or the device is gone: no answer can come on it. Without a printer
+    // link of the process to bring it back, the drawer link does; while it is not back the
+    // query fails at once.
+    const bool lost = query_lost_ && !RestoreForDrawer();
+    query_lost_ = false;
+    if (lost || Now() - start > kDrawerQueryBudgetMs) {
       // Told once when the printer stops answering, not at every poll after.
       if (!drawer_query_failing_) ShowMessage("C", "106");
       drawer_query_failing_ = true;
+      SetOffline(false);
       recent_error_ = true;
       return kPortNoAnswer;
     }
   }
   drawer_query_failing_ = false;
-  PortUser* drawer = drawer_;
-  const int open_level = drawer ? drawer->DrawerOpenLevel() : 1;
-  const uint8_t last = read_buffer_[last_read_count_ - 1];
-  int state = 0;
-  if (last == 0x12 && open_level != 0) state = 1;
-  if (last == 0x16 && open_level == 0) state = 1;
-  drawer_state_ = state;
-  if (recent_error_) {
-    platform::SleepMs(500);
-    recent_error_ = false;
-  }
-  return kPortReady;
+  return StatusFromDrawerAnswer(*answer);
 }
 
 CPrinterPort::SharedPrinter StreamPrinterPort::ViewOf(StreamPrinterPort& link,
@@ -168,6 +172,7 @@ CPrinterPort::SharedPrinter StreamPrinterPort::ViewOf(StreamPrinterPort& link,
   SharedPrinter view;
   view.connected = link.connected_;
   view.thermal = link.IsThermal();
+  view.status_capability = link.status_capability_;
   if (PortUser* printer = link.printer_) {
     view.output_pending = printer->OutputPending();
     view.last_output_ms = printer->LastOutputMs();

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -42,6 +43,10 @@ class StreamPrinterPort : public CPrinterPort {
   virtual void OnLost() = 0;
   // A write for the service object failed.
   virtual void OnWriteFailed() {}
+  // A drawer link's query found the connection or the device gone. A drawer without a
+  // printer link beside it has no monitor to bring the link back, so it does here, one
+  // attempt per query. True when the link is usable again.
+  virtual bool RestoreForDrawer() { return DevicePresent(); }
   // Marks the link's kind as claimed in the process.
   virtual void MarkClaimed() = 0;
 
@@ -69,6 +74,7 @@ class StreamPrinterPort : public CPrinterPort {
   platform::Event poll_now_{false};
   std::thread monitor_;
   std::atomic<bool> drawer_query_failing_{false};
+  bool query_lost_ = false;  // the last query's send failed or its receive found no link
 
   // Queries from the application's thread and a drawer's poll thread take turns on the
   // buffer their answers are read into.

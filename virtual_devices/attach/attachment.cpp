@@ -102,6 +102,8 @@ bool Attachment::TransportCommand(const std::vector<std::string>&, bool&, std::s
 void Attachment::StartIoThread() {
   stopping_ = false;
   DrainWake();
+  // Bytes a stopped session had not handed over belong to no host now.
+  undelivered_.clear();
   {
     std::lock_guard lock(mutex_);
     running_ = true;
@@ -234,44 +236,62 @@ void Attachment::LinePacing::Run() {
 }
 
 void Attachment::Deliver(std::span<const uint8_t> bytes) {
+  undelivered_.insert(undelivered_.end(), bytes.begin(), bytes.end());
+  // Called again from a request run during one of the pauses below (bytes the host wrote
+  // later): the loop that runs takes them after the ones it holds, in the order written.
+  if (delivering_) return;
+  delivering_ = true;
   using Clock = std::chrono::steady_clock;
-  size_t pos = 0;
-  while (pos < bytes.size() && !Stopping()) {
+  while (!undelivered_.empty() && !Stopping()) {
+    size_t due = undelivered_.size();
     if (slow_ms_ == 0 && pacing_->baud > 0) {
       // A serial line: each byte takes 10 bit times, so the model sees what arrived by now.
       const auto byte_time = std::chrono::nanoseconds(10'000'000'000LL / pacing_->baud);
       const auto now = Clock::now();
       if (line_free_at_ < now) line_free_at_ = now;
-      if (line_free_at_ > now && !PauseUntil(line_free_at_)) return;
+      if (line_free_at_ > now && !PauseUntil(line_free_at_)) break;
       const auto late = Clock::now() - line_free_at_;
-      const size_t due = std::min<size_t>(bytes.size() - pos, 1 + size_t(late / byte_time));
+      due = std::min<size_t>(undelivered_.size(), 1 + size_t(late / byte_time));
       line_free_at_ += byte_time * static_cast<int64_t>(due);
-      model_.Receive(bytes.subspan(pos, due));
-      pos += due;
+    } else if (slow_ms_ != 0) {
+      if (!PauseBeforeSlowByte()) break;
+      due = 1;
+    }
+    // A request run during the pause may have handed everything over already.
+    due = std::min(due, undelivered_.size());
+    if (due == 0) continue;
+    const std::vector<uint8_t> part(undelivered_.begin(),
+                                    undelivered_.begin() + static_cast<std::ptrdiff_t>(due));
+    undelivered_.erase(undelivered_.begin(), undelivered_.begin() + static_cast<std::ptrdiff_t>(due));
+    model_.Receive(part);
+  }
+  delivering_ = false;
+}
+
+void Attachment::DeliverAllNow(std::span<const uint8_t> bytes) {
+  undelivered_.insert(undelivered_.end(), bytes.begin(), bytes.end());
+  if (undelivered_.empty()) return;
+  const std::vector<uint8_t> all(undelivered_.begin(), undelivered_.end());
+  undelivered_.clear();
+  model_.Receive(all);
+}
+
+bool Attachment::PauseBeforeSlowByte() {
+  using Clock = std::chrono::steady_clock;
+  const auto until = Clock::now() + std::chrono::milliseconds(slow_ms_.load());
+  std::unique_lock lock(mutex_);
+  while (!Stopping() && slow_ms_ != 0) {
+    changed_.wait_until(lock, until,
+                        [&] { return Stopping() || slow_ms_ == 0 || !requests_.empty(); });
+    if (!requests_.empty()) {
+      lock.unlock();
+      RunPendingRequests();
+      lock.lock();
       continue;
     }
-    if (slow_ms_ == 0) {
-      model_.Receive(bytes.subspan(pos));
-      return;
-    }
-    const auto until = Clock::now() + std::chrono::milliseconds(slow_ms_.load());
-    std::unique_lock lock(mutex_);
-    while (!Stopping() && slow_ms_ != 0) {
-      changed_.wait_until(lock, until,
-                          [&] { return Stopping() || slow_ms_ == 0 || !requests_.empty(); });
-      if (!requests_.empty()) {
-        lock.unlock();
-        RunPendingRequests();
-        lock.lock();
-        continue;
-      }
-      if (Clock::now() >= until) break;
-    }
-    lock.unlock();
-    if (Stopping()) return;
-    model_.Receive(bytes.subspan(pos, 1));
-    ++pos;
+    if (Clock::now() >= until) break;
   }
+  return !Stopping();
 }
 
 }  // namespace vdev

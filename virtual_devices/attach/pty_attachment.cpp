@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <vector>
 
 #include "answer_channel.h"
 #include "pseudo_terminal.h"
@@ -105,12 +106,16 @@ bool PtyAttachment::TransportCommand(const std::vector<std::string>& words, bool
 void PtyAttachment::DeliverWritten() {
   if (!started_) return;
   RunOnIoThread([this] {
+    // Everything at once, after the bytes a slowed-down delivery still holds; that delivery
+    // may be the one this request interrupts, and finds nothing left when it goes on.
+    std::vector<uint8_t> written;
     uint8_t buffer[4096];
     for (;;) {
       const ssize_t n = ::read(pty_->Master(), buffer, sizeof buffer);
       if (n <= 0) break;
-      if (shared_->connected) Deliver(std::span(buffer, static_cast<size_t>(n)));
+      if (shared_->connected) written.insert(written.end(), buffer, buffer + n);
     }
+    DeliverAllNow(written);
   });
 }
 

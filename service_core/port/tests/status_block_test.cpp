@@ -38,8 +38,9 @@ TEST(MonitorRead, CoverOpenAndPaperEndBlocksWithoutTheOfflineBit) {
     auto r = parse({first, 0, 0x0F, 0});
     ASSERT_TRUE(r.condition) << int(first);
     EXPECT_TRUE(r.condition->paper_empty && !r.condition->cover_open);
-    EXPECT_FALSE(r.drawer_state);
+    EXPECT_EQ(r.drawer_state, first == 0x14 ? 0 : 1);  // pin 3 is reported with paper out too
   }
+  for (uint8_t first : {0x30, 0x34}) EXPECT_EQ(parse({first, 0, 0, 0}).drawer_state, first == 0x34 ? 0 : 1);
   EXPECT_FALSE(parse({0x38, 0, 0, 0}).condition);
   EXPECT_FALSE(parse({0x18, 0, 0x0F, 0}).condition);
   EXPECT_FALSE(Parse({0x30, 0, 0, 0}).condition);  // not a serial block
@@ -51,8 +52,11 @@ TEST(MonitorRead, CoverOpenAndPaperEndBlocksOverSerial) {
     ASSERT_TRUE(r.condition) << int(first);
     EXPECT_TRUE(r.condition->cover_open);
     EXPECT_TRUE(r.condition->offline);
-    EXPECT_FALSE(r.drawer_state);
+    EXPECT_EQ(r.drawer_state, first == 0x3C ? 0 : 1);  // pin 3 under an open cover
   }
+  // Switched offline: no condition the monitor recognises, but still the drawer's level.
+  EXPECT_EQ(Parse({0x1C, 0, 0, 0}, 1).drawer_state, 0);
+  EXPECT_EQ(Parse({0x18, 0, 0, 0}, 0).drawer_state, 1);
   for (uint8_t first : {0x18, 0x1C}) {
     auto r = Parse({first, 0, 0x0F, 0});
     ASSERT_TRUE(r.condition) << int(first);
@@ -71,6 +75,11 @@ TEST(MonitorRead, OnlyTheNewestBlockDecidesButABriefDrawerChangeIsReported) {
   auto cover = Parse({0x14, 0, 0, 0, 0x3C, 0, 0, 0x0F});
   ASSERT_TRUE(cover.condition);
   EXPECT_TRUE(cover.condition->cover_open);
+
+  // Under an open cover as well: opened and closed again between two rounds.
+  auto under_cover = Parse({0x38, 0, 0, 0, 0x3C, 0, 0, 0}, 0);
+  EXPECT_EQ(under_cover.drawer_state, 0);
+  EXPECT_EQ(under_cover.brief_drawer_state, 1);
 }
 
 TEST(MonitorRead, DotMatrixShortAnswerCompletes) {

@@ -108,6 +108,33 @@ TEST(UsbAttachmentTest, UnplugBreaksTheOpenNodeAndReplugBringsANewOne) {
   EXPECT_FALSE(fs::exists(fs::symlink_status(usb.NodePath())));
 }
 
+// Unplugged while a slowed-down printer is still taking a batch, with more written after
+// it: the device has every byte the host's writes returned for, once and in order.
+TEST(UsbAttachmentTest, UnplugInSlowModeKeepsEveryByteInOrder) {
+  TempDir root;
+  VirtualDisplay printer;
+  UsbOptions options;
+  options.root = root.Path().string();
+  UsbAttachment usb(printer, options);
+  std::string error, reply;
+  ASSERT_TRUE(usb.Start(error)) << error;
+  ASSERT_TRUE(usb.Command("slow 5", reply)) << reply;
+  const int fd = ::open(usb.NodePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  std::string first, second;
+  for (int i = 0; i < 200; ++i) first += static_cast<char>('A' + i % 26);
+  for (int i = 0; i < 200; ++i) second += static_cast<char>('a' + i % 26);
+  ASSERT_TRUE(WriteBytes(fd, first));
+  // The first batch is being taken byte by byte; the second waits behind it.
+  ASSERT_TRUE(WaitFor([&] { return Received(printer).size() >= 5; }));
+  ASSERT_TRUE(WriteBytes(fd, second));
+  ASSERT_LT(Received(printer).size(), first.size());
+
+  ASSERT_TRUE(usb.Command("disconnect", reply)) << reply;
+  EXPECT_EQ(Received(printer), first + second);
+  ::close(fd);
+}
+
 TEST(UsbAttachmentTest, MissingRootIsReported) {
   VirtualDisplay printer;
   UsbAttachment usb(printer, UsbOptions{});

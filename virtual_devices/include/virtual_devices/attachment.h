@@ -90,8 +90,13 @@ class Attachment {
   void RunPendingRequests();  // called by the I/O thread whenever it wakes
 
   // Passes bytes from the host to the model, pausing before each byte while slowed down
-  // and at the pace of the line while a baud rate is set.
+  // and at the pace of the line while a baud rate is set. I/O thread only. Bytes given
+  // while an earlier call still delivers (from a request run during its pauses) follow the
+  // bytes it holds: every byte reaches the model once, in the order the host wrote them.
   void Deliver(std::span<const uint8_t> bytes);
+  // Hands the model every byte not yet delivered, then `bytes`, at once and in order: what
+  // the host wrote before the device goes away (I/O thread only).
+  void DeliverAllNow(std::span<const uint8_t> bytes);
   // Writes an answer through `write`, in pieces and at the line's pace as set.
   static void SendAnswer(const LinePacing& pacing, std::span<const uint8_t> bytes,
                          const std::function<void(std::span<const uint8_t>)>& write);
@@ -116,6 +121,12 @@ class Attachment {
   std::chrono::steady_clock::time_point line_free_at_{};
   // Waits until `until`, running requests for the I/O thread meanwhile; false on stop.
   bool PauseUntil(std::chrono::steady_clock::time_point until);
+  // The pause before one byte while slowed down, running requests meanwhile; false on stop.
+  bool PauseBeforeSlowByte();
+  // Bytes from the host not handed to the model yet, and whether a Deliver call is handing
+  // them over (I/O thread only).
+  std::deque<uint8_t> undelivered_;
+  bool delivering_ = false;
   std::mutex
       mutex_;  // guards requests_ and running_; the condition wakes pauses and request waiters
   std::condition_variable changed_;

@@ -92,6 +92,7 @@ void TcpPrinterPort::MarkClaimed() {
 
 void TcpPrinterPort::OnLost() {
   connection_.Close();
+  SetOffline(true);  // reported off or offline while it cannot be reached
   while (!MonitorSleep(kReconnectEveryMs)) {
     if (connection_.Reconnect()) {
       PrinterCameBack();

@@ -239,7 +239,9 @@ TEST_F(NetworkPrinterTest, AnAnswerNotAskedForInThisClaimConfirmsNothing) {
   ClaimAndEnable();
   // The printer answers a process identifier request the worker did not write: "0001",
   // the identifier the worker's first request of a claim carries.
-  ASSERT_EQ(printer_->PrintNormal(2, std::string("\x1D(H\x06\x00" "000001", 11)), 0);
+  std::string request("\x1D(H\x06\x00" "000001", 11);
+  int32_t written = 0;
+  ASSERT_EQ(printer_->DirectIO(120, written, request), 0);
   platform::PumpMessages(1000);
   device_->Set("offline");
   printer_->SetAsyncMode(true);

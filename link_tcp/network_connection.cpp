@@ -2,11 +2,14 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <linux/sockios.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 
 namespace service_core {
@@ -62,6 +65,16 @@ bool NetworkConnection::Connect(const std::string& address, int port) {
   return true;
 }
 
+void NetworkConnection::NoteLoss(int fd) {
+  // The kernel keeps the count of unacknowledged bytes after the printer reset the
+  // connection; those may never have reached it, all others did.
+  int unacknowledged = 0;
+  if (::ioctl(fd, SIOCOUTQ, &unacknowledged) != 0 || unacknowledged < 0) unacknowledged = 0;
+  const uint64_t sent = sent_;
+  reached_at_loss_ = sent - std::min<uint64_t>(sent, static_cast<uint64_t>(unacknowledged));
+  ++losses_;
+}
+
 bool NetworkConnection::Reconnect() {
   std::string address;
   int port = 0;
@@ -77,7 +90,10 @@ void NetworkConnection::Close() {
   // Taken under both locks so no send or receive is using the descriptor as it goes.
   std::scoped_lock lock(send_mutex_, receive_mutex_);
   const int fd = fd_.exchange(-1);
-  if (fd >= 0) ::close(fd);
+  if (fd >= 0) {
+    NoteLoss(fd);
+    ::close(fd);
+  }
 }
 
 bool NetworkConnection::Send(const uint8_t* bytes, size_t length) {
@@ -93,6 +109,7 @@ bool NetworkConnection::Send(const uint8_t* bytes, size_t length) {
       return false;
     }
     sent += static_cast<size_t>(n);
+    sent_ += static_cast<uint64_t>(n);
   }
   return true;
 }

@@ -33,6 +33,12 @@ class NetworkConnection {
 
   std::string LastError() const;
 
+  // Bytes sent over every connection so far, the connections lost and how many bytes
+  // the printer had acknowledged when the last one went (see CPrinterPort::Position).
+  uint64_t Sent() const { return sent_; }
+  uint64_t Losses() const { return losses_; }
+  uint64_t ReachedAtLoss() const { return reached_at_loss_; }
+
   // Guards the sharing bookkeeping below; held only for short updates.
   std::mutex mutex;
   int open_links = 0;
@@ -45,7 +51,13 @@ class NetworkConnection {
   NetworkConnection() = default;
   void Fail(const std::string& what);
 
+  // Counts the loss of `fd` (send and receive locks held): what it had not acknowledged.
+  void NoteLoss(int fd);
+
   std::atomic<int> fd_{-1};
+  std::atomic<uint64_t> sent_{0};
+  std::atomic<uint64_t> losses_{0};
+  std::atomic<uint64_t> reached_at_loss_{0};
   std::mutex send_mutex_;
   std::mutex receive_mutex_;
   mutable std::mutex error_mutex_;

@@ -101,6 +101,7 @@ bool TcpPrinterPort::RestoreForDrawer() {
 
 void TcpPrinterPort::OnLost() {
   connection_.Close();
+  SetOffline(true);  // reported off or offline while it cannot be reached
   while (!MonitorSleep(kReconnectEveryMs)) {
     if (connection_.Reconnect()) {
       PrinterCameBack();

@@ -19,10 +19,14 @@ class TcpPrinterPort : public StreamPrinterPort {
   void ClosePort() override;
   std::string LastError() const override;
   std::optional<SharedPrinter> SharingPrinter(bool take_brief_drawer_state = false) override;
+  StreamPosition Position() const override {
+    return {connection_.Sent(), connection_.Losses(), connection_.ReachedAtLoss()};
+  }
 
  protected:
   bool SendBytes(const uint8_t* bytes, size_t length) override;
   long ReceiveBytes(uint8_t* buffer, size_t max, int timeout_ms) override;
+  bool DevicePresent() const override { return connection_.Connected(); }
   void OnLost() override;
   // A drawer alone on the connection connects again to the printer's address.
   bool RestoreForDrawer() override;

@@ -58,7 +58,11 @@ bool UsbPrinterDevice::OpenNode() {
 
 void UsbPrinterDevice::CloseNode() {
   const int fd = fd_.exchange(-1);
-  if (fd >= 0) ::close(fd);
+  if (fd >= 0) {
+    reached_at_loss_ = sent_.load();
+    ++losses_;
+    ::close(fd);
+  }
 }
 
 bool UsbPrinterDevice::Open() {
@@ -103,7 +107,10 @@ bool UsbPrinterDevice::WriteChunks(const uint8_t* bytes, size_t length) {
         CloseNode();
         return false;
       }
-      if (n > 0) done += static_cast<size_t>(n);
+      if (n > 0) {
+        done += static_cast<size_t>(n);
+        sent_ += static_cast<uint64_t>(n);
+      }
       if (done < chunk_end) platform::SleepMs(kPartialWritePauseMs);
     }
   }

@@ -39,6 +39,13 @@ class UsbPrinterDevice {
 
   std::string LastError() const;
 
+  // Bytes the device took so far, the times it was lost, and how many bytes it had taken
+  // when it was last lost (see CPrinterPort::Position). A USB write returns only once the
+  // printer has the bytes, so every byte taken reached it.
+  uint64_t Sent() const { return sent_; }
+  uint64_t Losses() const { return losses_; }
+  uint64_t ReachedAtLoss() const { return reached_at_loss_; }
+
   // Guards the sharing bookkeeping below; held only for short updates.
   std::mutex mutex;
   int open_links = 0;
@@ -62,6 +69,9 @@ class UsbPrinterDevice {
   void Fail(const std::string& what);
 
   std::atomic<int> fd_{-1};
+  std::atomic<uint64_t> sent_{0};
+  std::atomic<uint64_t> losses_{0};
+  std::atomic<uint64_t> reached_at_loss_{0};
   std::mutex io_mutex_;        // one write or read at a time; also guards opening and closing
   std::mutex reconnect_mutex_;  // guards the reconnect thread's start and stop
   std::thread reconnect_;

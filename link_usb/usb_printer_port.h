@@ -23,6 +23,9 @@ class UsbPrinterPort : public StreamPrinterPort {
 
   // The reconnect thread opened the device again (called with the device's mutex held).
   void DeviceReturned() { PrinterCameBack(); }
+  StreamPosition Position() const override {
+    return {device_.Sent(), device_.Losses(), device_.ReachedAtLoss()};
+  }
 
  protected:
   bool SendBytes(const uint8_t* bytes, size_t length) override;

@@ -30,6 +30,18 @@ std::string StripedBitmapFile(const std::string& dir) {
   return path;
 }
 
+size_t Occurrences(const std::string& text, const std::string& what) {
+  size_t count = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
+std::string ReceiptLine(char receipt, int line) {
+  char text[32];
+  std::snprintf(text, sizeof text, "Receipt %c line %02d\n", receipt, line);
+  return text;
+}
+
 class NetworkPrinterTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -165,11 +177,82 @@ TEST_F(NetworkPrinterTest, ADroppedConnectionComesBackAndTheQueuedJobIsPrinted) 
   // Printed once the monitor has connected again (every 3 s), perhaps after error events
   // answered with retry; never dropped.
   ASSERT_TRUE(PumpUntil([&] { return outputs_.size() == 1; }, 30000));
+  platform::PumpMessages(1000);  // anything written again would arrive now
   const std::string after = device_->ReceivedSince(mark);
-  EXPECT_NE(after.find("After the drop\n"), std::string::npos);
+  EXPECT_EQ(Occurrences(after, "After the drop\n"), 1u);
   EXPECT_NE(after.find(kEnableStatusBack), std::string::npos);
   EXPECT_LT(after.find(download), after.find("After the drop\n"));
   EXPECT_TRUE(device_->attachment.HostConnected());
+}
+
+// The printer resets the connection while it still prints from its buffer; it finishes,
+// and its answers go into the dead connection. Reconnected, the worker must learn what
+// printed instead of printing it again: every line comes out once, both requests complete.
+TEST_F(NetworkPrinterTest, ADropWhileThePrinterPrintsFromItsBufferPrintsEveryLineOnce) {
+  ClaimAndEnable();
+  printer_->SetAsyncMode(true);
+  const size_t mark = device_->ReceivedCount();
+  device_->Set("slow 1");  // each byte takes a millisecond: about 0.6 s a receipt
+  for (const char receipt : {'A', 'B'}) {
+    std::string data;
+    for (int line = 1; line <= 30; ++line) data += ReceiptLine(receipt, line);
+    ASSERT_EQ(printer_->PrintNormal(2, data), 0);
+  }
+  ASSERT_TRUE(Received(mark, ReceiptLine('A', 5)));
+  device_->Set("disconnect");
+  ASSERT_TRUE(PumpUntil([&] { return outputs_.size() == 2; }, 40000)) << errors_.size();
+  platform::PumpMessages(1000);  // anything written again would arrive now
+  EXPECT_EQ(outputs_, (std::vector<int32_t>{1, 2}));
+  const std::string printed = device_->ReceivedSince(mark);
+  for (const char receipt : {'A', 'B'}) {
+    for (int line = 1; line <= 30; ++line)
+      EXPECT_EQ(Occurrences(printed, ReceiptLine(receipt, line)), 1u) << ReceiptLine(receipt, line);
+  }
+}
+
+// While the link cannot reach the printer it is off or offline, and a retry into it waits
+// for a status round instead of failing again at once.
+TEST_F(NetworkPrinterTest, AnUnreachablePrinterIsReportedOfflineAndRetriesArePaced) {
+  ClaimAndEnable(true);
+  ASSERT_TRUE(StatusArrives(2001));
+  device_->Set("refuse on");
+  device_->Set("disconnect");
+  EXPECT_TRUE(StatusArrives(2004));
+  EXPECT_EQ(printer_->GetPropertyNumber(14), 2004);  // PowerState
+
+  printer_->SetAsyncMode(true);
+  ASSERT_EQ(printer_->PrintNormal(2, "Waits for the printer\n"), 0);
+  platform::PumpMessages(4000);
+  EXPECT_GE(errors_.size(), 1u);
+  EXPECT_LE(errors_.size(), 20u);  // a few a second at most
+
+  const size_t mark = device_->ReceivedCount();
+  device_->Set("refuse off");
+  EXPECT_TRUE(PumpUntil([&] { return outputs_.size() == 1; }, 20000));
+  EXPECT_EQ(Occurrences(device_->ReceivedSince(mark), "Waits for the printer\n"), 1u);
+  EXPECT_EQ(statuses_.back(), 2001);
+}
+
+// Only an answer to a completion request written in this claim confirms a request: an
+// answer the printer sent for something else (a request of an earlier claim, line noise)
+// must not report a request complete that the printer holds unprinted.
+TEST_F(NetworkPrinterTest, AnAnswerNotAskedForInThisClaimConfirmsNothing) {
+  ClaimAndEnable();
+  // The printer answers a process identifier request the worker did not write: "0001",
+  // the identifier the worker's first request of a claim carries.
+  std::string request("\x1D(H\x06\x00" "000001", 11);
+  int32_t written = 0;
+  ASSERT_EQ(printer_->DirectIO(120, written, request), 0);
+  platform::PumpMessages(1000);
+  device_->Set("offline");
+  printer_->SetAsyncMode(true);
+  const size_t mark = device_->ReceivedCount();
+  ASSERT_EQ(printer_->PrintNormal(2, "Held while offline\n"), 0);
+  ASSERT_TRUE(Received(mark, "Held while offline\n"));
+  platform::PumpMessages(2000);
+  EXPECT_TRUE(outputs_.empty());
+  device_->Set("online");
+  EXPECT_TRUE(PumpUntil([&] { return outputs_.size() == 1; }, 15000));
 }
 
 TEST_F(NetworkPrinterTest, StatusBackIsSwitchedOnAgainAfterThePrinterWasOff) {

@@ -131,6 +131,7 @@ class UsbPrinterTest : public ::testing::Test {
   UsbPrinter device_{rig_.Root(), 0};
   opos::control::ObjectRef<POSPrinter> printer_;
   std::vector<int32_t> statuses_, outputs_;
+  int errors_ = 0;
 };
 
 TEST_F(UsbPrinterTest, PrintsAndReportsStatusWithTheUsbBuildsIdentity) {
@@ -214,6 +215,55 @@ TEST_F(UsbPrinterTest, PrintingThroughRepeatedUnpluggingAlwaysFindsThePrinterAga
     ASSERT_TRUE(PumpUntil([&] { return printer_->PrintNormal(2, line) == 0; }, 8000))
         << "round " << round;
     EXPECT_TRUE(Received(mark, line));
+  }
+}
+
+size_t CountOf(const std::string& text, const std::string& what) {
+  size_t count = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
+std::string UsbReceiptLine(char receipt, int line) {
+  char text[32];
+  std::snprintf(text, sizeof text, "Usb receipt %c line %02d\n", receipt, line);
+  return text;
+}
+
+// Unplugged while the printer works through its buffer, it comes back off or offline, and
+// after the replug what it printed is not written again: every line once, both complete.
+TEST_F(UsbPrinterTest, AnUnpluggedPrinterIsOfflineAndNothingItPrintedIsWrittenAgain) {
+  printer_->on_error = [this](int32_t, int32_t, int32_t, int32_t& response) {
+    ++errors_;
+    response = opos::kErRetry;
+  };
+  ASSERT_EQ(printer_->ClaimDevice(0), 0);
+  printer_->SetPropertyNumber(13, 1);  // PowerNotify
+  printer_->SetDeviceEnabled(true);
+  ASSERT_TRUE(StatusArrives(2001));
+  printer_->SetAsyncMode(true);
+  const size_t mark = device_.ReceivedCount();
+  device_.Set("baud 9600");  // about a millisecond a byte
+  for (const char receipt : {'A', 'B'}) {
+    std::string data;
+    for (int line = 1; line <= 35; ++line) data += UsbReceiptLine(receipt, line);
+    ASSERT_EQ(printer_->PrintNormal(2, data), 0);
+  }
+  ASSERT_TRUE(Received(mark, UsbReceiptLine('A', 5)));
+  device_.Set("disconnect");
+  EXPECT_TRUE(StatusArrives(2004));
+  EXPECT_EQ(printer_->GetPropertyNumber(14), 2004);  // PowerState
+  platform::PumpMessages(2000);
+  EXPECT_LE(errors_, 10);  // retries wait for a status round
+  device_.Set("baud 0");
+  device_.Set("connect");
+  ASSERT_TRUE(PumpUntil([&] { return outputs_.size() == 2; }, 40000));
+  platform::PumpMessages(1000);  // anything written again would arrive now
+  EXPECT_EQ(outputs_, (std::vector<int32_t>{1, 2}));
+  const std::string printed = device_.ReceivedSince(mark);
+  for (const char receipt : {'A', 'B'}) {
+    for (int line = 1; line <= 35; ++line)
+      EXPECT_EQ(CountOf(printed, UsbReceiptLine(receipt, line)), 1u) << UsbReceiptLine(receipt, line);
   }
 }
 

@@ -110,6 +110,18 @@ class CPrinterPort {
   // The printer sharing this link's device, read under the sharing lock (so that printer
   // cannot go away meanwhile); nothing when no printer link shares it.
   virtual std::optional<SharedPrinter> SharingPrinter(bool take_brief_drawer_state = false) = 0;
+  // Where the printer's byte stream stands, for a link that can lose the printer and find it
+  // again (TCP, USB): every byte any link of the device sent counts, over the life of the
+  // process. `Losses` counts the connections lost (or devices unplugged); `ReachedAtLoss` is
+  // how far the stream had reached the printer when the last one was lost: TCP the bytes
+  // the printer acknowledged, USB the bytes the device took. Links that never lose the
+  // printer this way report 0 losses.
+  struct StreamPosition {
+    uint64_t sent = 0;
+    uint64_t losses = 0;
+    uint64_t reached_at_loss = 0;
+  };
+  virtual StreamPosition Position() const { return {}; }
   // The last operating-system error seen by this link, for logs.
   virtual std::string LastError() const { return {}; }
 

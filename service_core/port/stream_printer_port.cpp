@@ -137,7 +137,11 @@ size_t StreamPrinterPort::ReadPort(uint8_t* buffer, size_t max) {
 }
 
 int StreamPrinterPort::GetPrinterStatus() {
-  return IsDrawerLink() ? DrawerLinkStatus() : StatusFromFlags();
+  if (IsDrawerLink()) return DrawerLinkStatus();
+  // A printer that cannot be reached (connection lost, device unplugged) is off or offline
+  // until it is back and has answered.
+  if (!DevicePresent()) SetOffline(true);
+  return StatusFromFlags();
 }
 
 int StreamPrinterPort::DrawerLinkStatus() {
@@ -220,7 +224,10 @@ void StreamPrinterPort::MonitorLoop() {
     platform::WaitForAny({&monitor_wake_, &poll_now_}, fast_poll_ ? 50 : 500);
     poll_now_.Reset();
     if (monitor_stop_) break;
-    if (!DevicePresent()) continue;
+    if (!DevicePresent()) {
+      SetOffline(true);
+      continue;
+    }
 
     const uint64_t now = Now();
     bool sent = true;

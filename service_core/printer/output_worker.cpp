@@ -23,8 +23,10 @@ constexpr uint64_t kCompletionResendMs = 10000;
 constexpr int kCompletionRequestsBeforeError = 3;
 // A retry into a printer that still reports trouble waits one status round first.
 constexpr uint32_t kStatusRoundMs = 500;
-// How long a printer that is back may take to answer whether it printed everything.
+// How long a printer that is back may take to answer whether it printed everything; after
+// a lost connection it may still be printing what it held.
 constexpr uint32_t kProcessedProbeMs = 1000;
+constexpr uint32_t kProcessedAfterLossMs = 15000;
 // Writing ahead stops while the line is expected to be busy for longer than this, and
 // while this many bytes wait for their confirmation (the printer's receive buffer).
 constexpr uint64_t kWriteAheadMs = 300;
@@ -147,12 +149,14 @@ int CPOSPrinter::WriteAhead(ClaimSync& sync) {
     }
     WrittenRequest request{id, NewMark(), 0, 0, 1};
     for (const OutputJob& job : jobs) request.bytes += job.data.size();
+    request.losses = port_.Position().losses;
     written_.push_back(request);
     for (const OutputJob& job : jobs) {
       if (!WriteJob(View(job.data), job.expand_bitmaps, job.image_area)) return kWriteFailed;
     }
     if (!WriteCompletionRequest(request.mark)) return kWriteFailed;
     const uint64_t now = platform::TickCountMs();
+    written_.back().end = port_.Position().sent;
     written_.back().asked_at = now;
     wire_free_at_ = std::max(wire_free_at_, now) + port_.TransferMs(request.bytes + 11);
     port_.SetFastPoll(true);
@@ -224,32 +228,60 @@ void CPOSPrinter::HandleOutputError(ClaimSync& sync, int status) {
         continue;
       }
     }
-    SettleWrittenRequests(sync, true);
+    if (!SettleWrittenRequests(sync, true)) {
+      status = kPortNoAnswer;
+      continue;
+    }
     return;
   }
 }
 
-void CPOSPrinter::SettleWrittenRequests(ClaimSync& sync, bool retry) {
+bool CPOSPrinter::SettleWrittenRequests(ClaimSync& sync, bool retry) {
   // After trouble the printer may have printed what it was given, or may hold part of it
   // to print when it is back. Whatever it confirms is complete; the rest is cleared from
   // it and written again (or dropped by the caller), so nothing prints twice or after it
   // was reported dropped.
   ConfirmAnswered(sync);
-  if (written_.empty()) return;
+  if (written_.empty()) return true;
+  if (retry && loss_possible_ && port_.Position().losses == written_.front().losses + 1)
+    return SettleAfterLostLink(sync);
   if (retry && !loss_possible_ && PrinterProcessedAll(kProcessedProbeMs, &sync.stop)) {
     while (!written_.empty()) {
       FinishRequest(sync, written_.front().id, true);
       written_.pop_front();
     }
-    return;
+    return true;
   }
-  if (stop_) return;
+  if (stop_) return true;
   ClearPrinterBuffer(&sync.stop);
   ConfirmAnswered(sync);
   if (!written_.empty()) GiveBackRequestsFrom(written_.front().id);
   written_.clear();
   wire_free_at_ = 0;
   loss_possible_ = false;
+  return true;
+}
+
+bool CPOSPrinter::SettleAfterLostLink(ClaimSync& sync) {
+  // The link lost the printer once since these requests were written and found it again.
+  // The printer may have gone on printing what it held and answered into the dead
+  // connection. It is asked first: an answer means it processed everything that reached
+  // it. A request whose bytes all reached it (acknowledged by its TCP, taken by the USB
+  // device) printed then and is complete; the rest cannot have reached it whole and is
+  // written again. Nothing is cleared: the printer holds nothing any more.
+  if (!PrinterProcessedAll(kProcessedAfterLossMs, &sync.stop)) return stop_;
+  ConfirmAnswered(sync);
+  const CPrinterPort::StreamPosition position = port_.Position();
+  while (!written_.empty() && written_.front().end <= position.reached_at_loss &&
+         written_.front().losses + 1 == position.losses) {
+    FinishRequest(sync, written_.front().id, true);
+    written_.pop_front();
+  }
+  if (!written_.empty()) GiveBackRequestsFrom(written_.front().id);
+  written_.clear();
+  wire_free_at_ = 0;
+  loss_possible_ = false;
+  return true;
 }
 
 void CPOSPrinter::DropAllOutput() {

@@ -65,6 +65,10 @@ struct WrittenRequest {
   size_t bytes = 0;
   uint64_t asked_at = 0;  // when its completion request was last written
   int asks = 1;
+  // Where its completion request ended in the link's byte stream (none while it is being
+  // written) and how many times the link had lost the printer when it was written.
+  uint64_t end = UINT64_MAX;
+  uint64_t losses = 0;
 };
 
 // Whether the send routine expands "\x1B|1B" / "\x1B|2B" into the stored bitmaps. Image
@@ -189,7 +193,10 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   int CheckWrittenRequests();
   bool ConfirmAnswered(ClaimSync& sync);
   void HandleOutputError(ClaimSync& sync, int status);
-  void SettleWrittenRequests(ClaimSync& sync, bool retry);
+  // False when the printer, found again after the link lost it, did not answer whether it
+  // processed what reached it: the trouble goes on.
+  bool SettleWrittenRequests(ClaimSync& sync, bool retry);
+  bool SettleAfterLostLink(ClaimSync& sync);
   void DropAllOutput();
   void PrintDotMatrixRequest(ClaimSync& sync);
   // Waits for the application's ErrorResponse; kConfirmedMeanwhile when the printer
@@ -280,6 +287,10 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   // monitor; the worker and the transaction flush look them up.
   std::mutex answers_mutex_;
   std::deque<uint32_t> answered_marks_;
+  // Identifiers asked for in this claim and not answered yet: only an answer to one of them
+  // counts. An answer left from an earlier claim (identifiers start again at 1) or line
+  // noise that looks like one must not confirm a request written later.
+  std::deque<uint32_t> asked_marks_;
   uint64_t clears_answered_ = 0;
   std::atomic<uint32_t> next_mark_{0};
   // Output worker only: requests written and not confirmed, in order; when the line is

@@ -111,6 +111,7 @@ int32_t CPOSPrinter::ClaimDevice(int32_t timeout) {
   {
     std::lock_guard lock(answers_mutex_);
     answered_marks_.clear();
+    asked_marks_.clear();
   }
   next_mark_ = 0;
   transaction_mark_ = 0;

@@ -3,6 +3,8 @@
 // processed everything written before it; a printer that is offline keeps unprinted data
 // (and the request) in its buffer and prints it when it comes back, unless the buffer is
 // cleared first. What the application is told rests on these answers.
+#include <algorithm>
+
 #include "opos_codes.h"
 #include "platform/event.h"
 #include "pos_printer.h"
@@ -33,6 +35,9 @@ void CPOSPrinter::OnPrinterAnswer(const PrinterAnswer& answer) {
     if (answer.kind == PrinterAnswer::Kind::kBuffersCleared) {
       ++clears_answered_;
     } else if (const int mark = MarkFromIdentifier(answer.id); mark >= 0) {
+      const auto asked = std::find(asked_marks_.begin(), asked_marks_.end(), uint32_t(mark));
+      if (asked == asked_marks_.end()) return;  // not asked for in this claim: stale or noise
+      asked_marks_.erase(asked);
       answered_marks_.push_back(static_cast<uint32_t>(mark));
       if (answered_marks_.size() > kAnswersKept) answered_marks_.pop_front();
     }
@@ -50,6 +55,14 @@ uint32_t CPOSPrinter::NewMark() {
 bool CPOSPrinter::WriteCompletionRequest(uint32_t mark) {
   // GS ( H fn 48: answer with process identifier d1..d4 once everything before is processed.
   const std::array<uint8_t, 4> id = MarkIdentifier(mark);
+  {
+    // Noted before the bytes go out: the answer may come before WritePort returns.
+    std::lock_guard lock(answers_mutex_);
+    if (std::find(asked_marks_.begin(), asked_marks_.end(), mark) == asked_marks_.end()) {
+      asked_marks_.push_back(mark);
+      if (asked_marks_.size() > kAnswersKept) asked_marks_.pop_front();
+    }
+  }
   const uint8_t request[] = {0x1D, 0x28, 0x48, 0x06, 0x00, 0x30, 0x30, id[0], id[1], id[2], id[3]};
   return port_.WritePort(request, sizeof request) != 0;
 }

@@ -82,6 +82,11 @@ void TcpAttachment::DropClient(bool reset) {
   if (fd < 0) return;
   channel_->Detach();
   if (reset) {
+    // A printer that resets the connection keeps what its TCP acknowledged, as a printer
+    // reading into its own buffer would: the host counts those bytes as arrived.
+    uint8_t buffer[4096];
+    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
+      kept_after_reset_.insert(kept_after_reset_.end(), buffer, buffer + n);
     const linger abort_on_close{1, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort_on_close, sizeof abort_on_close);
   }
@@ -123,6 +128,12 @@ bool TcpAttachment::TransportCommand(const std::vector<std::string>& words, bool
 void TcpAttachment::IoLoop() {
   uint8_t buffer[4096];
   while (!Stopping()) {
+    if (!kept_after_reset_.empty()) {
+      const std::vector<uint8_t> kept = std::move(kept_after_reset_);
+      kept_after_reset_.clear();
+      Deliver(kept);
+      continue;
+    }
     pollfd fds[2] = {{WakeFd(), POLLIN, 0}, {-1, POLLIN, 0}};
     // While a host is connected the listener is not watched: the next host waits.
     fds[1].fd = client_fd_ >= 0 ? client_fd_.load() : listen_fd_;

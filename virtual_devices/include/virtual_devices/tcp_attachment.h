@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "virtual_devices/attachment.h"
 
@@ -46,6 +47,9 @@ class TcpAttachment : public Attachment {
   std::atomic<int> port_{0};
   int listen_fd_ = -1;  // owned by the I/O thread once it runs
   std::atomic<int> client_fd_{-1};
+  // What the printer's TCP had acknowledged and the printer not yet read when it reset the
+  // connection: it is the printer's, and printed after the reset (I/O thread only).
+  std::vector<uint8_t> kept_after_reset_;
   bool started_ = false;
 };
 

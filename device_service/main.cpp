@@ -112,8 +112,9 @@ int main(int argc, char** argv) {
 
   oposd::DeviceHost host;
   oposd::AccessPolicy policy(token, origins);
+  oposd::SessionRegistry sessions;  // outlives `io`, whose queued handlers may hold sessions
   boost::asio::io_context io;
-  oposd::Server server(io, host, policy);
+  oposd::Server server(io, host, policy, sessions);
   if (!server.Listen(listen, static_cast<unsigned short>(port))) {
     oposd::LogLine("no address to listen on");
     return 1;

@@ -197,8 +197,9 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
 
 }  // namespace
 
-Server::Server(asio::io_context& io, DeviceHost& host, AccessPolicy& policy)
-    : io_(io), host_(host), policy_(policy) {}
+Server::Server(asio::io_context& io, DeviceHost& host, AccessPolicy& policy,
+               SessionRegistry& sessions)
+    : io_(io), host_(host), policy_(policy), sessions_(sessions) {}
 
 bool Server::Listen(const std::vector<std::string>& addresses, unsigned short port) {
   for (const auto& text : addresses) {

@@ -30,7 +30,9 @@ class SessionRegistry {
 
 class Server {
  public:
-  Server(boost::asio::io_context& io, DeviceHost& host, AccessPolicy& policy);
+  // `sessions` must outlive `io`: sessions still queued in it unregister when it is destroyed.
+  Server(boost::asio::io_context& io, DeviceHost& host, AccessPolicy& policy,
+         SessionRegistry& sessions);
 
   // Listens on each address (the first one decides the port when `port` is 0). Addresses
   // that cannot be used are logged; false when none can.
@@ -47,7 +49,7 @@ class Server {
   boost::asio::io_context& io_;
   DeviceHost& host_;
   AccessPolicy& policy_;
-  SessionRegistry sessions_;
+  SessionRegistry& sessions_;
   std::vector<std::unique_ptr<boost::asio::ip::tcp::acceptor>> acceptors_;
   std::vector<std::string> origins_;
   unsigned short port_ = 0;

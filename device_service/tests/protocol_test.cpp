@@ -233,7 +233,7 @@ TEST_F(ProtocolTest, SigtermReleasesAndClosesEveryClaimedDevice) {
   Connect(client);
   Ready(client, "Receipt1");
   Ready(client, "Display1");
-  EXPECT_EQ(rig_.Terminate(), 0);
+  EXPECT_EQ(rig_.Terminate(), 0) << rig_.Log();
   const std::string log = rig_.Log();
   EXPECT_NE(log.find("stopping on SIGTERM"), std::string::npos) << log;
   EXPECT_NE(log.find("stopped; 2 open device(s) released and closed"), std::string::npos) << log;

@@ -95,7 +95,11 @@ ServiceRig::ServiceRig(std::vector<std::string> extra_arguments) {
 }
 
 ServiceRig::~ServiceRig() {
-  if (pid_ > 0) Terminate();
+  if (pid_ > 0) EXPECT_EQ(Terminate(), 0) << Log();
+  // Under the sanitizers the service reports into its log.
+  const std::string log = Log();
+  EXPECT_EQ(log.find("Sanitizer"), std::string::npos) << log;
+  EXPECT_EQ(log.find("runtime error"), std::string::npos) << log;
   display_pty_->Stop();
   printer_pty_->Stop();
 }

@@ -23,9 +23,12 @@ using nlohmann::json;
 using oposd::testing::RpcClient;
 using oposd::testing::ServiceRig;
 
+ServiceRig* running_rig = nullptr;  // stopped on a failure, so no service is left behind
+
 [[noreturn]] void Fail(const std::string& what) {
   std::fprintf(stderr, "benchmark failed: %s\n", what.c_str());
-  std::exit(1);
+  if (running_rig) running_rig->Terminate();
+  std::_Exit(1);
 }
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
@@ -87,7 +90,7 @@ void GetRoundTrip(ServiceRig& rig, int gets) {
 }
 
 void SharedPrinter(ServiceRig& rig, int clients, int receipts) {
-  std::atomic<int> delivered{0}, misdelivered{0}, claim_retries{0};
+  std::atomic<int> delivered{0}, misdelivered{0}, claim_retries{0}, errors{0};
   std::mutex failure_mutex;
   std::string failure;
   const size_t bytes_before = rig.printer().Capture().size();
@@ -117,8 +120,21 @@ void SharedPrinter(ServiceRig& rig, int clients, int receipts) {
             "client " + std::to_string(c) + " receipt " + std::to_string(r) + "\n";
         if (call("PrintNormal", {2, text}) != 0) return fail("PrintNormal");
         const json id = client.Request("get", {{"handle", handle}, {"property", "OutputID"}});
-        const json done = client.WaitForEvent(
-            [](const json& e) { return e["type"] == "OutputComplete"; }, 60000);
+        // An Error event (the printer did not confirm in time) is answered with retry, as a
+        // till would; the receipt must still complete.
+        json done;
+        for (;;) {
+          done = client.WaitForEvent([](const json& e) {
+            return e["type"] == "OutputComplete" || e["type"] == "Error";
+          }, 60000);
+          if (done.is_null() || done["type"] == "OutputComplete") break;
+          ++errors;
+          {
+            std::lock_guard lock(failure_mutex);
+            std::fprintf(stderr, "client %d receipt %d: Error event %s\n", c, r, done.dump().c_str());
+          }
+          client.Request("answerError", {{"handle", handle}, {"response", 11}});
+        }
         if (done.is_null()) return fail("no OutputComplete for receipt " + std::to_string(r));
         if (done["handle"] != handle || done["outputId"] != id["result"]) ++misdelivered;
         ++delivered;
@@ -129,7 +145,7 @@ void SharedPrinter(ServiceRig& rig, int clients, int receipts) {
   }
   for (auto& t : threads) t.join();
   const double seconds = Ms(Clock::now() - start) / 1000;
-  if (!failure.empty()) Fail(failure);
+  if (!failure.empty()) Fail(failure + "\n" + rig.Log());
 
   const auto capture = rig.printer().Capture();
   const std::string printed(capture.begin() + bytes_before, capture.end());
@@ -140,9 +156,10 @@ void SharedPrinter(ServiceRig& rig, int clients, int receipts) {
           std::string::npos)
         ++found;
   std::printf("%d clients x %d receipts through claim and release: %.1f s, %d of %d printed, "
-              "%d OutputComplete delivered, %d to a wrong client or id, %d claims retried\n",
+              "%d OutputComplete delivered, %d to a wrong client or id, %d claims retried, "
+              "%d Error events answered with retry\n",
               clients, receipts, seconds, found, clients * receipts, delivered.load(),
-              misdelivered.load(), claim_retries.load());
+              misdelivered.load(), claim_retries.load(), errors.load());
   if (found != clients * receipts || misdelivered != 0 || delivered != clients * receipts)
     Fail("receipts or events were lost or misdelivered");
 }
@@ -150,10 +167,12 @@ void SharedPrinter(ServiceRig& rig, int clients, int receipts) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   const int clients = argc > 1 ? std::atoi(argv[1]) : 50;
   const int receipts = argc > 2 ? std::atoi(argv[2]) : 20;
   const int gets = argc > 3 ? std::atoi(argv[3]) : 2000;
   ServiceRig rig;
+  running_rig = &rig;
   if (rig.Port() == 0) Fail("oposd did not start");
   GetRoundTrip(rig, gets);
   SharedPrinter(rig, clients, receipts);

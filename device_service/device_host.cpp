@@ -7,7 +7,7 @@ namespace oposd {
 std::shared_ptr<DeviceThread> DeviceHost::Start(std::string device_class,
                                                 DeviceThread::EventSink sink) {
   std::vector<std::shared_ptr<DeviceThread>> finished;
-  auto thread = std::make_shared<DeviceThread>(std::move(device_class), std::move(sink));
+  auto thread = std::make_shared<DeviceThread>(std::move(device_class), std::move(sink), arbiter_);
   {
     std::lock_guard lock(mutex_);
     auto done = std::stable_partition(threads_.begin(), threads_.end(),

@@ -22,8 +22,10 @@ class DeviceHost {
   void StopAll();
 
   size_t Running();
+  ClaimArbiter& Arbiter() { return arbiter_; }
 
  private:
+  ClaimArbiter arbiter_;  // before the threads, which use it until they end
   std::mutex mutex_;
   std::vector<std::shared_ptr<DeviceThread>> threads_;
 };

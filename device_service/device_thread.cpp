@@ -14,8 +14,8 @@ namespace oposd {
 
 using opos::control::ControlObject;
 
-DeviceThread::DeviceThread(std::string device_class, EventSink sink)
-    : device_class_(std::move(device_class)), sink_(std::move(sink)) {
+DeviceThread::DeviceThread(std::string device_class, EventSink sink, ClaimArbiter& arbiter)
+    : device_class_(std::move(device_class)), sink_(std::move(sink)), arbiter_(arbiter) {
   wake_fd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   thread_ = std::thread([this] { Main(); });
 }
@@ -38,6 +38,11 @@ void DeviceThread::Run(Task task) {
   }
   const uint64_t one = 1;
   (void)!write(wake_fd_, &one, sizeof one);
+}
+
+bool DeviceThread::StopRequested() {
+  std::lock_guard lock(mutex_);
+  return stopping_;
 }
 
 void DeviceThread::Finish(Task last) {
@@ -145,6 +150,7 @@ void DeviceThread::Main() {
     if (device->Claimed()) device->ReleaseDevice();
     device->Close();
   }
+  arbiter_.ReleaseAll(this);
   platform::PumpPendingMessages();  // a release deferred out of an event handler runs here
   device = {};
   platform::PumpPendingMessages();

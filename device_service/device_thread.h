@@ -16,6 +16,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "claim_arbiter.h"
 #include "control_objects/control_object.h"
 
 namespace oposd {
@@ -29,7 +30,8 @@ class DeviceThread {
 
   static constexpr int kErrorAnswerWaitMs = 30000;
 
-  DeviceThread(std::string device_class, EventSink sink);
+  // `arbiter` outlives the thread; what this device holds there is given up when it ends.
+  DeviceThread(std::string device_class, EventSink sink, ClaimArbiter& arbiter);
   ~DeviceThread();  // Stop(), then waits for the thread
   DeviceThread(const DeviceThread&) = delete;
   DeviceThread& operator=(const DeviceThread&) = delete;
@@ -48,6 +50,7 @@ class DeviceThread {
   // the device and ends the thread. Returns at once; Finished() tells when it is done.
   void Stop();
   bool Finished() const { return finished_; }
+  bool StopRequested();
   void Join();
 
  private:
@@ -57,6 +60,7 @@ class DeviceThread {
 
   const std::string device_class_;
   const EventSink sink_;
+  ClaimArbiter& arbiter_;
   int wake_fd_ = -1;
 
   std::mutex mutex_;

@@ -1,5 +1,6 @@
 #include "rpc_connection.h"
 
+#include <cctype>
 #include <limits>
 #include <optional>
 #include <vector>
@@ -235,8 +236,14 @@ RpcConnection::Outcome RpcConnection::Open(const json* id, const json& params) {
     json notification = {{"jsonrpc", "2.0"}, {"method", "event"}, {"params", std::move(event)}};
     post([this, message = notification.dump()]() mutable { send_(std::move(message)); });
   };
+  // Logical names and letter case lead to one device entry, so one claim key.
+  opos::control::DeviceEntry entry;
+  std::string key = name;
+  if (opos::control::FindDeviceEntry(table->class_name, name, entry) == opos::kSuccess)
+    key = entry.key_name;
+  for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   auto thread = host_.Start(std::string(table->class_name), std::move(sink));
-  devices_[handle] = {thread, table};
+  devices_[handle] = {thread, table, std::string(table->class_name) + "\\" + key};
 
   auto reply = DeferredReply(id, "open");
   auto forget = [this, post, handle] {
@@ -288,10 +295,13 @@ RpcConnection::Outcome RpcConnection::Close(const json* id, const json& params) 
   Device* device = FindDevice(params, failure);
   if (!device) return failure;
   auto reply = DeferredReply(id, "close");
-  device->thread->Finish([reply](ControlObject& object) {
+  DeviceThread* thread = device->thread.get();
+  ClaimArbiter& arbiter = host_.Arbiter();
+  device->thread->Finish([reply, thread, &arbiter](ControlObject& object) {
     if (object.Claimed()) object.ReleaseDevice();
     Outcome outcome;
     outcome.result = object.Close();
+    arbiter.ReleaseAll(thread);
     reply(std::move(outcome));
   });
   devices_.erase(params.at("handle").get<int64_t>());
@@ -421,7 +431,21 @@ RpcConnection::Outcome RpcConnection::Call(const json* id, const json& params) {
                                     : "a 32-bit integer"));
   }
   auto reply = DeferredReply(id, "call");
-  device->thread->Run([reply, method, numbers, strings](ControlObject& object) mutable {
+  const bool claims = method->name == "ClaimDevice" || method->name == "Claim";
+  const bool releases = method->name == "ReleaseDevice" || method->name == "Release";
+  DeviceThread* thread = device->thread.get();
+  ClaimArbiter& arbiter = host_.Arbiter();
+  device->thread->Run([reply, method, numbers, strings, claims, releases, thread, &arbiter,
+                       key = device->claim_key](ControlObject& object) mutable {
+    // Another client holds the device (or is claiming it): wait for it here, within the
+    // claim's time-out, and answer E_CLAIMED when it keeps it.
+    if (claims && !object.Claimed() &&
+        !arbiter.Acquire(key, thread, numbers[0], [thread] { return thread->StopRequested(); })) {
+      Outcome outcome;
+      outcome.result = {{"result", opos::kClaimed}, {"out", json::array()}};
+      reply(std::move(outcome));
+      return;
+    }
     std::vector<Variant> values;
     for (size_t i = 0; i < numbers.size(); ++i) {
       switch (method->params[i].type) {
@@ -441,6 +465,7 @@ RpcConnection::Outcome RpcConnection::Call(const json* id, const json& params) {
     }
     int32_t result = 0;
     const HResult status = object.CallMethod(method->name, values, result);
+    if ((claims || releases) && !object.Claimed()) arbiter.Release(key, thread);
     if (status != platform::automation::kOk) {
       reply(Failure(rpc_error::kInvalidParams, "calling " + std::string(method->name) +
                                                    " failed (" + std::to_string(status) + ")"));

@@ -65,6 +65,7 @@ class RpcConnection {
   struct Device {
     std::shared_ptr<DeviceThread> thread;
     const opos::control::DeviceTable* table;
+    std::string claim_key;  // the device entry, as the claim arbiter knows it
   };
   Outcome Dispatch(const nlohmann::json* id, const std::string& method,
                    const nlohmann::json& params);

@@ -190,9 +190,11 @@ TEST_F(ProtocolTest, AClientThatVanishesMidClaimFreesTheDevice) {
   const int64_t theirs = second.Result("open", {{"name", "Receipt1"}}).value("handle", int64_t{0});
   // Another client's handle is not this connection's.
   EXPECT_EQ(ErrorCode(second.Request("call", {{"handle", mine + 100}, {"method", "ReleaseDevice"}, {"args", json::array()}})), -32001);
-  EXPECT_NE(second.Result("call", {{"handle", theirs}, {"method", "ClaimDevice"}, {"args", {500}}})
+  // Held by another client beyond the time-out: E_CLAIMED, and the holder is not disturbed.
+  EXPECT_EQ(second.Result("call", {{"handle", theirs}, {"method", "ClaimDevice"}, {"args", {500}}})
                 .value("result", 0),
-            0);
+            102);
+  EXPECT_EQ(first.Result("get", {{"handle", mine}, {"property", "Claimed"}}), true);
   first.Drop();
   const json claim =
       second.Result("call", {{"handle", theirs}, {"method", "ClaimDevice"}, {"args", {8000}}});

@@ -290,6 +290,20 @@ RpcConnection::Device* RpcConnection::FindDevice(const json& params, Outcome& fa
   return &it->second;
 }
 
+const PropertyInfo* RpcConnection::FindProperty(const Device& device, const json& params,
+                                                Outcome& failure) {
+  const std::string* name = StringMember(params, "property");
+  if (!name) {
+    failure = Failure(rpc_error::kInvalidParams, "Invalid params: a string \"property\"");
+    return nullptr;
+  }
+  const PropertyInfo* property = device.table->FindProperty(*name);
+  if (!property)
+    failure = Failure(rpc_error::kUnknownMember,
+                      std::string(device.table->class_name) + " has no property " + *name);
+  return property;
+}
+
 RpcConnection::Outcome RpcConnection::Close(const json* id, const json& params) {
   Outcome failure;
   Device* device = FindDevice(params, failure);
@@ -311,13 +325,8 @@ RpcConnection::Outcome RpcConnection::Close(const json* id, const json& params) 
 RpcConnection::Outcome RpcConnection::Get(const json* id, const json& params) {
   Outcome failure;
   Device* device = FindDevice(params, failure);
-  if (!device) return failure;
-  const std::string* name = StringMember(params, "property");
-  if (!name) return Failure(rpc_error::kInvalidParams, "Invalid params: a string \"property\"");
-  const PropertyInfo* property = device->table->FindProperty(*name);
-  if (!property)
-    return Failure(rpc_error::kUnknownMember, std::string(device->table->class_name) +
-                                                  " has no property " + *name);
+  const PropertyInfo* property = device ? FindProperty(*device, params, failure) : nullptr;
+  if (!property) return failure;
   auto reply = DeferredReply(id, "get");
   device->thread->Run([reply, property](ControlObject& object) {
     Variant value;
@@ -337,13 +346,8 @@ RpcConnection::Outcome RpcConnection::Get(const json* id, const json& params) {
 RpcConnection::Outcome RpcConnection::Set(const json* id, const json& params) {
   Outcome failure;
   Device* device = FindDevice(params, failure);
-  if (!device) return failure;
-  const std::string* name = StringMember(params, "property");
-  if (!name) return Failure(rpc_error::kInvalidParams, "Invalid params: a string \"property\"");
-  const PropertyInfo* property = device->table->FindProperty(*name);
-  if (!property)
-    return Failure(rpc_error::kUnknownMember, std::string(device->table->class_name) +
-                                                  " has no property " + *name);
+  const PropertyInfo* property = device ? FindProperty(*device, params, failure) : nullptr;
+  if (!property) return failure;
   if (!property->writable)
     return Failure(rpc_error::kReadOnly, std::string(property->name) + " is read-only");
   auto member = params.find("value");

@@ -77,6 +77,9 @@ class RpcConnection {
   Outcome Call(const nlohmann::json* id, const nlohmann::json& params);
   Outcome AnswerError(const nlohmann::json& params);
   Device* FindDevice(const nlohmann::json& params, Outcome& failure);
+  static const opos::control::PropertyInfo* FindProperty(const Device& device,
+                                                         const nlohmann::json& params,
+                                                         Outcome& failure);
 
   // Sends the answer to a request (nothing for a notification, whose id is absent).
   void Reply(const nlohmann::json* id, const Outcome& outcome, std::string_view method);

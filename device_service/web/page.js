@@ -95,8 +95,9 @@ async function refresh(card) {
   for (const button of card.element.querySelectorAll("button[data-needs-claim]")) {
     button.disabled = !claimed;
   }
-  card.element.querySelector('button[data-action="claim"]').textContent =
-    claimed ? "Release" : "Claim";
+  const claimButton = card.element.querySelector('button[data-action="claim"]');
+  claimButton.textContent = claimed ? "Release" : "Claim";
+  claimButton.className = claimed ? "" : "primary";
   if (!claimed) {
     for (const field of ["power", "cover", "paper", "drawer"]) setField(card, field, "—", "unknown");
     return;

@@ -1,5 +1,6 @@
 #include "control_objects/device_lookup.h"
 
+#include "control_objects/member_table.h"
 #include "control_objects/opos_codes.h"
 #include "platform/registry.h"
 
@@ -62,6 +63,56 @@ int32_t FindDeviceEntry(std::string_view class_name, std::string_view device_nam
   }
   entry.key_name = key_name;
   if (device_key.QueryString("", entry.prog_id) != reg::kSuccess) entry.prog_id.clear();
+  return kSuccess;
+}
+
+int32_t ListDeviceEntries(std::vector<DeviceListing>& entries, std::string* problem) {
+  entries.clear();
+  if (problem) problem->clear();
+  auto fail = [&](reg::Status status) {
+    if (problem) {
+      const std::string reason = reg::LastErrorMessage();
+      *problem = "the registry store cannot be read (error " + std::to_string(status) + ")" +
+                 (reason.empty() ? "" : ": " + reason);
+    }
+    entries.clear();
+    return kNoExist;
+  };
+  for (const DeviceTable* table : {&PosPrinterTable(), &CashDrawerTable(), &LineDisplayTable()}) {
+    reg::Key class_key;
+    const reg::Status opened = reg::Key::Open(
+        reg::Root::LocalMachine, ClassKeyPath(table->class_name), reg::Access::Read, class_key);
+    if (opened == reg::kNotFound) continue;
+    if (opened != reg::kSuccess) return fail(opened);
+
+    const size_t first = entries.size();
+    std::string name;
+    reg::Status status;
+    for (uint32_t i = 0; (status = class_key.EnumSubKey(i, name)) == reg::kSuccess; ++i) {
+      DeviceListing entry{std::string(table->class_name), name, {}, {}};
+      reg::Key device_key;
+      if (class_key.OpenSubKey(name, reg::Access::Read, device_key) == reg::kSuccess &&
+          device_key.QueryString("", entry.prog_id) != reg::kSuccess) {
+        entry.prog_id.clear();
+      }
+      entries.push_back(std::move(entry));
+    }
+    if (status != reg::kNoMoreItems) return fail(status);
+
+    // Logical names are the class key's string values; each names a device key.
+    reg::Value value;
+    for (uint32_t i = 0; (status = class_key.EnumValue(i, name, &value)) == reg::kSuccess; ++i) {
+      if (name.empty() || value.type != reg::ValueType::String) continue;
+      const std::string target = value.AsString();
+      for (size_t e = first; e < entries.size(); ++e) {
+        if (EqualsIgnoreCase(entries[e].key_name, target)) {
+          entries[e].logical_names.push_back(name);
+          break;
+        }
+      }
+    }
+    if (status != reg::kNoMoreItems) return fail(status);
+  }
   return kSuccess;
 }
 

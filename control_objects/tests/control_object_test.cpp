@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <thread>
 #include <vector>
 
 #include "control_objects/cash_drawer.h"
+#include "control_objects/device_lookup.h"
 #include "control_objects/line_display.h"
 #include "control_objects/opos_codes.h"
 #include "control_objects/pos_printer.h"
@@ -114,6 +116,37 @@ TEST_F(ControlObjectTest, DamagedRegistryStoreIsNamedAsTheReason) {
   // A device that simply is not there is no problem with the store.
   EXPECT_EQ(printer->Open("NoSuchDevice"), kNoExist);
   EXPECT_EQ(printer->OpenProblem(), "");
+}
+
+TEST_F(ControlObjectTest, ListingGivesEveryDeviceKeyWithItsServiceAndLogicalNames) {
+  registry_.AddDevice("LineDisplay", "Pole", "");
+  registry_.AddLogicalName("POSPrinter", "Front", "testprinter");  // names ignore case
+  registry_.AddLogicalName("POSPrinter", "Dangling", "Missing");
+  registry_.AddLogicalName("CashDrawer", "Unit1", "TestDrawer");  // same name, other class
+
+  std::vector<DeviceListing> entries;
+  ASSERT_EQ(ListDeviceEntries(entries), kSuccess);
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].class_name, "POSPrinter");
+  EXPECT_EQ(entries[0].key_name, "TestPrinter");
+  EXPECT_EQ(entries[0].prog_id, "Test.POSPrinter.SO");
+  EXPECT_EQ(entries[0].logical_names, (std::vector<std::string>{"Unit1", "Front"}));
+  EXPECT_EQ(entries[1].class_name, "CashDrawer");
+  EXPECT_EQ(entries[1].logical_names, std::vector<std::string>{"Unit1"});
+  EXPECT_EQ(entries[2].class_name, "LineDisplay");
+  EXPECT_EQ(entries[2].key_name, "Pole");
+  EXPECT_EQ(entries[2].prog_id, "");
+
+  // A store that cannot be read is reported, not listed as empty.
+  const std::string not_a_store = registry_.Dir() + "/folder";
+  std::filesystem::create_directory(not_a_store);
+  platform::registry::UseDatabase(not_a_store);
+  std::string problem;
+  const int32_t result = ListDeviceEntries(entries, &problem);
+  platform::registry::UseDatabase(registry_.DatabasePath());
+  EXPECT_EQ(result, kNoExist);
+  EXPECT_TRUE(entries.empty());
+  EXPECT_NE(problem.find("cannot be read"), std::string::npos) << problem;
 }
 
 TEST_F(ControlObjectTest, OpenReturnsWhatOpenServiceAnsweredAndStaysClosedOnFailure) {

@@ -49,9 +49,13 @@ struct EventThread::Shared {
   bool stopping = false;
   std::condition_variable ended_changed;
   bool ended = false;
+  bool in_task = false;  // only the thread itself reads and writes it
 
-  // Runs the tasks queued at this moment; a task that pumps may run later ones nested.
+  // Runs the queued tasks one after the other. A task that pumps messages (a claim's or a
+  // release's pause) lets events through but not the next task: that one waits until the
+  // first has finished, as its caller expects.
   void RunQueued() {
+    if (in_task) return;
     for (;;) {
       std::shared_ptr<Task::State> next;
       {
@@ -60,7 +64,9 @@ struct EventThread::Shared {
         next = std::move(queue.front());
         queue.pop_front();
       }
+      in_task = true;
       next->RunOnce();
+      in_task = false;
     }
   }
 

@@ -11,6 +11,7 @@
 #include "control_objects/opos_constants.h"
 #include "control_objects/pos_printer.h"
 #include "platform/event.h"
+#include "platform/message_queue.h"
 #include "temp_registry.h"
 
 namespace opos::control {
@@ -108,6 +109,21 @@ TEST_F(EventThreadTest, AnAbandonedWaitLetsTheTaskFinishAndStopRefusesNewTasks) 
   EXPECT_TRUE(thread.Stop(10000));
   EXPECT_FALSE(thread.Run([] {}));
   EXPECT_FALSE(thread.Post([] {}).Queued());
+}
+
+TEST_F(EventThreadTest, ATaskThatPumpsDoesNotLetTheNextTaskInBeforeItEnds) {
+  EventThread thread;
+  std::atomic<int> order{0};
+  std::atomic<int> second_started_at{0};
+  EventThread::Task first = thread.Post([&] {
+    platform::MessagePumpingPause();  // what a release does between its steps
+    platform::MessagePumpingPause();
+    order = 1;
+  });
+  EventThread::Task second = thread.Post([&] { second_started_at = order.load() + 10; });
+  ASSERT_TRUE(first.Wait(10000));
+  ASSERT_TRUE(second.Wait(10000));
+  EXPECT_EQ(second_started_at, 11);
 }
 
 TEST(OposConstantsTest, NamesAreUniqueAndAgreeWithTheResultCodes) {

@@ -42,9 +42,12 @@ def _make_registry():
                        "OpenLevel": 1, "DeviceName": "StandardS"})
     reg += _reg_entry("LineDisplay", "PyDisplay", "Display", "Display.LineDisplay.SO2",
                       {**SERIAL, "Port": str(display_port), "DeviceName": "XV-310K"})
+    # The control objects' test service object raises any number of events on request
+    # (DirectIO 1: a status update, 5: a direct I/O event), for the tests of the event path.
+    reg += _reg_entry("POSPrinter", "PyTestPrinter", "EventSource", "Test.POSPrinter.SO", {})
     (WORK / "devices.reg").write_text(reg)
     oposreg = [str(BUILD / "bin" / "oposreg"), "--registry", os.environ["OPOS_REGISTRY"]]
-    for library in ("Tandor_POSPrinterSO.so", "OrvelDisplaySO.so"):
+    for library in ("Tandor_POSPrinterSO.so", "OrvelDisplaySO.so", "libopos_test_so.so"):
         subprocess.run(oposreg + ["register", str(BUILD / "lib" / library)], check=True,
                        stdout=subprocess.DEVNULL)
     subprocess.run(oposreg + ["import", str(WORK / "devices.reg")], check=True,

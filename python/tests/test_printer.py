@@ -161,29 +161,39 @@ def test_collected_objects_release_the_device(vprinter):
     assert _claim_is_free()
 
 
-def test_thousand_events_while_the_main_thread_keeps_calling(vprinter):
+def test_thousand_events_while_the_main_thread_keeps_calling():
     count = 1000
-    completed = []
+    seen = []
     done = threading.Event()
+    callbacks_ok = []
 
-    def on_output_complete(output_id):
-        completed.append(output_id)
-        if len(completed) == count:
-            done.set()
+    with opos.claimed(opos.POSPrinter, "EventSource") as p:
+        def on_status_update(data):
+            seen.append(data)
+            if data % 100 == 0:
+                callbacks_ok.append(p.Claimed)  # a call back into the device
+            if len(seen) == count:
+                done.set()
 
-    with opos.claimed(opos.POSPrinter, "ReceiptPrinter") as p:
-        p.on_output_complete = on_output_complete
-        p.AsyncMode = True
-        ids = []
+        p.on_status_update = on_status_update
         for i in range(count):
-            assert p.PrintNormal(opos.PTR_S_RECEIPT, f"{i}\n") == opos.OPOS_SUCCESS
-            ids.append(p.OutputID)
-            assert p.State in (opos.OPOS_S_IDLE, opos.OPOS_S_BUSY)
-        while not done.wait(0.001):
+            assert p.DirectIO(1, i, "") == (opos.OPOS_SUCCESS, i, "")
+            assert p.State == opos.OPOS_S_IDLE
+        while not done.is_set():
             assert p.ResultCode == opos.OPOS_SUCCESS
-            assert p.Claimed
-            if len(completed) < count and not p.State in (opos.OPOS_S_IDLE, opos.OPOS_S_BUSY):
-                pytest.fail("printer in error")
-            if not done.is_set() and threading.active_count() > 50:
-                pytest.fail("threads leak")
-    assert sorted(completed) == sorted(ids) and len(set(ids)) == count
+            done.wait(0.01)
+            assert len(seen) <= count
+    assert seen == list(range(count))
+    assert callbacks_ok == [True] * 10
+
+
+def test_direct_io_handler_answers_and_events_carry_the_answer():
+    async def main():
+        with opos.claimed(opos.POSPrinter, "EventSource") as p:
+            p.on_direct_io = lambda number, data, text: (data + 1, text + "!")
+            async with p.events() as events:
+                assert p.DirectIO(5, 41, "hi")[0] == opos.OPOS_SUCCESS
+                return await events.next(timeout=10)
+
+    # The test service object raises event number `data` with data 0.
+    assert asyncio.run(main()) == opos.DirectIOEvent(41, 1, "hi!")

@@ -1,6 +1,8 @@
 #include "device.h"
 
+#include <algorithm>
 #include <set>
+#include <utility>
 #include <stdexcept>
 
 #include "module_thread.h"
@@ -170,13 +172,23 @@ int Device::Traverse(visitproc visit, void* arg) {
 }
 
 void Device::Clear() {
-  for (auto& handler : handlers_) handler = py::none();
-  observer = py::none();
+  // A handler may hold the last reference to this very object: the handlers go only after
+  // the last use of `this`.
+  std::array<py::object, 5> dropped;
+  for (size_t i = 0; i < handlers_.size(); ++i) dropped[i] = std::exchange(handlers_[i], py::none());
+  dropped[4] = std::exchange(observer, py::none());
 }
 
 void ForEachLiveDevice(const std::function<void(Device&)>& visit) {
-  std::set<Device*> devices = live_devices;
-  for (Device* device : devices) visit(*device);
+  // Visiting one may free others (their last reference was in its handlers).
+  std::set<Device*> visited;
+  for (;;) {
+    auto next = std::find_if(live_devices.begin(), live_devices.end(),
+                             [&visited](Device* device) { return !visited.count(device); });
+    if (next == live_devices.end()) return;
+    visited.insert(*next);
+    visit(**next);
+  }
 }
 
 }  // namespace opos_python

@@ -25,23 +25,19 @@ def test_receipt_printed_synchronously_and_by_reference_results(vprinter):
     assert p.State == opos.OPOS_S_CLOSED
 
 
-def test_receipt_printed_asynchronously_completes_through_handler_and_events(vprinter):
+@pytest.mark.asyncio
+async def test_receipt_printed_asynchronously_completes_through_handler_and_events(vprinter):
     completed = []
-
-    async def main():
-        with opos.claimed(opos.POSPrinter, "ReceiptPrinter") as p:
-            p.on_output_complete = completed.append
-            async with p.events() as events:
-                output_id = await asyncio.wait_for(
-                    p.print_async(opos.PTR_S_RECEIPT, "Async total 1.50\n"), 10)
+    with opos.claimed(opos.POSPrinter, "ReceiptPrinter") as p:
+        p.on_output_complete = completed.append
+        async with p.events() as events:
+            output_id = await asyncio.wait_for(
+                p.print_async(opos.PTR_S_RECEIPT, "Async total 1.50\n"), 10)
+            event = await events.next(timeout=10)
+            while not isinstance(event, opos.OutputCompleteEvent):
                 event = await events.next(timeout=10)
-                while not isinstance(event, opos.OutputCompleteEvent):
-                    event = await events.next(timeout=10)
-                assert event.output_id == output_id
-            await p.print_async(opos.PTR_S_RECEIPT, "\x1b|fP")  # cut: the receipt is done
-            return output_id
-
-    output_id = asyncio.run(main())
+            assert event.output_id == output_id
+        await p.print_async(opos.PTR_S_RECEIPT, "\x1b|fP")  # cut: the receipt is done
     assert completed == [output_id, output_id + 1]
     wait_until(lambda: "Async total 1.50" in vprinter.printed(), what="the receipt")
 

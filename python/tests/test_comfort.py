@@ -61,13 +61,19 @@ def test_program_ending_with_devices_open_exits_cleanly(vprinter):
     # Objects still claimed at exit, one reachable only through another's handler: the
     # module closes them on its thread and ends it before the interpreter goes.
     script = """
+import gc
 import opos
-p = opos.POSPrinter()
-assert p.Open("ReceiptPrinter") == 0 and p.ClaimDevice(1000) == 0
-p.DeviceEnabled = True
-other = opos.POSPrinter()
-p.on_status_update = lambda data: other.State
-other.on_status_update = lambda data: p.State
+gc.disable()  # the pair below is garbage nobody has collected yet at exit
+
+def leave_open():
+    p = opos.POSPrinter()
+    assert p.Open("ReceiptPrinter") == 0 and p.ClaimDevice(1000) == 0
+    p.DeviceEnabled = True
+    other = opos.POSPrinter()
+    p.on_status_update = lambda data: other.State
+    other.on_status_update = lambda data: p.State
+
+leave_open()
 print("open")
 """
     done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,

@@ -1,7 +1,10 @@
 """The cash drawer on the printer's kick connector and the line display, and a wait that
 Ctrl-C interrupts."""
 import signal
+import subprocess
+import sys
 import threading
+from pathlib import Path
 
 import pytest
 
@@ -51,3 +54,21 @@ def test_display_shows_text(vdisplay):
         assert result in (opos.OPOS_SUCCESS, opos.OPOS_E_ILLEGAL) and isinstance(character, int)
     wait_until(lambda: "EUR 12.50" in vdisplay.printed() and "Total" in vdisplay.printed(),
                what="the text on the display")
+
+
+def test_the_till_example_sells_and_waits_for_the_drawer(vprinter, vdisplay):
+    till = Path(__file__).resolve().parents[1] / "examples" / "till.py"
+    run = subprocess.Popen([sys.executable, str(till)], stdout=subprocess.PIPE,
+                           stderr=subprocess.STDOUT, text=True)
+    try:
+        wait_until(lambda: "drawer kicked open" in vprinter.logged(), timeout=30,
+                   what="the till to open the drawer")
+        vprinter.command("drawer close")
+        output, _ = run.communicate(timeout=30)
+    finally:
+        run.kill()
+    assert run.returncode == 0, output
+    assert "sale done: 20.60" in output
+    wait_until(lambda: "EUR 20.60" in vdisplay.printed(), what="the total on the display")
+    wait_until(lambda: "Thank you!" in vprinter.printed(), what="the receipt")
+    assert "TOTAL" in vprinter.printed()

@@ -23,17 +23,21 @@ class OposError(Exception):
 
 class StatusUpdateEvent:
     data: int
+    def __init__(self, data: int) -> None: ...
 class OutputCompleteEvent:
     output_id: int
+    def __init__(self, output_id: int) -> None: ...
 class ErrorEvent:
     result: int
     extended: int
     locus: int
     response: int
+    def __init__(self, result: int, extended: int, locus: int, response: int) -> None: ...
 class DirectIOEvent:
     number: int
     data: int
     text: str
+    def __init__(self, number: int, data: int, text: str) -> None: ...
 
 Event = Union[StatusUpdateEvent, OutputCompleteEvent, ErrorEvent, DirectIOEvent]
 

@@ -6,6 +6,7 @@ Run with Debian's interpreter, the package on PYTHONPATH and OPOS_BUILD_DIR set 
 does all three): /usr/bin/python3 -m pytest python/tests
 """
 import os
+import shutil
 import subprocess
 import tempfile
 import time
@@ -55,6 +56,10 @@ def _make_registry():
 
 
 _make_registry()
+
+
+def pytest_sessionfinish(session, exitstatus):
+    shutil.rmtree(WORK, ignore_errors=True)
 
 
 def wait_until(condition, timeout=10.0, what="condition"):

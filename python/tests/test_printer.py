@@ -126,7 +126,7 @@ def test_handler_calls_back_raises_and_closes_its_own_object(vprinter, monkeypat
     vprinter.command("cover close")  # the event thread lives on after the exception
     wait_until(lambda: ("closed", opos.OPOS_SUCCESS) in calls, what="the close from the handler")
     assert calls[0][:3] == (opos.PTR_SUE_COVER_OPEN, opos.OPOS_S_IDLE, True)
-    assert not any(on_main for *_, on_main in calls if len(_) == 3)
+    assert not any(entry[3] for entry in calls if len(entry) == 4)  # never on the main thread
     assert p.State == opos.OPOS_S_CLOSED
     # The device is free again.
     with opos.claimed(opos.POSPrinter, "ReceiptPrinter"):

@@ -49,13 +49,11 @@ struct EventThread::Shared {
   bool stopping = false;
   std::condition_variable ended_changed;
   bool ended = false;
-  bool in_task = false;  // only the thread itself reads and writes it
 
-  // Runs the queued tasks one after the other. A task that pumps messages (a claim's or a
-  // release's pause) lets events through but not the next task: that one waits until the
-  // first has finished, as its caller expects.
+  // Runs the queued tasks one after the other, only from the loop itself: a task or an
+  // event handler that pumps messages (a claim's or a release's pause) lets events through
+  // but not the next task, which waits until the first has finished, as its caller expects.
   void RunQueued() {
-    if (in_task) return;
     for (;;) {
       std::shared_ptr<Task::State> next;
       {
@@ -64,9 +62,7 @@ struct EventThread::Shared {
         next = std::move(queue.front());
         queue.pop_front();
       }
-      in_task = true;
       next->RunOnce();
-      in_task = false;
     }
   }
 
@@ -74,11 +70,9 @@ struct EventThread::Shared {
     {
       std::lock_guard lock(mutex);
       owner = std::this_thread::get_id();
+      // Its commands only wake the loop below.
       window = std::make_unique<platform::HiddenWindow>("ControlObjectTasks", 0,
-                                                        [this](uint16_t, void*) {
-                                                          RunQueued();
-                                                          return true;
-                                                        });
+                                                        [](uint16_t, void*) { return true; });
       ready = true;
     }
     ready_changed.notify_all();
@@ -86,6 +80,7 @@ struct EventThread::Shared {
     for (;;) {
       if (poll(&queue_fd, 1, -1) < 0 && errno != EINTR) break;
       platform::PumpPendingMessages();
+      RunQueued();
       std::lock_guard lock(mutex);
       if (stopping && queue.empty()) break;
     }

@@ -124,6 +124,28 @@ TEST_F(EventThreadTest, ATaskThatPumpsDoesNotLetTheNextTaskInBeforeItEnds) {
   ASSERT_TRUE(first.Wait(10000));
   ASSERT_TRUE(second.Wait(10000));
   EXPECT_EQ(second_started_at, 11);
+
+  // The same for an event handler that pumps.
+  ObjectRef<POSPrinter> printer;
+  std::atomic<int> handler_step{0}, step_seen_by_task{-1};
+  thread.Run([&] {
+    printer = POSPrinter::Create();
+    printer->on_status_update = [&](int32_t) {
+      handler_step = 1;
+      platform::MessagePumpingPause();
+      handler_step = 2;
+    };
+    ASSERT_EQ(printer->Open("TestPrinter"), kSuccess);
+    ASSERT_EQ(printer->ClaimDevice(1000), kSuccess);
+    printer->SetDeviceEnabled(true);
+    int32_t data = 1;
+    std::string text;
+    printer->DirectIO(1, data, text);
+  });
+  ASSERT_TRUE(WaitUntil([&] { return handler_step == 1; }));
+  thread.Run([&] { step_seen_by_task = handler_step.load(); });
+  EXPECT_EQ(step_seen_by_task, 2);
+  thread.Run([&] { printer = ObjectRef<POSPrinter>(); });
 }
 
 TEST(OposConstantsTest, NamesAreUniqueAndAgreeWithTheResultCodes) {

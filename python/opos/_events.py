@@ -152,7 +152,11 @@ class EventSource:
         self._event_lock = threading.Lock()
         self._streams: set = set()
         self._waiting: dict = {}  # output id -> (loop, future)
-        self._early = collections.OrderedDict()  # output ids completed before anyone waited
+        # Output ids completed while an output_async() call had not yet registered its own
+        # (kept only while such a call is under way, so an id used again after a new claim
+        # never finds an old completion).
+        self._early = collections.OrderedDict()
+        self._registering = 0
         self._clears = 0  # errors answered OPOS_ER_CLEAR so far
         self._last_clear: Optional[OposError] = None
         self._observer = _weak_observer(self)
@@ -177,7 +181,7 @@ class EventSource:
                 waiter = self._waiting.pop(event.output_id, None)
                 if waiter:
                     settle.append((waiter, event.output_id, None))
-                else:
+                elif self._registering:
                     self._early[event.output_id] = True
                     while len(self._early) > _EARLY_COMPLETIONS_KEPT:
                         self._early.popitem(last=False)
@@ -203,22 +207,29 @@ class EventSource:
         loop = asyncio.get_running_loop()
         if not self.AsyncMode:
             self.AsyncMode = True
-        with self._event_lock:
-            clears_before = self._clears
-        result = getattr(self, method)(*args)
-        if isinstance(result, tuple):
-            result = result[0]
-        if result != _opos.OPOS_SUCCESS:
-            raise OposError(result, self.ResultCodeExtended, 0, f"{method} refused")
-        output_id = self.OutputID
         future = loop.create_future()
         with self._event_lock:
-            if self._early.pop(output_id, None):
-                future.set_result(output_id)
-            elif self._clears != clears_before:
-                future.set_exception(self._last_clear)
-            else:
-                self._waiting[output_id] = (loop, future)
+            clears_before = self._clears
+            self._registering += 1
+        try:
+            result = getattr(self, method)(*args)
+            if isinstance(result, tuple):
+                result = result[0]
+            if result != _opos.OPOS_SUCCESS:
+                raise OposError(result, self.ResultCodeExtended, 0, f"{method} refused")
+            output_id = self.OutputID
+            with self._event_lock:
+                if self._early.pop(output_id, None):
+                    future.set_result(output_id)
+                elif self._clears != clears_before:
+                    future.set_exception(self._last_clear)
+                else:
+                    self._waiting[output_id] = (loop, future)
+        finally:
+            with self._event_lock:
+                self._registering -= 1
+                if not self._registering:
+                    self._early.clear()
         try:
             return await future
         finally:

@@ -193,3 +193,28 @@ def test_direct_io_handler_answers_and_events_carry_the_answer():
 
     # The test service object raises event number `data` with data 0.
     assert asyncio.run(main()) == opos.DirectIOEvent(41, 1, "hi!")
+
+
+@pytest.mark.asyncio
+async def test_print_async_after_reopening_waits_for_its_own_request():
+    # Output ids start again with a new service object; a completion from before that nobody
+    # awaited must not finish a later request of the same id.
+    with opos.claimed(opos.POSPrinter, "EventSource") as p:
+        p.AsyncMode = True
+        async with p.events() as events:
+            assert p.PrintNormal(opos.PTR_S_RECEIPT, "not awaited\n") == opos.OPOS_SUCCESS
+            first_id = p.OutputID
+            while await events.next(timeout=10) != opos.OutputCompleteEvent(first_id):
+                pass
+        p.ReleaseDevice()
+        p.Close()
+        assert p.Open("EventSource") == opos.OPOS_SUCCESS
+        assert p.ClaimDevice(1000) == opos.OPOS_SUCCESS
+        p.DeviceEnabled = True
+        p.AsyncMode = True
+        p.FreezeEvents = True  # holds the completion back: the await must not end before it
+        task = asyncio.ensure_future(p.print_async(opos.PTR_S_RECEIPT, "awaited\n"))
+        await asyncio.sleep(0.3)
+        assert not task.done()
+        p.FreezeEvents = False
+        assert await asyncio.wait_for(task, 10) == p.OutputID == first_id

@@ -1,0 +1,81 @@
+#include "control_objects/opos_constants.h"
+
+namespace opos::control {
+
+namespace {
+
+constexpr OposConstant kConstants[] = {
+    // Result codes.
+    {"OPOS_SUCCESS", 0}, {"OPOS_E_CLOSED", 101}, {"OPOS_E_CLAIMED", 102},
+    {"OPOS_E_NOTCLAIMED", 103}, {"OPOS_E_NOSERVICE", 104}, {"OPOS_E_DISABLED", 105},
+    {"OPOS_E_ILLEGAL", 106}, {"OPOS_E_NOHARDWARE", 107}, {"OPOS_E_OFFLINE", 108},
+    {"OPOS_E_NOEXIST", 109}, {"OPOS_E_EXISTS", 110}, {"OPOS_E_FAILURE", 111},
+    {"OPOS_E_TIMEOUT", 112}, {"OPOS_E_BUSY", 113}, {"OPOS_E_EXTENDED", 114},
+    // State, waits, health, power, events.
+    {"OPOS_S_CLOSED", 1}, {"OPOS_S_IDLE", 2}, {"OPOS_S_BUSY", 3}, {"OPOS_S_ERROR", 4},
+    {"OPOS_FOREVER", -1},
+    {"OPOS_BC_NONE", 0}, {"OPOS_BC_NIBBLE", 1}, {"OPOS_BC_DECIMAL", 2},
+    {"OPOS_CH_INTERNAL", 1}, {"OPOS_CH_EXTERNAL", 2}, {"OPOS_CH_INTERACTIVE", 3},
+    {"OPOS_PR_NONE", 0}, {"OPOS_PR_STANDARD", 1}, {"OPOS_PR_ADVANCED", 2},
+    {"OPOS_PN_DISABLED", 0}, {"OPOS_PN_ENABLED", 1},
+    {"OPOS_PS_UNKNOWN", 2000}, {"OPOS_PS_ONLINE", 2001}, {"OPOS_PS_OFF", 2002},
+    {"OPOS_PS_OFFLINE", 2003}, {"OPOS_PS_OFF_OFFLINE", 2004},
+    {"OPOS_SUE_POWER_ONLINE", 2001}, {"OPOS_SUE_POWER_OFF", 2002},
+    {"OPOS_SUE_POWER_OFFLINE", 2003}, {"OPOS_SUE_POWER_OFF_OFFLINE", 2004},
+    {"OPOS_EL_OUTPUT", 1}, {"OPOS_EL_INPUT", 2}, {"OPOS_EL_INPUT_DATA", 3},
+    {"OPOS_ER_RETRY", 11}, {"OPOS_ER_CLEAR", 12}, {"OPOS_ER_CONTINUEINPUT", 13},
+    // POS printer.
+    {"PTR_S_JOURNAL", 1}, {"PTR_S_RECEIPT", 2}, {"PTR_S_SLIP", 4},
+    {"PTR_S_JOURNAL_RECEIPT", 3}, {"PTR_S_JOURNAL_SLIP", 5}, {"PTR_S_RECEIPT_SLIP", 6},
+    {"PTR_CCS_ALPHA", 1}, {"PTR_CCS_KANA", 10}, {"PTR_CCS_KANJI", 11},
+    {"PTR_CCS_UNICODE", 997}, {"PTR_CCS_ASCII", 998},
+    {"PTR_CS_UNICODE", 997}, {"PTR_CS_ASCII", 998}, {"PTR_CS_WINDOWS", 999},
+    {"PTR_CS_ANSI", 999},
+    {"PTR_EL_NONE", 1}, {"PTR_EL_RECOVERABLE", 2}, {"PTR_EL_FATAL", 3},
+    {"PTR_MM_DOTS", 1}, {"PTR_MM_TWIPS", 2}, {"PTR_MM_ENGLISH", 3}, {"PTR_MM_METRIC", 4},
+    {"PTR_CP_FULLCUT", 100},
+    {"PTR_BC_LEFT", -1}, {"PTR_BC_CENTER", -2}, {"PTR_BC_RIGHT", -3},
+    {"PTR_BC_TEXT_NONE", -11}, {"PTR_BC_TEXT_ABOVE", -12}, {"PTR_BC_TEXT_BELOW", -13},
+    {"PTR_BCS_UPCA", 101}, {"PTR_BCS_UPCE", 102}, {"PTR_BCS_JAN8", 103},
+    {"PTR_BCS_EAN8", 103}, {"PTR_BCS_JAN13", 104}, {"PTR_BCS_EAN13", 104},
+    {"PTR_BCS_TF", 105}, {"PTR_BCS_ITF", 106}, {"PTR_BCS_Codabar", 107},
+    {"PTR_BCS_Code39", 108}, {"PTR_BCS_Code93", 109}, {"PTR_BCS_Code128", 110},
+    {"PTR_BCS_UPCA_S", 111}, {"PTR_BCS_UPCE_S", 112}, {"PTR_BCS_UPCD1", 113},
+    {"PTR_BCS_UPCD2", 114}, {"PTR_BCS_UPCD3", 115}, {"PTR_BCS_UPCD4", 116},
+    {"PTR_BCS_UPCD5", 117}, {"PTR_BCS_EAN8_S", 118}, {"PTR_BCS_EAN13_S", 119},
+    {"PTR_BCS_EAN128", 120}, {"PTR_BCS_OCRA", 121}, {"PTR_BCS_OCRB", 122},
+    {"PTR_BCS_PDF417", 201}, {"PTR_BCS_MAXICODE", 202}, {"PTR_BCS_OTHER", 501},
+    {"PTR_BM_ASIS", -11}, {"PTR_BM_LEFT", -1}, {"PTR_BM_CENTER", -2}, {"PTR_BM_RIGHT", -3},
+    {"PTR_RP_NORMAL", 0x0001}, {"PTR_RP_RIGHT90", 0x0101}, {"PTR_RP_LEFT90", 0x0102},
+    {"PTR_RP_ROTATE180", 0x0103},
+    {"PTR_L_TOP", 1}, {"PTR_L_BOTTOM", 2},
+    {"PTR_TP_TRANSACTION", 11}, {"PTR_TP_NORMAL", 12},
+    {"PTR_SUE_COVER_OPEN", 11}, {"PTR_SUE_COVER_OK", 12},
+    {"PTR_SUE_JRN_EMPTY", 21}, {"PTR_SUE_JRN_NEAREMPTY", 22}, {"PTR_SUE_JRN_PAPEROK", 23},
+    {"PTR_SUE_REC_EMPTY", 24}, {"PTR_SUE_REC_NEAREMPTY", 25}, {"PTR_SUE_REC_PAPEROK", 26},
+    {"PTR_SUE_SLP_EMPTY", 27}, {"PTR_SUE_SLP_NEAREMPTY", 28}, {"PTR_SUE_SLP_PAPEROK", 29},
+    {"PTR_SUE_IDLE", 1001},
+    {"OPOS_EPTR_COVER_OPEN", 201}, {"OPOS_EPTR_JRN_EMPTY", 202}, {"OPOS_EPTR_REC_EMPTY", 203},
+    {"OPOS_EPTR_SLP_EMPTY", 204}, {"OPOS_EPTR_SLP_FORM", 205}, {"OPOS_EPTR_TOOBIG", 206},
+    {"OPOS_EPTR_BADFORMAT", 207},
+    // Cash drawer.
+    {"CASH_SUE_DRAWERCLOSED", 0}, {"CASH_SUE_DRAWEROPEN", 1},
+    // Line display.
+    {"DISP_DT_NORMAL", 0}, {"DISP_DT_BLINK", 1}, {"DISP_DT_REVERSE", 2},
+    {"DISP_DT_BLINK_REVERSE", 3},
+    {"DISP_ST_UP", 1}, {"DISP_ST_DOWN", 2}, {"DISP_ST_LEFT", 3}, {"DISP_ST_RIGHT", 4},
+    {"DISP_MT_NONE", 0}, {"DISP_MT_UP", 1}, {"DISP_MT_DOWN", 2}, {"DISP_MT_LEFT", 3},
+    {"DISP_MT_RIGHT", 4}, {"DISP_MT_INIT", 5},
+    {"DISP_MI_WALK", 1}, {"DISP_MI_PLACE", 2},
+    {"DISP_CB_NOBLINK", 0}, {"DISP_CB_BLINKALL", 1}, {"DISP_CB_BLINKEACH", 2},
+    {"DISP_CCS_NUMERIC", 0}, {"DISP_CCS_ALPHA", 1}, {"DISP_CCS_KANA", 10},
+    {"DISP_CCS_KANJI", 11}, {"DISP_CCS_UNICODE", 997}, {"DISP_CCS_ASCII", 998},
+    {"DISP_CS_UNICODE", 997}, {"DISP_CS_ASCII", 998}, {"DISP_CS_WINDOWS", 999},
+    {"DISP_CS_ANSI", 999},
+};
+
+}  // namespace
+
+std::span<const OposConstant> OposConstants() { return kConstants; }
+
+}  // namespace opos::control

@@ -115,9 +115,10 @@ file(GLOB opos_icons ${opos_package_dir}/icons/*.svg)
 install(FILES ${opos_desktop_files} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${opos_icons} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
-# Manual pages from each program's --help (help2man), made after the program is built.
+# Manual pages from each program's --help (help2man), made after the program is built. The
+# package is made from the plain build; the sanitizer builds run no program while building.
 find_program(HELP2MAN help2man)
-if(HELP2MAN)
+if(HELP2MAN AND NOT OPOS_ASAN AND NOT OPOS_TSAN AND NOT OPOS_FUZZ)
   file(STRINGS ${opos_package_dir}/man-names.txt opos_man_names)
   set(opos_man_pages "")
   foreach(program ${opos_programs})
@@ -138,7 +139,7 @@ if(HELP2MAN)
   endforeach()
   add_custom_target(opos_man_pages ALL DEPENDS ${opos_man_pages})
   install(FILES ${opos_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-else()
+elseif(NOT HELP2MAN)
   message(STATUS "help2man not found: no manual pages (apt-get install help2man)")
 endif()
 

@@ -36,7 +36,11 @@ std::string UsbPrinterDevice::LastError() const {
 }
 
 bool UsbPrinterDevice::OpenNode() {
-  if (fd_ >= 0) return true;
+  if (fd_ >= 0) {
+    if (ChoiceMatches(wanted_, open_printer_)) return true;
+    // Still open for a link that has closed and that named another printer.
+    CloseNode();
+  }
   // The first matching printer that opens is the one.
   bool chosen_present = false;
   for (const UsbPrinterNode& printer : FindUsbPrinters()) {

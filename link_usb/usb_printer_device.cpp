@@ -36,9 +36,17 @@ std::string UsbPrinterDevice::LastError() const {
 }
 
 bool UsbPrinterDevice::OpenNode() {
-  if (fd_ >= 0) return true;
+  if (fd_ >= 0) {
+    if (ChoiceMatches(wanted_, open_printer_)) return true;
+    // Still open for a link that has closed and that named another printer.
+    CloseNode();
+  }
   // The first matching printer that opens is the one.
-  for (const std::string& node : FindUsbPrinterNodes()) {
+  bool chosen_present = false;
+  for (const UsbPrinterNode& printer : FindUsbPrinters()) {
+    if (!ChoiceMatches(wanted_, printer)) continue;
+    chosen_present = true;
+    const std::string& node = printer.node;
     const int fd = ::open(node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
       Fail("open " + node);
@@ -50,10 +58,26 @@ bool UsbPrinterDevice::OpenNode() {
       ::close(fd);
       continue;
     }
+    open_printer_ = printer;
     fd_ = fd;
     return true;
   }
+  if (!chosen_present && !wanted_.Any()) {
+    errno = ENODEV;
+    Fail("no USB printer" + (wanted_.serial.empty() ? "" : " with serial number " + wanted_.serial) +
+         (wanted_.path.empty() ? "" : " at " + wanted_.path));
+  }
   return false;
+}
+
+void UsbPrinterDevice::Choose(const UsbPrinterChoice& choice) {
+  std::lock_guard lock(io_mutex_);
+  wanted_ = choice;
+}
+
+bool UsbPrinterDevice::Serves(const UsbPrinterChoice& choice) {
+  std::lock_guard lock(io_mutex_);
+  return choice.Any() || choice == wanted_ || (fd_ >= 0 && ChoiceMatches(choice, open_printer_));
 }
 
 void UsbPrinterDevice::CloseNode() {

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/event.h"
+#include "usb_printer_finder.h"
 
 namespace service_core {
 
@@ -19,7 +20,13 @@ class UsbPrinterDevice {
  public:
   static UsbPrinterDevice& Process();
 
-  // Finds the printer and opens its node: true when it is open (also when it already was).
+  // Which printer the first link of the process asked for; searches look for that one.
+  void Choose(const UsbPrinterChoice& choice);
+  // True when a link asking for `choice` may share the process's device: it asks for any
+  // printer, for the same one, or for the one that is open.
+  bool Serves(const UsbPrinterChoice& choice);
+  // Finds the chosen printer and opens its node: true when it is open (also when it already
+  // was).
   bool Open();
   bool Present() const { return fd_.load() >= 0; }
 
@@ -72,6 +79,8 @@ class UsbPrinterDevice {
   std::atomic<uint64_t> sent_{0};
   std::atomic<uint64_t> losses_{0};
   std::atomic<uint64_t> reached_at_loss_{0};
+  UsbPrinterChoice wanted_;      // guarded by io_mutex_
+  UsbPrinterNode open_printer_;  // guarded by io_mutex_; valid while fd_ >= 0
   std::mutex io_mutex_;        // one write or read at a time; also guards opening and closing
   std::mutex reconnect_mutex_;  // guards the reconnect thread's start and stop
   std::thread reconnect_;

@@ -1,5 +1,7 @@
 #include "usb_printer_finder.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -24,6 +26,22 @@ long ReadHexAttribute(const fs::path& path) {
   return *end == '\0' ? value : -1;
 }
 
+// A sysfs text attribute without its line end; empty when missing.
+std::string ReadTextAttribute(const fs::path& path) {
+  std::ifstream in(path);
+  std::string text;
+  std::getline(in, text);
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ' || text.back() == '\r'))
+    text.pop_back();
+  return text;
+}
+
+bool SameDeviceFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino && sa.st_rdev == sb.st_rdev;
+}
+
 // The number of an "lpN" name, or -1.
 long LpNumber(const std::string& name) {
   if (name.size() < 3 || name.compare(0, 2, "lp") != 0) return -1;
@@ -38,7 +56,18 @@ std::string UsbSysfsRoot() { return RootFrom("OPOS_USB_SYSFS_ROOT", "/sys"); }
 std::string UsbDevRoot() { return RootFrom("OPOS_USB_DEV_ROOT", "/dev"); }
 
 std::vector<std::string> FindUsbPrinterNodes(uint16_t vendor, uint16_t product) {
-  std::vector<std::pair<long, std::string>> found;
+  std::vector<std::string> nodes;
+  for (auto& printer : FindUsbPrinters(vendor, product)) nodes.push_back(std::move(printer.node));
+  return nodes;
+}
+
+bool ChoiceMatches(const UsbPrinterChoice& choice, const UsbPrinterNode& printer) {
+  if (!choice.serial.empty() && choice.serial != printer.serial) return false;
+  return choice.path.empty() || SameDeviceFile(choice.path, printer.node);
+}
+
+std::vector<UsbPrinterNode> FindUsbPrinters(uint16_t vendor, uint16_t product) {
+  std::vector<std::pair<long, UsbPrinterNode>> found;
   std::error_code error;
   const fs::path class_dir = fs::path(UsbSysfsRoot()) / "class" / "usbmisc";
   for (const auto& entry : fs::directory_iterator(class_dir, error)) {
@@ -53,12 +82,14 @@ std::vector<std::string> FindUsbPrinterNodes(uint16_t vendor, uint16_t product) 
         ReadHexAttribute(device / "idProduct") != product) {
       continue;
     }
-    found.emplace_back(number, (fs::path(UsbDevRoot()) / "usb" / name).string());
+    found.emplace_back(number, UsbPrinterNode{(fs::path(UsbDevRoot()) / "usb" / name).string(),
+                                              ReadTextAttribute(device / "serial")});
   }
-  std::sort(found.begin(), found.end());
-  std::vector<std::string> nodes;
-  for (auto& [number, node] : found) nodes.push_back(std::move(node));
-  return nodes;
+  std::sort(found.begin(), found.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<UsbPrinterNode> printers;
+  for (auto& [number, printer] : found) printers.push_back(std::move(printer));
+  return printers;
 }
 
 }  // namespace service_core

@@ -14,12 +14,21 @@ UsbPrinterPort::~UsbPrinterPort() { ClosePort(); }
 
 std::string UsbPrinterPort::LastError() const { return device_.LastError(); }
 
-int UsbPrinterPort::OpenPort(const PortSettings&) {
+int UsbPrinterPort::OpenPort(const PortSettings& settings) {
   if (open_) return 1;
   std::lock_guard lock(device_.mutex);
   const bool drawer = IsDrawerLink();
   if ((drawer && (device_.drawer_claimed || device_.drawer_link)) ||
       (!drawer && (device_.printer_claimed || device_.printer_link))) {
+    return 0;
+  }
+  // A port naming a path picks the printer by its node; any other port name is kept but not
+  // used. The first link of the process decides which printer the process uses.
+  UsbPrinterChoice choice{settings.usb_serial, {}};
+  if (settings.port.rfind('/', 0) == 0) choice.path = settings.port;
+  if (device_.open_links == 0) {
+    device_.Choose(choice);
+  } else if (!device_.Serves(choice)) {
     return 0;
   }
   if (!device_.Open()) return 0;

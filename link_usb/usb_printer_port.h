@@ -14,8 +14,8 @@ class UsbPrinterPort : public StreamPrinterPort {
   ~UsbPrinterPort() override;
 
   using CPrinterPort::OpenPort;
-  // The configured port name is kept by the caller but not used: the printer is found by
-  // its vendor and product numbers.
+  // The printer is found by its vendor and product numbers; the entry's serial number, or a
+  // port naming a device path, picks one among several.
   int OpenPort(const PortSettings& settings) override;
   void ClosePort() override;
   std::string LastError() const override;

@@ -50,7 +50,7 @@ bool ParseSteps(const std::string& text, std::vector<int>& steps) {
 int main(int argc, char** argv) {
   demotill::HeadlessOptions headless;
   headless.device_name = demotill::kDeviceName;
-  headless.logo_path = ui_qt::ProgramDir() + "/Logo.bmp";
+  headless.logo_path = ui_qt::ProgramDataFile("Logo.bmp");
   bool run_headless = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];

@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
   // Qt's own options (-platform, -style) begin with a dash and open the window.
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h" || args[0] == "--version" ||
                         args[0][0] != '-')) {
-    return confix::RunCommandLine(args, confix::UtilityDirectory(), std::cout, std::cerr);
+    return confix::RunCommandLine(args, confix::InfDirectory(), std::cout, std::cerr);
   }
   if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
       !std::getenv("QT_QPA_PLATFORM")) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "bmp_builder.h"
@@ -24,8 +25,9 @@ namespace {
 using opos::control::POSPrinter;
 
 struct UsbPrinter {
-  UsbPrinter(const std::string& root, int index, uint16_t vendor = 0x0525, uint16_t product = 0xa700)
-      : printer(Config()), attachment(printer, Options(root, index, vendor, product)) {
+  UsbPrinter(const std::string& root, int index, uint16_t vendor = 0x0525, uint16_t product = 0xa700,
+             const std::string& serial = "VP000001")
+      : printer(Config()), attachment(printer, Options(root, index, vendor, product, serial)) {
     std::string error;
     EXPECT_TRUE(attachment.Start(error)) << error;
   }
@@ -35,8 +37,9 @@ struct UsbPrinter {
     return config;
   }
   static vdev::UsbOptions Options(const std::string& root, int index, uint16_t vendor,
-                                  uint16_t product) {
+                                  uint16_t product, const std::string& serial) {
     vdev::UsbOptions options;
+    options.serial = serial;
     options.root = root;
     options.index = index;
     options.vendor = vendor;
@@ -93,6 +96,56 @@ TEST(UsbPrinterFinder, OnlyTheVendorsPrintersAreFoundInNumberOrder) {
             (std::vector<std::string>{rig.Root() + "/dev/usb/lp2", rig.Root() + "/dev/usb/lp10"}));
   second.Set("disconnect");
   EXPECT_EQ(FindUsbPrinterNodes(), (std::vector<std::string>{rig.Root() + "/dev/usb/lp10"}));
+}
+
+// Several identical printers on one till: an entry names its printer by serial number or by
+// the stable name udev gives it (/dev/opos/printer-<serial>, a link to the node); an entry
+// naming neither takes the first printer, and one naming a printer that is not there finds
+// nothing.
+TEST(UsbPrinterChoice, EachEntryPrintsOnThePrinterItNames) {
+  UsbRig rig;
+  UsbPrinter first(rig.Root(), 0, 0x0525, 0xa700, "VP000001");
+  UsbPrinter second(rig.Root(), 1, 0x0525, 0xa700, "VP000002");
+  const std::string stable = rig.Root() + "/dev/opos/printer-VP000001";
+  std::filesystem::create_directories(rig.Root() + "/dev/opos");
+  std::filesystem::create_symlink("../usb/lp0", stable);
+  auto entry = [](const std::string& key, const std::string& port, const std::string& serial) {
+    std::string text =
+        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter\\" +
+        key + "]\n@=\"RecPrinter.POSPrinter.SOU\"\n\"Port\"=\"" + port +
+        "\"\n\"DeviceName\"=\"Thermal42\"\n";
+    if (!serial.empty()) text += "\"SerialNumber\"=\"" + serial + "\"\n";
+    std::string error;
+    EXPECT_EQ(platform::registry::ImportRegedit(text, &error), platform::registry::kSuccess)
+        << error;
+  };
+  entry("BySerial", "USB", "VP000002");
+  entry("ByStableName", stable, "");
+  entry("Missing", "USB", "VP000009");
+
+  auto print = [](const std::string& name, const std::string& line) {
+    auto printer = OpenPrinter(name);
+    EXPECT_EQ(printer->ClaimDevice(0), 0) << name;
+    printer->SetDeviceEnabled(true);
+    EXPECT_EQ(printer->PrintNormal(2, line), 0) << name;
+    printer->Close();
+  };
+  auto received = [](UsbPrinter& device, const std::string& what) {
+    return PumpUntil([&] { return device.ReceivedSince(0).find(what) != std::string::npos; },
+                     10000);
+  };
+  print("BySerial", "For the second printer\n");
+  print("ByStableName", "For the first printer\n");
+  print("Usb1", "For whichever is first\n");  // the rig's entry names no printer
+  EXPECT_TRUE(received(second, "For the second printer\n"));
+  EXPECT_TRUE(received(first, "For the first printer\n"));
+  EXPECT_TRUE(received(first, "For whichever is first\n"));
+  EXPECT_EQ(first.ReceivedSince(0).find("second"), std::string::npos);
+  EXPECT_EQ(second.ReceivedSince(0).find("first"), std::string::npos);
+
+  auto missing = OpenPrinter("Missing");
+  EXPECT_EQ(missing->ClaimDevice(0), opos::kTimeout);
+  missing->Close();
 }
 
 class UsbPrinterTest : public ::testing::Test {

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <filesystem>
 
 namespace ui_qt {
 
@@ -13,6 +14,14 @@ std::string ProgramDir() {
   std::string exe(path, static_cast<size_t>(n));
   const size_t slash = exe.rfind('/');
   return slash == 0 ? "/" : exe.substr(0, slash);
+}
+
+std::string ProgramDataFile(const std::string& name) {
+  const std::string beside = ProgramDir() + "/" + name;
+  std::error_code ec;
+  if (std::filesystem::exists(beside, ec)) return beside;
+  const std::string installed = ProgramDir() + "/../share/opos/" + name;
+  return std::filesystem::exists(installed, ec) ? installed : beside;
 }
 
 }  // namespace ui_qt

@@ -147,6 +147,7 @@ ConfigResult ReadDeviceConfiguration(DeviceClass device_class, const std::string
   }
   config.output_buf = ReadNumber(key, "OutputBuf", 1024);
   config.input_sleep = ReadNumber(key, "InputSleep", 24);
+  if (link == LinkConfiguration::Usb) ReadString(key, "SerialNumber", config.usb_serial);
   if (link == LinkConfiguration::Usb && drawer) {
     config.connector_pin = ReadNumber(key, "ConnectorPinNo", 0);
     config.open_level = ReadNumber(key, "OpenLevel", 1);

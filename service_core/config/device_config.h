@@ -36,6 +36,7 @@ struct SerialConfiguration {
   std::string device_name;
   std::string ip;         // network build
   int tcp_port = 9100;    // network build
+  std::string usb_serial;  // USB build: the printer's serial number; empty: the first printer
 };
 
 enum class ConfigResult { kOk, kNoDeviceKey, kMissingValue };
@@ -48,8 +49,10 @@ ConfigResult ReadSerialConfiguration(DeviceClass device_class, const std::string
 // The values of a printer or drawer entry for the given kind of link. Network entries:
 // `IP` (required), `Port` (a number, or text naming one as the setup utility writes it;
 // 9100 when absent; anything else is reported missing), `OutputBuf`, `InputSleep`,
-// `DeviceName`, drawer `ConnectorPinNo` and `OpenLevel`. USB entries: `Port` (required,
-// kept), `OutputBuf`, `InputSleep`, drawer values, `DeviceName`.
+// `DeviceName`, drawer `ConnectorPinNo` and `OpenLevel`. USB entries: `Port` (required;
+// a path beginning with "/" names the printer's device node, such as its stable
+// /dev/opos/printer-<serial> name), optional `SerialNumber`, `OutputBuf`, `InputSleep`, drawer
+// values, `DeviceName`.
 ConfigResult ReadDeviceConfiguration(DeviceClass device_class, const std::string& device_name,
                                      LinkConfiguration link, SerialConfiguration& config,
                                      std::string* missing = nullptr);

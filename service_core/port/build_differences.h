@@ -60,7 +60,8 @@ const BuildDifferences& ThisBuild();
 
 // What a link needs of an entry's configuration; each link takes its own part.
 inline PortSettings PortSettingsFor(const SerialConfiguration& config) {
-  return {config.port, config.baudrate, config.parity, config.stop, config.ip, config.tcp_port};
+  return {config.port, config.baudrate,     config.parity,    config.stop,
+          config.ip,   config.tcp_port,     config.usb_serial};
 }
 
 }  // namespace service_core

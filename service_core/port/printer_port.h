@@ -24,8 +24,9 @@ inline constexpr int kPortCoverOpen = 201;
 inline constexpr int kPortPaperEmpty = 203;
 
 // Where the printer is, as configured. Each transport takes what it needs: the serial link
-// the port name and line codes, the TCP link the address and TCP port, the USB link
-// nothing (the printer is found by its vendor and product numbers).
+// the port name and line codes, the TCP link the address and TCP port, the USB link the
+// serial number and a port naming a device path (the printer is found by its vendor and
+// product numbers, and among several by these).
 struct PortSettings {
   std::string port;
   int baud_code = 6;
@@ -33,6 +34,7 @@ struct PortSettings {
   int stop_code = 1;
   std::string address;
   int tcp_port = 9100;
+  std::string usb_serial;
 };
 
 class CPrinterPort {
@@ -60,7 +62,7 @@ class CPrinterPort {
   // passed since the first failure. True once open.
   bool OpenPortWithin(const PortSettings& settings, int32_t timeout_ms, bool retry);
   int OpenPort(const std::string& port_name, int baud_code, int parity_code, int stop_code) {
-    return OpenPort(PortSettings{port_name, baud_code, parity_code, stop_code, {}, 9100});
+    return OpenPort(PortSettings{port_name, baud_code, parity_code, stop_code, {}, 9100, {}});
   }
   virtual int ConnectPrinter(int timeout_ms) = 0;
   virtual int WritePort(const uint8_t* bytes, size_t length) = 0;

@@ -16,7 +16,7 @@ namespace confix {
 namespace ui = platform::ui;
 
 frmAddDevice::frmAddDevice(clsOPOS& device, QWidget* parent)
-    : QDialog(parent), mstrInfDirectory(UtilityDirectory()), device_(device) {
+    : QDialog(parent), mstrInfDirectory(InfDirectory()), device_(device) {
   setWindowTitle("Add New Device");
   auto* layout = new QVBoxLayout(this);
   auto* grid = new QGridLayout;

@@ -95,7 +95,9 @@ ServiceRig::ServiceRig(std::vector<std::string> extra_arguments) {
 }
 
 ServiceRig::~ServiceRig() {
-  if (pid_ > 0) EXPECT_EQ(Terminate(), 0) << Log();
+  if (pid_ > 0) {
+    EXPECT_EQ(Terminate(), 0) << Log();
+  }
   // Under the sanitizers the service reports into its log.
   const std::string log = Log();
   EXPECT_EQ(log.find("Sanitizer"), std::string::npos) << log;

@@ -17,6 +17,7 @@
 #include "platform/registry.h"
 #include "platform/release.h"
 #include "server.h"
+#include "socket_activation.h"
 #include "token_file.h"
 
 namespace {
@@ -41,7 +42,9 @@ void PrintUsage(std::FILE* out) {
                "  --help, --version\n"
                "JSON-RPC 2.0 at ws://127.0.0.1:PORT/ws?token=TOKEN; the page at /, the "
                "JavaScript client at /opos.js.\n"
-               "SIGTERM or SIGINT release and close every device and stop the service.\n",
+               "SIGTERM or SIGINT release and close every device and stop the service.\n"
+               "Started by a systemd socket unit (LISTEN_FDS), it serves the sockets it was\n"
+               "given and ignores --port and --listen.\n",
                kDefaultPort, platform::registry::DefaultDatabasePath().c_str(),
                oposd::DefaultTokenFile().c_str());
 }
@@ -115,7 +118,12 @@ int main(int argc, char** argv) {
   oposd::SessionRegistry sessions;  // outlives `io`, whose queued handlers may hold sessions
   boost::asio::io_context io;
   oposd::Server server(io, host, policy, sessions);
-  if (!server.Listen(listen, static_cast<unsigned short>(port))) {
+  // Started by its socket unit, the service serves the sockets it was given instead.
+  const std::vector<int> inherited = oposd::InheritedListeningSockets();
+  const bool serving = inherited.empty()
+                           ? server.Listen(listen, static_cast<unsigned short>(port))
+                           : server.Adopt(inherited);
+  if (!serving) {
     oposd::LogLine("no address to listen on");
     return 1;
   }

@@ -1,5 +1,7 @@
 #include "server.h"
 
+#include <sys/socket.h>
+
 #include <boost/asio/ip/v6_only.hpp>
 #include <boost/asio/strand.hpp>
 #include <boost/beast/core.hpp>
@@ -221,16 +223,51 @@ bool Server::Listen(const std::vector<std::string>& addresses, unsigned short po
               ec.message());
       continue;
     }
-    if (acceptors_.empty()) port_ = acceptor->local_endpoint().port();
-    const std::string host = address.is_v6() ? "[" + address.to_string() + "]" : address.to_string();
-    origins_.push_back("http://" + host + ":" + std::to_string(port_));
-    LogLine("listening on http://" + host + ":" + std::to_string(port_) + "/");
-    acceptors_.push_back(std::move(acceptor));
-    Accept(acceptors_.size() - 1);
+    Serve(std::move(acceptor));
   }
   if (acceptors_.empty()) return false;
   origins_.push_back("http://localhost:" + std::to_string(port_));
   return true;
+}
+
+bool Server::Adopt(const std::vector<int>& fds) {
+  for (const int fd : fds) {
+    sockaddr_storage local{};
+    socklen_t length = sizeof local;
+    int listening = 0;
+    socklen_t flag_length = sizeof listening;
+    const bool usable =
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) == 0 &&
+        (local.ss_family == AF_INET || local.ss_family == AF_INET6) &&
+        ::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &flag_length) == 0 && listening;
+    if (!usable) {
+      LogLine("inherited descriptor " + std::to_string(fd) + " is not a listening TCP socket");
+      continue;
+    }
+    beast::error_code ec;
+    auto acceptor = std::make_unique<tcp::acceptor>(asio::make_strand(io_));
+    acceptor->assign(local.ss_family == AF_INET ? tcp::v4() : tcp::v6(), fd, ec);
+    if (ec) {
+      LogLine("cannot use inherited descriptor " + std::to_string(fd) + ": " + ec.message());
+      continue;
+    }
+    Serve(std::move(acceptor));
+  }
+  if (acceptors_.empty()) return false;
+  origins_.push_back("http://localhost:" + std::to_string(port_));
+  return true;
+}
+
+void Server::Serve(std::unique_ptr<tcp::acceptor> acceptor) {
+  const tcp::endpoint endpoint = acceptor->local_endpoint();
+  if (acceptors_.empty()) port_ = endpoint.port();
+  const auto address = endpoint.address();
+  const std::string host = address.is_v6() ? "[" + address.to_string() + "]" : address.to_string();
+  const std::string origin = "http://" + host + ":" + std::to_string(endpoint.port());
+  origins_.push_back(origin);
+  LogLine("listening on " + origin + "/");
+  acceptors_.push_back(std::move(acceptor));
+  Accept(acceptors_.size() - 1);
 }
 
 void Server::Accept(size_t index) {

@@ -37,6 +37,9 @@ class Server {
   // Listens on each address (the first one decides the port when `port` is 0). Addresses
   // that cannot be used are logged; false when none can.
   bool Listen(const std::vector<std::string>& addresses, unsigned short port);
+  // Serves on listening sockets made by someone else (socket activation). Sockets that are
+  // not listening TCP sockets are logged and left alone; false when none can be used.
+  bool Adopt(const std::vector<int>& fds);
   unsigned short Port() const { return port_; }
   const std::vector<std::string>& Origins() const { return origins_; }
 
@@ -44,6 +47,8 @@ class Server {
   void Stop();
 
  private:
+  // Logs the acceptor's address, notes it among the own origins and starts accepting.
+  void Serve(std::unique_ptr<boost::asio::ip::tcp::acceptor> acceptor);
   void Accept(size_t index);
 
   boost::asio::io_context& io_;

@@ -241,5 +241,15 @@ TEST_F(ProtocolTest, SigtermReleasesAndClosesEveryClaimedDevice) {
   EXPECT_NE(log.find("stopped; 2 open device(s) released and closed"), std::string::npos) << log;
 }
 
+// Started by a socket unit, the service serves the socket it was given, not one of its own.
+TEST(SocketActivation, TheServiceServesTheSocketItWasGiven) {
+  ServiceRig rig({}, true);
+  ASSERT_NE(rig.ActivationPort(), 0);
+  EXPECT_EQ(rig.Port(), rig.ActivationPort()) << rig.Log();
+  RpcClient client;
+  ASSERT_EQ(client.Connect(rig.ActivationPort(), "/ws?token=" + rig.Token()), 101) << rig.Log();
+  EXPECT_EQ(client.Result("list").size(), 3u);
+}
+
 }  // namespace
 }  // namespace oposd::testing

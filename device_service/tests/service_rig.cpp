@@ -1,6 +1,9 @@
 #include "service_rig.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -44,9 +47,27 @@ void WriteEntries(const std::string& dir) {
   ASSERT_EQ(platform::registry::ImportRegedit(entries), platform::registry::kSuccess);
 }
 
+// A socket listening on a free loopback port; -1 on failure.
+int ListeningLoopbackSocket(unsigned short& port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return -1;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(fd, 16) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  port = ntohs(address.sin_port);
+  return fd;
+}
+
 }  // namespace
 
-ServiceRig::ServiceRig(std::vector<std::string> extra_arguments) {
+ServiceRig::ServiceRig(std::vector<std::string> extra_arguments, bool socket_activated) {
   const std::string dir = registry_.Dir();
   printer_pty_ = std::make_unique<vdev::PtyAttachment>(printer_, dir + "/ttyP0");
   display_pty_ = std::make_unique<vdev::PtyAttachment>(display_, dir + "/ttyD0");
@@ -64,16 +85,26 @@ ServiceRig::ServiceRig(std::vector<std::string> extra_arguments) {
                                         registry_.DatabasePath(),       "--token-file",
                                         token_file};
   arguments.insert(arguments.end(), extra_arguments.begin(), extra_arguments.end());
-  std::vector<char*> argv;
-  for (auto& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log_path_.c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  const int spawned = posix_spawn(&pid_, OPOSD_PATH, &actions, nullptr, argv.data(), environ);
+  int listening = -1;
+  if (socket_activated) {
+    listening = ListeningLoopbackSocket(activation_port_);
+    EXPECT_GE(listening, 0);
+    posix_spawn_file_actions_adddup2(&actions, listening, 3);
+    // The shell's pid is the service's after exec, as LISTEN_PID must be.
+    arguments.insert(arguments.begin(),
+                     {"/bin/sh", "-c", "LISTEN_PID=$$ LISTEN_FDS=1 exec \"$0\" \"$@\""});
+  }
+  std::vector<char*> argv;
+  for (auto& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
+  if (listening >= 0) ::close(listening);
   EXPECT_EQ(spawned, 0);
   if (spawned != 0) pid_ = -1;
 

@@ -19,10 +19,14 @@ namespace oposd::testing {
 
 class ServiceRig {
  public:
-  explicit ServiceRig(std::vector<std::string> extra_arguments = {});
+  // With `socket_activated`, the rig makes the listening socket itself and starts the
+  // service as systemd's socket activation does (LISTEN_PID, LISTEN_FDS, the socket at fd 3).
+  explicit ServiceRig(std::vector<std::string> extra_arguments = {},
+                      bool socket_activated = false);
   ~ServiceRig();  // stops the service (SIGTERM) if it still runs, then the devices
 
-  unsigned short Port() const { return port_; }
+  unsigned short Port() const { return port_; }  // where the service says it listens
+  unsigned short ActivationPort() const { return activation_port_; }  // the rig's socket's
   const std::string& Token() const { return token_; }
   std::string Log() const;
   vdev::VirtualPrinter& printer() { return printer_; }
@@ -40,6 +44,7 @@ class ServiceRig {
   std::unique_ptr<vdev::PtyAttachment> printer_pty_, display_pty_;
   pid_t pid_ = -1;
   unsigned short port_ = 0;
+  unsigned short activation_port_ = 0;
   std::string token_;
   std::string log_path_;
 };

@@ -3,7 +3,8 @@
 # The Debian package as a technician gets it: unpacked into a temporary root (dpkg -x), its
 # maintainer scripts run against a temporary registry store, and its programs run from
 # there with no help from the build tree (no LD_LIBRARY_PATH): the installed setup utility
-# makes a device entry, the installed device tester prints a receipt on the installed
+# makes a device entry; the installed device tester, the installed device service (for a
+# WebSocket client) and the installed Python module each print a receipt on the installed
 # virtual printer through the registered serial-build service object, and the printer's
 # transcript is read back. Then upgrade, removal, reinstallation and purge must keep (or, on
 # purge, drop) the device entries as Debian users expect, and lintian must report no error.
@@ -12,7 +13,9 @@ deb=$(cd "$(dirname "${1:?usage: package_test.sh PACKAGE.deb}")" && pwd)/$(basen
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/opos-package.XXXXXX")
 printer_pid=""
+ROOT_OF_TESTS=$(cd "$(dirname "$0")" && pwd)
 cleanup() {
+  [ -n "${service_pid:-}" ] && kill "$service_pid" 2>/dev/null && wait "$service_pid" 2>/dev/null
   [ -n "$printer_pid" ] && kill "$printer_pid" 2>/dev/null && wait "$printer_pid" 2>/dev/null
   rm -rf "$work"
 }
@@ -114,22 +117,65 @@ prt PrintNormal 2 "Installed package receipt\n"
 prt ReleaseDevice
 prt Close
 EOF
-print_receipt() {
+print_with_tester() {
+  "$root/usr/bin/opostest" --registry "$store" "$work/receipt.txt"
+}
+check "the installed tester prints a receipt" print_with_tester
+
+# The installed device service, started from the unpacked root on a free port, prints a
+# receipt for a WebSocket client and reads the printer's state back.
+service_pid=""
+print_through_service() {
+  "$root/usr/bin/oposd" --port 0 --listen 127.0.0.1 --registry "$store" \
+    --token-file "$work/oposd.token" 2>"$work/oposd.log" &
+  service_pid=$!
+  local port=""
+  for _ in $(seq 300); do
+    port=$(sed -n 's|^oposd: listening on http://127.0.0.1:\([0-9]*\)/$|\1|p' "$work/oposd.log")
+    [ -n "$port" ] && break
+    sleep 0.05
+  done
   local status=0
-  "$root/usr/bin/opostest" --registry "$store" "$work/receipt.txt" || status=$?
+  /usr/bin/python3 "$ROOT_OF_TESTS/print_through_service.py" "$port" \
+    "$(cat "$work/oposd.token")" Receipt $'Printed through the device service\n' || status=$?
+  kill -TERM "$service_pid"
+  wait "$service_pid" || status=$?
+  service_pid=""
+  cat "$work/oposd.log"
+  [ "$status" -eq 0 ] && grep -q "released and closed" "$work/oposd.log"
+}
+if [ -x "$root/usr/bin/oposd" ]; then
+  check "the installed device service prints for a WebSocket client" print_through_service
+fi
+
+# The installed Python module, found where Debian's python3 looks (dist-packages).
+print_from_python() {
+  PYTHONPATH="$root/usr/lib/python3/dist-packages" OPOS_REGISTRY="$store" /usr/bin/python3 -c '
+import opos
+with opos.claimed(opos.POSPrinter, "Receipt") as p:
+    opos.check(p.PrintNormal(opos.PTR_S_RECEIPT, "Printed from Python\n"), p)
+'
+}
+if [ -d "$root/usr/lib/python3/dist-packages/opos" ]; then
+  check "the installed Python module prints a receipt" print_from_python
+fi
+
+printer_read_every_receipt() {
   # The printer writes its transcript when it ends.
   echo quit >&3
   exec 3>&-
   wait "$printer_pid"
   printer_pid=""
   cat "$work/printed.txt" || return 1
-  [ "$status" -eq 0 ] && grep -q "Installed package receipt" "$work/printed.txt"
+  grep -q "Installed package receipt" "$work/printed.txt" || return 1
+  if [ -x "$root/usr/bin/oposd" ]; then
+    grep -q "Printed through the device service" "$work/printed.txt" || return 1
+  fi
+  if [ -d "$root/usr/lib/python3/dist-packages/opos" ]; then
+    grep -q "Printed from Python" "$work/printed.txt" || return 1
+  fi
 }
-check "the installed tester prints a receipt that the printer read" print_receipt
-if [ -x "$root/usr/bin/oposd" ]; then
-  check "the installed device service starts from the unpacked root" \
-    "$root/usr/bin/oposd" --help
-fi
+check "the printer read every receipt" printer_read_every_receipt
 
 # Upgrade: the old prerm, then the new postinst; entries and registration stay.
 upgrade() {

@@ -1,9 +1,11 @@
 #include "virtual_devices/pty_attachment.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <vector>
 
@@ -103,17 +105,35 @@ bool PtyAttachment::TransportCommand(const std::vector<std::string>& words, bool
   return true;
 }
 
-void PtyAttachment::DeliverWritten() {
+void PtyAttachment::DeliverWrittenAndHangUp() {
   if (!started_) return;
   RunOnIoThread([this] {
     // Everything at once, after the bytes a slowed-down delivery still holds; that delivery
     // may be the one this request interrupts, and finds nothing left when it goes on.
+    // The kernel moves what the host wrote to the master side from a work queue, so a
+    // write that has returned may not be readable yet on a loaded machine: the master is
+    // read until it has been quiet for a while, not only until it is empty (a host that
+    // never stops writing is cut off after a few seconds).
+    constexpr int kQuietMs = 150;
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(3);
     std::vector<uint8_t> written;
     uint8_t buffer[4096];
-    for (;;) {
+    while (std::chrono::steady_clock::now() < give_up) {
       const ssize_t n = ::read(pty_->Master(), buffer, sizeof buffer);
-      if (n <= 0) break;
-      if (shared_->connected) written.insert(written.end(), buffer, buffer + n);
+      if (n > 0) {
+        if (shared_->connected) written.insert(written.end(), buffer, buffer + n);
+        continue;
+      }
+      pollfd readable{pty_->Master(), POLLIN, 0};
+      if (::poll(&readable, 1, kQuietMs) <= 0 || !(readable.revents & POLLIN)) break;
+    }
+    // The pseudo-terminal's master is swapped for /dev/null under the same descriptor
+    // number: the host's side hangs up (its writes fail from now on) while this thread and
+    // the answer channel keep a valid descriptor until Stop() closes it.
+    const int null_fd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (null_fd >= 0) {
+      ::dup3(null_fd, pty_->Master(), O_CLOEXEC);
+      ::close(null_fd);
     }
     DeliverAllNow(written);
   });
@@ -136,7 +156,7 @@ void PtyAttachment::IoLoop() {
       } else if (n > 0) {
         lost_bytes_ += static_cast<uint64_t>(n);
       }
-      if (n > 0 || errno == EAGAIN || errno == EINTR) continue;
+      if (n > 0 || (n < 0 && (errno == EAGAIN || errno == EINTR))) continue;
     }
     // Hang-up or error on the master: wait for the stop rather than spin.
     pollfd wake{WakeFd(), POLLIN, 0};

@@ -36,7 +36,7 @@ bool UsbAttachment::Plug(std::string& error) {
 
 void UsbAttachment::Unplug() {
   if (!plugged_) return;
-  node_->DeliverWritten();
+  node_->DeliverWrittenAndHangUp();
   node_->Stop();  // closes the pseudo-terminal: the host's descriptor fails from now on
   RemoveFakeUsbTree(options_);
   plugged_ = false;

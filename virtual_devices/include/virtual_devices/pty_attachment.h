@@ -28,10 +28,11 @@ class PtyAttachment : public Attachment {
   std::string LinesPath() const { return link_path_ + ".lines"; }
   std::string SlavePath() const;                             // "/dev/pts/N" while started
   uint64_t LostBytes() const { return lost_bytes_.load(); }  // sent while disconnected
-  // Hands the model every byte the host has written and the model not yet read. A host's
-  // write to a USB device returns once the device has the bytes, so they must not vanish
-  // with the node when the printer is unplugged.
-  void DeliverWritten();
+  // The unplugging of a USB device: hands the model every byte the host has written and
+  // the model not yet read, then hangs the host's side up in the same step, so that a
+  // write either reached the model or fails. A host's write to a USB device returns once
+  // the device has the bytes, so they must not vanish with the node. Stop() follows.
+  void DeliverWrittenAndHangUp();
 
   // The side file's line for these lines, with its newline.
   static std::string FormatLines(ModemLines lines);

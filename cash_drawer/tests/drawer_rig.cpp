@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <thread>
+
+#include "platform/event.h"
 
 namespace service_core::testing {
 
@@ -73,6 +77,23 @@ size_t ScriptedUi::Beeps() const {
   return static_cast<size_t>(std::count_if(calls.begin(), calls.end(), [](const auto& c) {
     return c.kind == platform::ui::ScriptedProvider::Call::kBeep;
   }));
+}
+
+HandClosedWait WaitForDrawerClosedByHand(opos::control::CashDrawer& drawer,
+                                         VirtualPrinterOnPty& device) {
+  std::atomic<bool> returned{false};
+  std::thread person([&] {
+    platform::SleepMs(2000);
+    device.Set("drawer close");
+    for (int i = 0; i < 100 && !returned; ++i) platform::SleepMs(100);
+    if (!returned) drawer.ReleaseDevice();
+  });
+  const uint64_t start = platform::TickCountMs();
+  const int32_t result = drawer.WaitForDrawerClose(500, 880, 50, 50);
+  returned = true;
+  const uint64_t took = platform::TickCountMs() - start;
+  person.join();
+  return {result, took};
 }
 
 }  // namespace service_core::testing

@@ -52,6 +52,16 @@ inline const std::vector<uint8_t> kKickPin2{0x1B, 0x70, 0x30, 0x64, 0xC8};
 inline const std::vector<uint8_t> kKickPin5{0x1B, 0x70, 0x31, 0x64, 0xC8};
 inline const std::vector<uint8_t> kStatusQuery{0x10, 0x04, 0x01};
 
+// WaitForDrawerClose on an open drawer that a person closes by hand 2 s into the wait. A
+// wait that does not end with the close is ended by a release about 10 s later, so a test
+// can report it instead of hanging. The wait's result and how long it took.
+struct HandClosedWait {
+  int32_t result;
+  uint64_t took_ms;
+};
+HandClosedWait WaitForDrawerClosedByHand(opos::control::CashDrawer& drawer,
+                                         VirtualPrinterOnPty& device);
+
 // Installs a scripted user-interface provider for the life of the object.
 class ScriptedUi {
  public:

@@ -230,19 +230,9 @@ TEST_F(DrawerSharingTest, WaitForDrawerCloseOnADisabledDrawerEndsWithTheClose) {
   drawer->SetDeviceEnabled(false);
   ASSERT_EQ(drawer->OpenDrawer(), opos::kSuccess);
 
-  std::atomic<bool> returned{false};
-  std::thread person([&] {
-    platform::SleepMs(2000);
-    device_->Set("drawer close");
-    for (int i = 0; i < 100 && !returned; ++i) platform::SleepMs(100);
-    if (!returned) drawer->ReleaseDevice();  // ends a wait that would not end
-  });
-  const uint64_t start = platform::TickCountMs();
-  EXPECT_EQ(drawer->WaitForDrawerClose(500, 880, 50, 50), opos::kSuccess);
-  returned = true;
-  const uint64_t took = platform::TickCountMs() - start;
-  person.join();
-  EXPECT_LT(took, 5000u);
+  const HandClosedWait wait = WaitForDrawerClosedByHand(*drawer, *device_);
+  EXPECT_EQ(wait.result, opos::kSuccess);
+  EXPECT_LT(wait.took_ms, 5000u);
   const size_t beeps = ui.Beeps();
   platform::SleepMs(600);
   EXPECT_EQ(ui.Beeps(), beeps);

@@ -30,12 +30,6 @@ std::string StripedBitmapFile(const std::string& dir) {
   return path;
 }
 
-size_t Occurrences(const std::string& text, const std::string& what) {
-  size_t count = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
-  return count;
-}
-
 std::string ReceiptLine(char receipt, int line) {
   char text[32];
   std::snprintf(text, sizeof text, "Receipt %c line %02d\n", receipt, line);

@@ -271,12 +271,6 @@ TEST_F(UsbPrinterTest, PrintingThroughRepeatedUnpluggingAlwaysFindsThePrinterAga
   }
 }
 
-size_t CountOf(const std::string& text, const std::string& what) {
-  size_t count = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
-  return count;
-}
-
 std::string UsbReceiptLine(char receipt, int line) {
   char text[32];
   std::snprintf(text, sizeof text, "Usb receipt %c line %02d\n", receipt, line);
@@ -316,7 +310,7 @@ TEST_F(UsbPrinterTest, AnUnpluggedPrinterIsOfflineAndNothingItPrintedIsWrittenAg
   const std::string printed = device_.ReceivedSince(mark);
   for (const char receipt : {'A', 'B'}) {
     for (int line = 1; line <= 35; ++line)
-      EXPECT_EQ(CountOf(printed, UsbReceiptLine(receipt, line)), 1u) << UsbReceiptLine(receipt, line);
+      EXPECT_EQ(Occurrences(printed, UsbReceiptLine(receipt, line)), 1u) << UsbReceiptLine(receipt, line);
   }
 }
 

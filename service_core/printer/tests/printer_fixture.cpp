@@ -65,6 +65,12 @@ void PrinterRig::AddDeviceEntry(const std::string& key, const std::string& port,
   Import(body);
 }
 
+size_t Occurrences(const std::string& text, const std::string& what) {
+  size_t count = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
 bool PumpUntil(const std::function<bool()>& done, uint32_t limit_ms) {
   const uint64_t deadline = platform::TickCountMs() + limit_ms;
   while (!done()) {

@@ -57,6 +57,10 @@ class PrinterRig {
 // Pumps this thread's messages until `done` holds or `limit_ms` passed; returns done().
 bool PumpUntil(const std::function<bool()>& done, uint32_t limit_ms = 5000);
 
+// How often `what` occurs in `text` (overlapping occurrences counted): a line printed twice
+// shows up here.
+size_t Occurrences(const std::string& text, const std::string& what);
+
 // Open, claim, enable through the control object.
 opos::control::ObjectRef<opos::control::POSPrinter> OpenPrinter(const std::string& name);
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "answer_channel.h"
 #include "fd_util.h"
@@ -22,27 +23,33 @@ std::string TcpAttachment::Where() const {
   return "tcp " + options_.address + ":" + std::to_string(Port());
 }
 
-bool TcpAttachment::Listen(std::string& error) {
+int TcpAttachment::BindPort(std::string& error) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<uint16_t>(port_ != 0 ? port_.load() : options_.port));
   const std::string host = options_.address == "localhost" ? "127.0.0.1" : options_.address;
   if (::inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) {
     error = "not an IPv4 address: " + options_.address;
-    return false;
+    return -1;
   }
   UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-  if (!fd.Valid()) return error = ErrnoText("socket"), false;
+  if (!fd.Valid()) return error = ErrnoText("socket"), -1;
   const int yes = 1;
   ::setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   if (::bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     error = ErrnoText("bind " + options_.address + ":" + std::to_string(ntohs(address.sin_port)));
-    return false;
+    return -1;
   }
-  if (::listen(fd.Get(), 4) != 0) return error = ErrnoText("listen"), false;
   socklen_t length = sizeof address;
   ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&address), &length);
   port_ = ntohs(address.sin_port);
+  return fd.Release();
+}
+
+bool TcpAttachment::Listen(std::string& error) {
+  UniqueFd fd(held_fd_ >= 0 ? std::exchange(held_fd_, -1) : BindPort(error));
+  if (!fd.Valid()) return false;
+  if (::listen(fd.Get(), 4) != 0) return error = ErrnoText("listen"), false;
   listen_fd_ = fd.Release();
   return true;
 }
@@ -73,7 +80,8 @@ void TcpAttachment::Stop() {
   model_.SetAnswerSink([](std::span<const uint8_t>) {});
   DropClient(false);
   if (listen_fd_ >= 0) ::close(listen_fd_);
-  listen_fd_ = -1;
+  if (held_fd_ >= 0) ::close(held_fd_);
+  listen_fd_ = held_fd_ = -1;
   started_ = false;
 }
 
@@ -116,6 +124,10 @@ bool TcpAttachment::TransportCommand(const std::vector<std::string>& words, bool
       if (words[1] == "on" && listen_fd_ >= 0) {
         ::close(listen_fd_);
         listen_fd_ = -1;
+        // The port stays bound without a listener: connections are refused, and neither
+        // another program's listener nor a connecting host's own source port can take it.
+        held_fd_ = BindPort(reply);
+        ok = held_fd_ >= 0;
       } else if (words[1] == "off" && listen_fd_ < 0 && started_) {
         ok = Listen(reply);
       }

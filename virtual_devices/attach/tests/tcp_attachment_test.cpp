@@ -1,6 +1,7 @@
 #include "virtual_devices/tcp_attachment.h"
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -23,6 +24,18 @@ bool ConnectionEnded(int fd) {
   if (::poll(&p, 1, 10000) <= 0) return false;
   char c;
   return ::recv(fd, &c, 1, 0) <= 0;
+}
+
+// True when a socket of its own could bind the port on 127.0.0.1.
+bool PortFree(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  ::close(fd);
+  return bound;
 }
 
 TEST(TcpAttachmentTest, OneHostAtATimeTheNextOneWaits) {
@@ -66,6 +79,9 @@ TEST(TcpAttachmentTest, DisconnectDropsTheHostAndRefuseKeepsNewOnesOut) {
   ASSERT_TRUE(tcp.Command("refuse on", reply)) << reply;
   EXPECT_EQ(ConnectTcp(port), -1);
   EXPECT_EQ(errno, ECONNREFUSED);
+  // While refusing, the port stays the printer's: a program picking a free port, or a host's
+  // own end of a connection, cannot take it meanwhile.
+  EXPECT_FALSE(PortFree(port));
   ASSERT_TRUE(tcp.Command("refuse off", reply)) << reply;
   host = ConnectTcp(port);
   ASSERT_GE(host, 0);

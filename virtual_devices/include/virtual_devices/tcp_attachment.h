@@ -39,13 +39,15 @@ class TcpAttachment : public Attachment {
   void IoLoop() override;
 
  private:
-  bool Listen(std::string& error);  // I/O thread, or before it runs
+  int BindPort(std::string& error);  // a bound socket on the attachment's port, or -1
+  bool Listen(std::string& error);   // I/O thread, or before it runs
   void DropClient(bool reset);
 
   TcpOptions options_;
   std::shared_ptr<AnswerChannel> channel_;
   std::atomic<int> port_{0};
   int listen_fd_ = -1;  // owned by the I/O thread once it runs
+  int held_fd_ = -1;    // while refusing: the port, bound and not listening
   std::atomic<int> client_fd_{-1};
   // What the printer's TCP had acknowledged and the printer not yet read when it reset the
   // connection: it is the printer's, and printed after the reset (I/O thread only).

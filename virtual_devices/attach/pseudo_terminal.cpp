@@ -35,6 +35,10 @@ bool PseudoTerminal::Open(std::string& error) {
   return true;
 }
 
+void PseudoTerminal::HoldHostOutput() {
+  if (slave_.Valid()) ::tcflow(slave_.Get(), TCOOFF);
+}
+
 void PseudoTerminal::Close() {
   master_.Reset();
   slave_.Reset();

@@ -14,6 +14,10 @@ class PseudoTerminal {
   void Close();
   int Master() const { return master_.Get(); }  // non-blocking
   const std::string& SlavePath() const { return slave_path_; }
+  // Stops what the host writes from reaching the master, as a stopped terminal does: the
+  // host's writes wait (or fail with EAGAIN) from now on, and what it wrote before stays
+  // readable on the master.
+  void HoldHostOutput();
 
  private:
   UniqueFd master_;

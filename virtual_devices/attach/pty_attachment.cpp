@@ -107,13 +107,15 @@ bool PtyAttachment::TransportCommand(const std::vector<std::string>& words, bool
 
 void PtyAttachment::DeliverWrittenAndHangUp() {
   if (!started_) return;
+  // The cable goes now: a host still writing is cut off where it is, and only what it
+  // wrote before reaches the printer.
+  pty_->HoldHostOutput();
   RunOnIoThread([this] {
     // Everything at once, after the bytes a slowed-down delivery still holds; that delivery
     // may be the one this request interrupts, and finds nothing left when it goes on.
     // The kernel moves what the host wrote to the master side from a work queue, so a
     // write that has returned may not be readable yet on a loaded machine: the master is
-    // read until it has been quiet for a while, not only until it is empty (a host that
-    // never stops writing is cut off after a few seconds).
+    // read until it has been quiet for a while, not only until it is empty.
     constexpr int kQuietMs = 150;
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(3);
     std::vector<uint8_t> written;

@@ -70,7 +70,7 @@ bool UsbAttachment::TransportCommand(const std::vector<std::string>& words, bool
     }
     return true;
   }
-  if (words[0] == "slow" || words[0] == "split") {
+  if (words[0] == "slow" || words[0] == "split" || words[0] == "baud") {
     std::string line;
     for (const auto& w : words) line += (line.empty() ? "" : " ") + w;
     ok = node_->Command(line, reply);

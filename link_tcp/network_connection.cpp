@@ -96,8 +96,9 @@ void NetworkConnection::Close() {
   }
 }
 
-bool NetworkConnection::Send(const uint8_t* bytes, size_t length) {
+bool NetworkConnection::Send(const uint8_t* bytes, size_t length, uint64_t* stream_start) {
   std::lock_guard lock(send_mutex_);
+  if (stream_start) *stream_start = sent_;
   const int fd = fd_;
   if (fd < 0) return false;
   size_t sent = 0;

@@ -26,7 +26,8 @@ class NetworkConnection {
   void Close();
 
   // Sends all of `bytes` as one unit: sends from several threads never interleave.
-  bool Send(const uint8_t* bytes, size_t length);
+  // `stream_start`, when given, is where in the stream of bytes sent (Sent()) they begin.
+  bool Send(const uint8_t* bytes, size_t length, uint64_t* stream_start = nullptr);
   // Waits at most `timeout_ms` for bytes and reads what is there, up to `max`. -1 when the
   // connection was closed by the printer or broke, 0 when nothing came.
   long Receive(uint8_t* buffer, size_t max, int timeout_ms);

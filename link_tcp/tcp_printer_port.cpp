@@ -70,8 +70,8 @@ void TcpPrinterPort::ClosePort() {
   connected_ = false;
 }
 
-bool TcpPrinterPort::SendBytes(const uint8_t* bytes, size_t length) {
-  return connection_.Send(bytes, length);
+bool TcpPrinterPort::SendBytes(const uint8_t* bytes, size_t length, uint64_t* stream_start) {
+  return connection_.Send(bytes, length, stream_start);
 }
 
 long TcpPrinterPort::ReceiveBytes(uint8_t* buffer, size_t max, int timeout_ms) {

@@ -24,7 +24,7 @@ class TcpPrinterPort : public StreamPrinterPort {
   }
 
  protected:
-  bool SendBytes(const uint8_t* bytes, size_t length) override;
+  bool SendBytes(const uint8_t* bytes, size_t length, uint64_t* stream_start) override;
   long ReceiveBytes(uint8_t* buffer, size_t max, int timeout_ms) override;
   bool DevicePresent() const override { return connection_.Connected(); }
   void OnLost() override;

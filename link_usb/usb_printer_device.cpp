@@ -94,8 +94,9 @@ bool UsbPrinterDevice::Open() {
   return OpenNode();
 }
 
-bool UsbPrinterDevice::Write(const uint8_t* bytes, size_t length) {
+bool UsbPrinterDevice::Write(const uint8_t* bytes, size_t length, uint64_t* stream_start) {
   std::unique_lock lock(io_mutex_);
+  if (stream_start) *stream_start = sent_;
   if (WriteChunks(bytes, length)) return true;
   // Looking for the device takes the reconnect lock, which is never taken inside io_mutex_.
   lock.unlock();

@@ -31,8 +31,9 @@ class UsbPrinterDevice {
   bool Present() const { return fd_.load() >= 0; }
 
   // Writes in 64-byte chunks; a chunk the device has not taken within 500 ms fails the
-  // write. False also while the device is gone.
-  bool Write(const uint8_t* bytes, size_t length);
+  // write. False also while the device is gone. `stream_start`, when given, is where in
+  // the stream of bytes taken (Sent()) they begin.
+  bool Write(const uint8_t* bytes, size_t length, uint64_t* stream_start = nullptr);
   // Waits at most `timeout_ms` for bytes and reads up to `max`. -1 when the device is gone.
   long Read(uint8_t* buffer, size_t max, int timeout_ms);
   // A failed write or read closes the device it failed on, inside the same lock, so that a

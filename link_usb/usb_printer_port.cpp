@@ -79,8 +79,8 @@ void UsbPrinterPort::ClosePort() {
   connected_ = false;
 }
 
-bool UsbPrinterPort::SendBytes(const uint8_t* bytes, size_t length) {
-  return device_.Write(bytes, length);
+bool UsbPrinterPort::SendBytes(const uint8_t* bytes, size_t length, uint64_t* stream_start) {
+  return device_.Write(bytes, length, stream_start);
 }
 
 long UsbPrinterPort::ReceiveBytes(uint8_t* buffer, size_t max, int timeout_ms) {

@@ -124,6 +124,12 @@ class CPrinterPort {
     uint64_t reached_at_loss = 0;
   };
   virtual StreamPosition Position() const { return {}; }
+  // WritePort that also tells where in that stream the bytes begin, so that after a loss
+  // the writer knows how much of them reached the printer (see reached_at_loss).
+  virtual int WritePortAt(const uint8_t* bytes, size_t length, uint64_t& stream_start) {
+    stream_start = Position().sent;
+    return WritePort(bytes, length);
+  }
   // The last operating-system error seen by this link, for logs.
   virtual std::string LastError() const { return {}; }
 

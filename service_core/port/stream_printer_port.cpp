@@ -124,8 +124,14 @@ int StreamPrinterPort::ConnectPrinter(int timeout_ms) {
 }
 
 int StreamPrinterPort::WritePort(const uint8_t* bytes, size_t length) {
+  uint64_t stream_start = 0;
+  return WritePortAt(bytes, length, stream_start);
+}
+
+int StreamPrinterPort::WritePortAt(const uint8_t* bytes, size_t length, uint64_t& stream_start) {
+  stream_start = Position().sent;
   if (!open_ || length == 0 || bytes == nullptr) return 0;
-  if (SendBytes(bytes, length)) return 1;
+  if (SendBytes(bytes, length, &stream_start)) return 1;
   OnWriteFailed();
   return 0;
 }

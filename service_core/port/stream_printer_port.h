@@ -25,6 +25,7 @@ class StreamPrinterPort : public CPrinterPort {
 
   int ConnectPrinter(int timeout_ms) override;
   int WritePort(const uint8_t* bytes, size_t length) override;
+  int WritePortAt(const uint8_t* bytes, size_t length, uint64_t& stream_start) override;
   size_t ReadPort(uint8_t* buffer, size_t max) override;
   int GetPrinterStatus() override;
   int ProbePrinterStatus() override;
@@ -32,9 +33,11 @@ class StreamPrinterPort : public CPrinterPort {
  protected:
   explicit StreamPrinterPort(Traits traits) : traits_(traits) {}
 
-  // The transport. Send: all bytes or false. Receive: bytes read, 0 when none came within
+  // The transport. Send: all bytes or false; `stream_start`, when given, tells where in the
+  // byte stream (see Position) they begin. Receive: bytes read, 0 when none came within
   // `timeout_ms`, -1 when the connection or the device is gone.
-  virtual bool SendBytes(const uint8_t* bytes, size_t length) = 0;
+  virtual bool SendBytes(const uint8_t* bytes, size_t length, uint64_t* stream_start) = 0;
+  bool SendBytes(const uint8_t* bytes, size_t length) { return SendBytes(bytes, length, nullptr); }
   virtual long ReceiveBytes(uint8_t* buffer, size_t max, int timeout_ms) = 0;
   // False while the device is gone and being looked for.
   virtual bool DevicePresent() const { return true; }

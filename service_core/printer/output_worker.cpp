@@ -147,20 +147,36 @@ int CPOSPrinter::WriteAhead(ClaimSync& sync) {
       GiveBackRequestsFrom(id);
       return status;
     }
-    WrittenRequest request{id, NewMark(), 0, 0, 1};
-    for (const OutputJob& job : jobs) request.bytes += job.data.size();
-    request.losses = port_.Position().losses;
-    written_.push_back(request);
+    // The request and its completion request go in one write, so that they lie together
+    // in the link's byte stream and what reached the printer of them can be told.
+    WrittenRequest& request = written_.emplace_back();
+    request.id = id;
+    request.mark = NewMark();
     for (const OutputJob& job : jobs) {
-      if (!WriteJob(View(job.data), job.expand_bitmaps, job.image_area)) return kWriteFailed;
+      request.bytes += job.data.size();
+      ComposeJob(View(job.data), job.expand_bitmaps, job.image_area, request.wire);
     }
-    if (!WriteCompletionRequest(request.mark)) return kWriteFailed;
+    const std::array<uint8_t, 11> completion = CompletionRequest(request.mark);
+    request.wire.insert(request.wire.end(), completion.begin(), completion.end());
+    if (!WriteWire(request)) {
+      bitmap_slots_.ForgetDownloads();
+      return kWriteFailed;
+    }
+    for (const OutputJob& job : jobs) MarkImageArea(job.image_area);
     const uint64_t now = platform::TickCountMs();
-    written_.back().end = port_.Position().sent;
-    written_.back().asked_at = now;
     wire_free_at_ = std::max(wire_free_at_, now) + port_.TransferMs(request.bytes + 11);
     port_.SetFastPoll(true);
   }
+}
+
+bool CPOSPrinter::WriteWire(WrittenRequest& request) {
+  request.losses = port_.Position().losses;
+  request.end = UINT64_MAX;
+  request.asked_at = platform::TickCountMs();
+  request.asks = 1;
+  if (!port_.WritePortAt(request.wire.data(), request.wire.size(), request.start)) return false;
+  request.end = request.start + request.wire.size();
+  return true;
 }
 
 bool CPOSPrinter::ConfirmAnswered(ClaimSync& sync) {
@@ -267,15 +283,32 @@ bool CPOSPrinter::SettleAfterLostLink(ClaimSync& sync) {
   // The printer may have gone on printing what it held and answered into the dead
   // connection. It is asked first: an answer means it processed everything that reached
   // it. A request whose bytes all reached it (acknowledged by its TCP, taken by the USB
-  // device) printed then and is complete; the rest cannot have reached it whole and is
-  // written again. Nothing is cleared: the printer holds nothing any more.
+  // device) printed then and is complete. Of a request that reached it in part, only the
+  // rest is written, from where the printer's stream stopped; the requests after it did
+  // not reach it and are written again whole. Nothing is cleared: the printer holds
+  // nothing any more.
   if (!PrinterProcessedAll(kProcessedAfterLossMs, &sync.stop)) return stop_;
   ConfirmAnswered(sync);
   const CPrinterPort::StreamPosition position = port_.Position();
+  auto lost_with_this_loss = [&](const WrittenRequest& r) { return r.losses + 1 == position.losses; };
   while (!written_.empty() && written_.front().end <= position.reached_at_loss &&
-         written_.front().losses + 1 == position.losses) {
+         lost_with_this_loss(written_.front())) {
     FinishRequest(sync, written_.front().id, true);
     written_.pop_front();
+  }
+  if (!written_.empty() && lost_with_this_loss(written_.front()) &&
+      written_.front().start < position.reached_at_loss) {
+    WrittenRequest& partial = written_.front();
+    const uint64_t reached = std::min<uint64_t>(position.reached_at_loss - partial.start,
+                                                partial.wire.size());
+    partial.wire.erase(partial.wire.begin(), partial.wire.begin() + static_cast<ptrdiff_t>(reached));
+    if (written_.size() > 1) GiveBackRequestsFrom(written_[1].id);
+    written_.resize(1);
+    wire_free_at_ = 0;
+    // Lost again while the rest is written: the next retry settles it the same way.
+    if (!WriteWire(partial)) return false;
+    loss_possible_ = false;
+    return true;
   }
   if (!written_.empty()) GiveBackRequestsFrom(written_.front().id);
   written_.clear();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <deque>
@@ -69,6 +70,11 @@ struct WrittenRequest {
   // written) and how many times the link had lost the printer when it was written.
   uint64_t end = UINT64_MAX;
   uint64_t losses = 0;
+  // The bytes as they went to the printer (its jobs and its completion request) and where
+  // they began in the stream: after a lost link, what did not reach the printer of a
+  // request that partly did is written again from here.
+  std::vector<uint8_t> wire;
+  uint64_t start = 0;
 };
 
 // Whether the send routine expands "\x1B|1B" / "\x1B|2B" into the stored bitmaps. Image
@@ -184,6 +190,11 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   int32_t ResultForPortStatus(int status);
   bool WriteJob(std::string_view bytes, bool expand_bitmaps,
                 ImageArea image_area = ImageArea::kUntouched);
+  // The bytes a job puts on the wire (stored images it uses expanded), appended to `wire`;
+  // the image area the job fills is marked by the caller once the write succeeded.
+  void ComposeJob(std::string_view bytes, bool expand_bitmaps, ImageArea image_area,
+                  std::vector<uint8_t>& wire);
+  void MarkImageArea(ImageArea image_area);
   void ForgetBitmapDownloads();
   // Output worker (output_worker.cpp, dot_matrix_output.cpp).
   bool TakeNextRequest(std::vector<OutputJob>& jobs);
@@ -197,6 +208,8 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   // processed what reached it: the trouble goes on.
   bool SettleWrittenRequests(ClaimSync& sync, bool retry);
   bool SettleAfterLostLink(ClaimSync& sync);
+  // Writes the request's wire bytes in one piece and notes where they went in the stream.
+  bool WriteWire(WrittenRequest& request);
   void DropAllOutput();
   void PrintDotMatrixRequest(ClaimSync& sync);
   // Waits for the application's ErrorResponse; kConfirmedMeanwhile when the printer
@@ -209,6 +222,8 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   // Completion requests and the printer's answers (printer_confirmations.cpp).
   uint32_t NewMark();
   bool WriteCompletionRequest(uint32_t mark);
+  // The completion request's bytes, its identifier noted as asked for.
+  std::array<uint8_t, 11> CompletionRequest(uint32_t mark);
   bool MarkAnswered(uint32_t mark);
   // Writes a completion request of its own and waits up to `limit_ms` for the answer: an
   // answer means the printer processed everything written before it.

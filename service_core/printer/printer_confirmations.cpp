@@ -52,7 +52,7 @@ uint32_t CPOSPrinter::NewMark() {
   return mark;
 }
 
-bool CPOSPrinter::WriteCompletionRequest(uint32_t mark) {
+std::array<uint8_t, 11> CPOSPrinter::CompletionRequest(uint32_t mark) {
   // GS ( H fn 48: answer with process identifier d1..d4 once everything before is processed.
   const std::array<uint8_t, 4> id = MarkIdentifier(mark);
   {
@@ -63,8 +63,12 @@ bool CPOSPrinter::WriteCompletionRequest(uint32_t mark) {
       if (asked_marks_.size() > kAnswersKept) asked_marks_.pop_front();
     }
   }
-  const uint8_t request[] = {0x1D, 0x28, 0x48, 0x06, 0x00, 0x30, 0x30, id[0], id[1], id[2], id[3]};
-  return port_.WritePort(request, sizeof request) != 0;
+  return {0x1D, 0x28, 0x48, 0x06, 0x00, 0x30, 0x30, id[0], id[1], id[2], id[3]};
+}
+
+bool CPOSPrinter::WriteCompletionRequest(uint32_t mark) {
+  const std::array<uint8_t, 11> request = CompletionRequest(mark);
+  return port_.WritePort(request.data(), request.size()) != 0;
 }
 
 bool CPOSPrinter::MarkAnswered(uint32_t mark) {

@@ -21,17 +21,37 @@ bool CPOSPrinter::WriteBytes(std::string_view bytes) {
 }
 
 bool CPOSPrinter::WriteJob(std::string_view bytes, bool expand_bitmaps, ImageArea image_area) {
-  // The image area is given up before the write: a write that fails half-way leaves it
-  // holding neither image.
+  std::vector<uint8_t> wire;
+  ComposeJob(bytes, expand_bitmaps, image_area, wire);
+  if (!WriteBytes({reinterpret_cast<const char*>(wire.data()), wire.size()})) {
+    // What the printer holds of an image it was being sent is unknown: sent again when used.
+    bitmap_slots_.ForgetDownloads();
+    return false;
+  }
+  MarkImageArea(image_area);
+  return true;
+}
+
+void CPOSPrinter::ComposeJob(std::string_view bytes, bool expand_bitmaps, ImageArea image_area,
+                             std::vector<uint8_t>& wire) {
+  // The image area is given up first: a write that fails half-way leaves it holding
+  // neither image.
   if (image_area != ImageArea::kUntouched) bitmap_slots_.ForgetDownloads();
+  auto append = [&wire](std::string_view piece) {
+    wire.insert(wire.end(), piece.begin(), piece.end());
+    return true;
+  };
   // The whole job is written, also past a zero byte; references to an empty slot vanish.
-  const bool written =
-      expand_bitmaps
-          ? bitmap_slots_.WriteJob(bytes, [this](std::string_view piece) { return WriteBytes(piece); })
-          : WriteBytes(bytes);
-  if (written && image_area == ImageArea::kSlot1) bitmap_slots_.MarkDownloaded(1);
-  if (written && image_area == ImageArea::kSlot2) bitmap_slots_.MarkDownloaded(2);
-  return written;
+  if (expand_bitmaps) {
+    bitmap_slots_.WriteJob(bytes, append);
+  } else {
+    append(bytes);
+  }
+}
+
+void CPOSPrinter::MarkImageArea(ImageArea image_area) {
+  if (image_area == ImageArea::kSlot1) bitmap_slots_.MarkDownloaded(1);
+  if (image_area == ImageArea::kSlot2) bitmap_slots_.MarkDownloaded(2);
 }
 
 void CPOSPrinter::ForgetBitmapDownloads() {

@@ -15,35 +15,6 @@
 namespace service_core::testing {
 namespace {
 
-// Counts every printed text line by its text.
-class LineCounter : public vdev::PrintSink {
- public:
-  void Print(const vdev::PrintOp& op) override {
-    const auto* line = std::get_if<vdev::TextLine>(&op);
-    if (!line) return;
-    std::string text;
-    for (const vdev::TextRun& run : line->runs) text += run.bytes;
-    std::lock_guard lock(mutex_);
-    ++printed_[text];
-  }
-  void Finish() override {}
-  int Count(const std::string& text) const {
-    std::lock_guard lock(mutex_);
-    auto it = printed_.find(text);
-    return it == printed_.end() ? 0 : it->second;
-  }
-  int Total() const {
-    std::lock_guard lock(mutex_);
-    int n = 0;
-    for (const auto& [text, count] : printed_) n += count;
-    return n;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::map<std::string, int> printed_;
-};
-
 struct ErrorSeen {
   int32_t result, extended;
 };
@@ -82,7 +53,7 @@ class HeldOutputTest : public EnabledPrinterTest {
     return PumpUntil([&] { return device_->printer.Status().buffered_bytes > 0; }, 10000);
   }
 
-  LineCounter lines_;
+  PrintedLines lines_;
   std::vector<ErrorSeen> errors_;
 };
 
@@ -276,7 +247,7 @@ TEST_F(EnabledPrinterTest, TransactionFlushedAgainAfterTheCoverOpenedIsNotPrinte
   // The cover opens while the printer prints a synchronous transaction: the flush reports
   // it; the printer prints the rest once the cover is closed. Flushing again must not print
   // the transaction a second time.
-  LineCounter lines;
+  PrintedLines lines;
   device_->printer.SetPrintSink(&lines);
   device_->Set("baud 2400");
   ASSERT_EQ(printer_->TransactionPrint(2, 11), 0);

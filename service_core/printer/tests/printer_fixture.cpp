@@ -65,6 +65,28 @@ void PrinterRig::AddDeviceEntry(const std::string& key, const std::string& port,
   Import(body);
 }
 
+void PrintedLines::Print(const vdev::PrintOp& op) {
+  const auto* line = std::get_if<vdev::TextLine>(&op);
+  if (!line) return;
+  std::string text;
+  for (const vdev::TextRun& run : line->runs) text += run.bytes;
+  std::lock_guard lock(mutex_);
+  ++printed_[text];
+}
+
+int PrintedLines::Count(const std::string& text) const {
+  std::lock_guard lock(mutex_);
+  auto it = printed_.find(text);
+  return it == printed_.end() ? 0 : it->second;
+}
+
+int PrintedLines::Total() const {
+  std::lock_guard lock(mutex_);
+  int n = 0;
+  for (const auto& [text, count] : printed_) n += count;
+  return n;
+}
+
 size_t Occurrences(const std::string& text, const std::string& what) {
   size_t count = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;

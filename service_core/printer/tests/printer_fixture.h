@@ -4,13 +4,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "control_objects/pos_printer.h"
 #include "test_support/process.h"
 #include "test_support/temp_registry.h"
+#include "virtual_devices/print_ops.h"
 #include "virtual_devices/pty_attachment.h"
 #include "virtual_devices/virtual_printer.h"
 
@@ -60,6 +63,20 @@ bool PumpUntil(const std::function<bool()>& done, uint32_t limit_ms = 5000);
 // How often `what` occurs in `text` (overlapping occurrences counted): a line printed twice
 // shows up here.
 size_t Occurrences(const std::string& text, const std::string& what);
+
+// Counts every text line a virtual printer printed, by its text (attach with SetPrintSink):
+// what the paper shows, whatever commands came between the characters.
+class PrintedLines : public vdev::PrintSink {
+ public:
+  void Print(const vdev::PrintOp& op) override;
+  void Finish() override {}
+  int Count(const std::string& text) const;
+  int Total() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::map<std::string, int> printed_;
+};
 
 // Open, claim, enable through the control object.
 opos::control::ObjectRef<opos::control::POSPrinter> OpenPrinter(const std::string& name);

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "display_capture.h"
 #include "test_support.h"
@@ -133,6 +136,39 @@ TEST(UsbAttachmentTest, UnplugInSlowModeKeepsEveryByteInOrder) {
   ASSERT_TRUE(usb.Command("disconnect", reply)) << reply;
   EXPECT_EQ(Received(printer), first + second);
   ::close(fd);
+}
+
+// Unplugged while the host is still writing more than the device takes at once (its line
+// paced, so the node's buffer is full): the device has exactly what the host's writes
+// returned for, and the host's next write fails.
+TEST(UsbAttachmentTest, UnplugCutsOffAHostStillWriting) {
+  TempDir root;
+  VirtualDisplay printer;
+  UsbOptions options;
+  options.root = root.Path().string();
+  UsbAttachment usb(printer, options);
+  std::string error, reply;
+  ASSERT_TRUE(usb.Start(error)) << error;
+  ASSERT_TRUE(usb.Command("baud 115200", reply)) << reply;
+  const int fd = ::open(usb.NodePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  std::string data;
+  for (int i = 0; data.size() < 200000; ++i) data += std::to_string(i) + ",";
+  std::atomic<size_t> taken{0};
+  std::thread host([&] {
+    for (size_t done = 0; done < data.size();) {
+      const ssize_t n = ::write(fd, data.data() + done, std::min<size_t>(64, data.size() - done));
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+      taken = done;
+    }
+  });
+  ASSERT_TRUE(WaitFor([&] { return Received(printer).size() >= 2000; }));
+  ASSERT_TRUE(usb.Command("disconnect", reply)) << reply;
+  host.join();
+  ::close(fd);
+  ASSERT_LT(taken.load(), data.size());
+  EXPECT_EQ(Received(printer), data.substr(0, taken));
 }
 
 TEST(UsbAttachmentTest, MissingRootIsReported) {

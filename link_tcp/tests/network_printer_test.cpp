@@ -204,6 +204,28 @@ TEST_F(NetworkPrinterTest, ADropWhileThePrinterPrintsFromItsBufferPrintsEveryLin
   }
 }
 
+// Dropped while the printer's TCP holds only part of a request too long for its buffers:
+// what it acknowledged is not written again, the rest follows on the new connection.
+TEST_F(NetworkPrinterTest, ADropMidRequestWritesOnlyWhatTheNetworkDidNotDeliver) {
+  PrintedLines paper;
+  device_->printer.SetPrintSink(&paper);
+  ClaimAndEnable();
+  printer_->SetAsyncMode(true);
+  constexpr int kParts = 3;
+  const size_t mark = device_->ReceivedCount();
+  device_->Set("baud 115200");
+  PrintLongReceipt(*printer_, kParts);
+  ASSERT_TRUE(Received(mark, LongReceiptLine(100)));
+  device_->Set("disconnect");
+  device_->Set("baud 0");
+  ASSERT_TRUE(PumpUntil([&] { return outputs_.size() == 1; }, 40000)) << errors_.size();
+  platform::PumpMessages(1000);  // anything written again would be printed now
+  device_->printer.SetPrintSink(nullptr);
+  std::string report;
+  EXPECT_EQ(LinesNotPrintedOnce(paper, kParts, report), 0) << report;
+  EXPECT_EQ(paper.Total(), kParts * 500);
+}
+
 // While the link cannot reach the printer it is off or offline, and a retry into it waits
 // for a status round instead of failing again at once.
 TEST_F(NetworkPrinterTest, AnUnreachablePrinterIsReportedOfflineAndRetriesArePaced) {

@@ -2,7 +2,9 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -36,6 +38,11 @@ int TcpAttachment::BindPort(std::string& error) {
   if (!fd.Valid()) return error = ErrnoText("socket"), -1;
   const int yes = 1;
   ::setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  // A printer's network interface takes a few kilobytes ahead of its print buffer, not the
+  // megabytes a host's TCP would: a slow printer makes the host wait, as a real one does.
+  // Connections inherit the size from the listener.
+  const int receive_buffer = 8192;
+  ::setsockopt(fd.Get(), SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
   if (::bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     error = ErrnoText("bind " + options_.address + ":" + std::to_string(ntohs(address.sin_port)));
     return -1;
@@ -91,10 +98,17 @@ void TcpAttachment::DropClient(bool reset) {
   channel_->Detach();
   if (reset) {
     // A printer that resets the connection keeps what its TCP acknowledged, as a printer
-    // reading into its own buffer would: the host counts those bytes as arrived.
-    uint8_t buffer[4096];
-    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
-      kept_after_reset_.insert(kept_after_reset_.end(), buffer, buffer + n);
+    // reading into its own buffer would: the host counts those bytes as arrived. What is
+    // queued is acknowledged at once and copied without being taken, so that the window
+    // does not open: the host's bytes still on their way are never acknowledged.
+    const int now = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &now, sizeof now);
+    int queued = 0;
+    if (::ioctl(fd, FIONREAD, &queued) == 0 && queued > 0) {
+      std::vector<uint8_t> buffer(static_cast<size_t>(queued));
+      const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), MSG_PEEK | MSG_DONTWAIT);
+      if (n > 0) kept_after_reset_.insert(kept_after_reset_.end(), buffer.begin(), buffer.begin() + n);
+    }
     const linger abort_on_close{1, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort_on_close, sizeof abort_on_close);
   }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "platform/event.h"
 #include "platform/message_queue.h"
 #include "platform/registry.h"
@@ -85,6 +87,37 @@ int PrintedLines::Total() const {
   int n = 0;
   for (const auto& [text, count] : printed_) n += count;
   return n;
+}
+
+namespace {
+constexpr int kLongReceiptLinesPerPart = 500;
+}
+
+std::string LongReceiptLine(int number) {
+  char text[48];
+  std::snprintf(text, sizeof text, "Long receipt line %04d ----------------", number);
+  return text;
+}
+
+void PrintLongReceipt(opos::control::POSPrinter& printer, int parts) {
+  ASSERT_EQ(printer.TransactionPrint(2, 11), 0);
+  for (int part = 0; part < parts; ++part) {
+    std::string data;
+    for (int i = 1; i <= kLongReceiptLinesPerPart; ++i)
+      data += LongReceiptLine(part * kLongReceiptLinesPerPart + i) + "\n";
+    ASSERT_EQ(printer.PrintNormal(2, data), 0);
+  }
+  ASSERT_EQ(printer.TransactionPrint(2, 12), 0);
+}
+
+int LinesNotPrintedOnce(const PrintedLines& paper, int parts, std::string& report) {
+  int wrong = 0;
+  for (int number = 1; number <= parts * kLongReceiptLinesPerPart; ++number) {
+    const int count = paper.Count(LongReceiptLine(number));
+    if (count != 1 && ++wrong <= 5)
+      report += LongReceiptLine(number) + " printed " + std::to_string(count) + " times\n";
+  }
+  return wrong;
 }
 
 size_t Occurrences(const std::string& text, const std::string& what) {

@@ -78,6 +78,14 @@ class PrintedLines : public vdev::PrintSink {
   std::map<std::string, int> printed_;
 };
 
+// A receipt too long for any link's buffers to hold at once: `parts` PrintNormal calls of 500
+// numbered lines (20 kB each) in one transaction, so one asynchronous request.
+std::string LongReceiptLine(int number);  // without its line feed
+void PrintLongReceipt(opos::control::POSPrinter& printer, int parts);
+// The numbered lines of that receipt that `paper` does not show exactly once, the first
+// few named in `report`.
+int LinesNotPrintedOnce(const PrintedLines& paper, int parts, std::string& report);
+
 // Open, claim, enable through the control object.
 opos::control::ObjectRef<opos::control::POSPrinter> OpenPrinter(const std::string& name);
 

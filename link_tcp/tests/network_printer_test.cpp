@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <thread>
 
 #include "bmp_builder.h"
 #include "control_objects/opos_codes.h"
@@ -214,7 +215,7 @@ TEST_F(NetworkPrinterTest, ADropMidRequestWritesOnlyWhatTheNetworkDidNotDeliver)
   constexpr int kParts = 3;
   const size_t mark = device_->ReceivedCount();
   device_->Set("baud 115200");
-  PrintLongReceipt(*printer_, kParts);
+  ASSERT_EQ(PrintLongReceipt(*printer_, kParts), 0);
   ASSERT_TRUE(Received(mark, LongReceiptLine(100)));
   device_->Set("disconnect");
   device_->Set("baud 0");
@@ -224,6 +225,39 @@ TEST_F(NetworkPrinterTest, ADropMidRequestWritesOnlyWhatTheNetworkDidNotDeliver)
   std::string report;
   EXPECT_EQ(LinesNotPrintedOnce(paper, kParts, report), 0) << report;
   EXPECT_EQ(paper.Total(), kParts * 500);
+}
+
+// A synchronous transaction whose answer was lost with the connection: the flush fails, and
+// flushing it again does not print what the printer had printed meanwhile.
+TEST_F(NetworkPrinterTest, ATransactionFlushedAgainAfterADropPrintsEveryLineOnce) {
+  PrintedLines paper;
+  device_->printer.SetPrintSink(&paper);
+  ClaimAndEnable();
+  const size_t mark = device_->ReceivedCount();
+  device_->Set("slow 1");  // each byte takes a millisecond: about 0.7 s for the receipt
+  ASSERT_EQ(printer_->TransactionPrint(2, 11), 0);
+  std::string data;
+  for (int line = 1; line <= 30; ++line) data += ReceiptLine('T', line);
+  ASSERT_EQ(printer_->PrintNormal(2, data), 0);
+  std::thread drop([&] {
+    EXPECT_TRUE(PumpUntil([&] {
+      return device_->ReceivedSince(mark).find(ReceiptLine('T', 5)) != std::string::npos;
+    }, 10000));
+    device_->Set("disconnect");
+  });
+  const int32_t first = printer_->TransactionPrint(2, 12);
+  drop.join();
+  EXPECT_NE(first, 0);  // its answer went into the dropped connection
+  int32_t again = first;
+  ASSERT_TRUE(PumpUntil([&] { return (again = printer_->TransactionPrint(2, 12)) == 0; }, 30000))
+      << again;
+  platform::PumpMessages(1000);  // anything written again would be printed now
+  device_->printer.SetPrintSink(nullptr);
+  for (int line = 1; line <= 30; ++line) {
+    std::string text = ReceiptLine('T', line);
+    text.pop_back();
+    EXPECT_EQ(paper.Count(text), 1) << text;
+  }
 }
 
 // While the link cannot reach the printer it is off or offline, and a retry into it waits

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "bmp_builder.h"
 #include "control_objects/cash_drawer.h"
@@ -330,7 +331,7 @@ TEST_F(UsbPrinterTest, ACablePulledMidRequestPrintsEveryLineOnce) {
   constexpr int kParts = 3;
   const size_t mark = device_.ReceivedCount();
   device_.Set("baud 115200");
-  PrintLongReceipt(*printer_, kParts);
+  ASSERT_EQ(PrintLongReceipt(*printer_, kParts), 0);
   ASSERT_TRUE(Received(mark, LongReceiptLine(100)));
   device_.Set("disconnect");
   const size_t reached = device_.ReceivedSince(mark).size();
@@ -341,6 +342,40 @@ TEST_F(UsbPrinterTest, ACablePulledMidRequestPrintsEveryLineOnce) {
   platform::PumpMessages(1000);  // anything written again would be printed now
   device_.printer.SetPrintSink(nullptr);
   EXPECT_GE(errors_, 1);
+  std::string report;
+  EXPECT_EQ(LinesNotPrintedOnce(paper, kParts, report), 0)
+      << report << "the device had taken " << reached << " bytes at the unplug";
+  EXPECT_EQ(paper.Total(), kParts * 500);
+}
+
+// The same printing synchronously: the flush cut off by the pulled cable fails, and the next
+// flush writes only what the device had not taken.
+TEST_F(UsbPrinterTest, ATransactionCutOffByThePulledCableIsFinishedByTheNextFlush) {
+  PrintedLines paper;
+  device_.printer.SetPrintSink(&paper);
+  ASSERT_EQ(printer_->ClaimDevice(0), 0);
+  printer_->SetDeviceEnabled(true);
+  constexpr int kParts = 3;
+  const size_t mark = device_.ReceivedCount();
+  device_.Set("baud 115200");
+  std::thread unplug([&] {
+    EXPECT_TRUE(PumpUntil(
+        [&] { return device_.ReceivedSince(mark).find(LongReceiptLine(100)) != std::string::npos; },
+        10000));
+    device_.Set("disconnect");
+  });
+  const int32_t first = PrintLongReceipt(*printer_, kParts);
+  unplug.join();
+  EXPECT_NE(first, 0);
+  const size_t reached = device_.ReceivedSince(mark).size();
+  ASSERT_LT(reached, kParts * 20000u);  // cut mid-flush
+  device_.Set("baud 0");
+  device_.Set("connect");
+  int32_t again = first;
+  ASSERT_TRUE(PumpUntil([&] { return (again = printer_->TransactionPrint(2, 12)) == 0; }, 30000))
+      << again;
+  platform::PumpMessages(1000);  // anything written again would be printed now
+  device_.printer.SetPrintSink(nullptr);
   std::string report;
   EXPECT_EQ(LinesNotPrintedOnce(paper, kParts, report), 0)
       << report << "the device had taken " << reached << " bytes at the unplug";

@@ -23,10 +23,6 @@ constexpr uint64_t kCompletionResendMs = 10000;
 constexpr int kCompletionRequestsBeforeError = 3;
 // A retry into a printer that still reports trouble waits one status round first.
 constexpr uint32_t kStatusRoundMs = 500;
-// How long a printer that is back may take to answer whether it printed everything; after
-// a lost connection it may still be printing what it held.
-constexpr uint32_t kProcessedProbeMs = 1000;
-constexpr uint32_t kProcessedAfterLossMs = 15000;
 // Writing ahead stops while the line is expected to be busy for longer than this, and
 // while this many bytes wait for their confirmation (the printer's receive buffer).
 constexpr uint64_t kWriteAheadMs = 300;
@@ -147,17 +143,17 @@ int CPOSPrinter::WriteAhead(ClaimSync& sync) {
       GiveBackRequestsFrom(id);
       return status;
     }
-    // The request and its completion request go in one write, so that they lie together
-    // in the link's byte stream and what reached the printer of them can be told.
+    // Kept as written, with where each piece went in the link's byte stream: after a lost
+    // link, what reached the printer of it can be told.
     WrittenRequest& request = written_.emplace_back();
     request.id = id;
     request.mark = NewMark();
     for (const OutputJob& job : jobs) {
       request.bytes += job.data.size();
       ComposeJob(View(job.data), job.expand_bitmaps, job.image_area, request.wire);
+      request.EndPiece();
     }
-    const std::array<uint8_t, 11> completion = CompletionRequest(request.mark);
-    request.wire.insert(request.wire.end(), completion.begin(), completion.end());
+    request.EndWith(CompletionRequest(request.mark));
     if (!WriteWire(request)) {
       bitmap_slots_.ForgetDownloads();
       return kWriteFailed;
@@ -171,11 +167,16 @@ int CPOSPrinter::WriteAhead(ClaimSync& sync) {
 
 bool CPOSPrinter::WriteWire(WrittenRequest& request) {
   request.losses = port_.Position().losses;
-  request.end = UINT64_MAX;
   request.asked_at = platform::TickCountMs();
   request.asks = 1;
-  if (!port_.WritePortAt(request.wire.data(), request.wire.size(), request.start)) return false;
-  request.end = request.start + request.wire.size();
+  request.piece_starts.assign(request.piece_ends.size(), WrittenRequest::kNotWritten);
+  for (size_t piece = 0; piece < request.piece_ends.size(); ++piece) {
+    const size_t begin = request.PieceBegin(piece);
+    if (!port_.WritePortAt(request.wire.data() + begin, request.piece_ends[piece] - begin,
+                           request.piece_starts[piece])) {
+      return false;
+    }
+  }
   return true;
 }
 
@@ -290,29 +291,22 @@ bool CPOSPrinter::SettleAfterLostLink(ClaimSync& sync) {
   if (!PrinterProcessedAll(kProcessedAfterLossMs, &sync.stop)) return stop_;
   ConfirmAnswered(sync);
   const CPrinterPort::StreamPosition position = port_.Position();
-  auto lost_with_this_loss = [&](const WrittenRequest& r) { return r.losses + 1 == position.losses; };
-  while (!written_.empty() && written_.front().end <= position.reached_at_loss &&
-         lost_with_this_loss(written_.front())) {
+  ReachedPart reached = ReachedPart::kNone;
+  while (!written_.empty() && written_.front().losses + 1 == position.losses &&
+         (reached = written_.front().KeepUnreached(position.reached_at_loss)) == ReachedPart::kAll) {
     FinishRequest(sync, written_.front().id, true);
     written_.pop_front();
   }
-  if (!written_.empty() && lost_with_this_loss(written_.front()) &&
-      written_.front().start < position.reached_at_loss) {
-    WrittenRequest& partial = written_.front();
-    const uint64_t reached = std::min<uint64_t>(position.reached_at_loss - partial.start,
-                                                partial.wire.size());
-    partial.wire.erase(partial.wire.begin(), partial.wire.begin() + static_cast<ptrdiff_t>(reached));
+  wire_free_at_ = 0;
+  if (!written_.empty() && reached == ReachedPart::kPart) {
     if (written_.size() > 1) GiveBackRequestsFrom(written_[1].id);
     written_.resize(1);
-    wire_free_at_ = 0;
     // Lost again while the rest is written: the next retry settles it the same way.
-    if (!WriteWire(partial)) return false;
-    loss_possible_ = false;
-    return true;
+    if (!WriteWire(written_.front())) return false;
+  } else {
+    if (!written_.empty()) GiveBackRequestsFrom(written_.front().id);
+    written_.clear();
   }
-  if (!written_.empty()) GiveBackRequestsFrom(written_.front().id);
-  written_.clear();
-  wire_free_at_ = 0;
   loss_possible_ = false;
   return true;
 }

@@ -32,6 +32,7 @@
 #include "build_differences.h"
 #include "printer_port.h"
 #include "printer_properties.h"
+#include "written_request.h"
 
 namespace service_core {
 
@@ -56,25 +57,6 @@ struct OutputJob {
   bool expand_bitmaps = true;
   ImageArea image_area = ImageArea::kUntouched;
   bool taken = false;  // the output worker has written it (or is writing it) to the printer
-};
-
-// A request the output worker wrote to a thermal printer, with the completion request
-// (process identifier `mark`) behind it, that the printer has not confirmed yet.
-struct WrittenRequest {
-  int32_t id = 0;
-  uint32_t mark = 0;
-  size_t bytes = 0;
-  uint64_t asked_at = 0;  // when its completion request was last written
-  int asks = 1;
-  // Where its completion request ended in the link's byte stream (none while it is being
-  // written) and how many times the link had lost the printer when it was written.
-  uint64_t end = UINT64_MAX;
-  uint64_t losses = 0;
-  // The bytes as they went to the printer (its jobs and its completion request) and where
-  // they began in the stream: after a lost link, what did not reach the printer of a
-  // request that partly did is written again from here.
-  std::vector<uint8_t> wire;
-  uint64_t start = 0;
 };
 
 // Whether the send routine expands "\x1B|1B" / "\x1B|2B" into the stored bitmaps. Image
@@ -208,7 +190,7 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   // processed what reached it: the trouble goes on.
   bool SettleWrittenRequests(ClaimSync& sync, bool retry);
   bool SettleAfterLostLink(ClaimSync& sync);
-  // Writes the request's wire bytes in one piece and notes where they went in the stream.
+  // Writes the request's wire, piece by piece, noting where each went in the stream.
   bool WriteWire(WrittenRequest& request);
   void DropAllOutput();
   void PrintDotMatrixRequest(ClaimSync& sync);
@@ -217,6 +199,10 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   int32_t AwaitErrorResponse(ClaimSync& sync, int32_t station, int status, int32_t in_progress);
   void FinishRequest(ClaimSync& sync, int32_t output_id, bool completed);
   void GoIdle(ClaimSync& sync);
+  // How long a printer that is back may take to answer whether it printed everything; after
+  // a lost link it may still be printing what it held.
+  static constexpr uint32_t kProcessedProbeMs = 1000;
+  static constexpr uint32_t kProcessedAfterLossMs = 15000;
   void DiscardAllButCurrentRequest();  // output-queue mutex held
 
   // Completion requests and the printer's answers (printer_confirmations.cpp).
@@ -319,6 +305,7 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   // 0 when none; and whether its bytes may have been lost.
   uint32_t transaction_mark_ = 0;
   bool transaction_loss_possible_ = false;
+  WrittenRequest transaction_flush_;  // that flush as it was written
   size_t transaction_unconfirmed_jobs_ = 0;  // the collected jobs that flush wrote
   std::atomic<bool> discard_events_{false};
   std::atomic<int32_t> discard_count_{0};
@@ -355,10 +342,17 @@ class CPOSPrinter : public platform::automation::AutomationObject<CPOSPrinter>, 
   int32_t PrintText(int32_t station, const std::string& data);
   int32_t SlipMethod();
   int32_t FlushTransaction();
-  int32_t AwaitTransactionCompletion();
-  // A synchronous flush after one the printer did not confirm: true when the earlier one
-  // printed after all; otherwise the printer's buffer is cleared of what is left of it.
-  bool EarlierFlushPrinted();
+  // The synchronous flush on the thermal model: every collected job and the completion
+  // request in one write, then the wait for the answer.
+  int32_t WriteTransactionAndWait(size_t flushing);
+  int32_t AwaitTransactionCompletion(uint32_t mark);
+  // A synchronous flush after one the printer did not confirm: kSuccess when the earlier one
+  // printed after all (or, cut off by a lost link, what had not reached the printer printed
+  // now); kCleared when the printer holds nothing of it (its buffer was cleared, or nothing
+  // reached it) and it is flushed again whole; a failure when the printer did not confirm
+  // it again.
+  static constexpr int32_t kCleared = -1;
+  int32_t SettleEarlierFlush();
   int32_t WriteDownloadNow(std::string_view bytes, ImageArea area);
   // ClaimDevice: normal rotation, the left margin, no open transaction.
   void ResetPrintState();

@@ -20,8 +20,6 @@ constexpr int32_t kTransactionBegin = 11;  // PTR_TP_TRANSACTION
 constexpr int32_t kTransactionEnd = 12;    // PTR_TP_NORMAL
 constexpr int32_t kEndOfTransactionId = -1;
 constexpr uint32_t kCompletionPollMs = 20;
-// How long a printer that is back may take to answer whether it printed everything.
-constexpr uint32_t kProcessedProbeMs = 1000;
 constexpr uint64_t kCompletionResendMs = 10000;
 // A printer that leaves this many completion requests unanswered is reported as failed
 // rather than waited for without end.
@@ -60,10 +58,11 @@ int32_t CPOSPrinter::FlushTransaction() {
         result != opos::kSuccess) {
       return result;
     }
-    const bool printed = EarlierFlushPrinted();
-    transaction_mark_ = 0;
+    const int32_t settled = SettleEarlierFlush();
     port_.SetFastPoll(false);
-    if (printed) {
+    if (settled != kCleared && settled != opos::kSuccess) return settled;
+    transaction_mark_ = 0;
+    if (settled == opos::kSuccess) {
       // Only what was collected since is left to print.
       error_wait_ = false;
       std::lock_guard lock(transaction_queue_mutex_);
@@ -78,6 +77,7 @@ int32_t CPOSPrinter::FlushTransaction() {
     std::lock_guard lock(transaction_queue_mutex_);
     flushing = transaction_queue_.size();
   }
+  if (!asynchronous && thermal_) return WriteTransactionAndWait(flushing);
   if (asynchronous) {
     std::lock_guard lock(transaction_queue_mutex_);
     transaction_queue_.push_back({{0}, kReceiptStation, kEndOfTransactionId, false});
@@ -108,46 +108,70 @@ int32_t CPOSPrinter::FlushTransaction() {
           transaction_queue_.pop_back();
       } else {
         output_pending_ = false;
-        if (index > 0 && thermal_) {
-          // Part of it went out and may still print: the next flush clears the printer
-          // first (a completion request that was never sent is never answered).
-          transaction_mark_ = NewMark();
-          transaction_loss_possible_ = true;
-          transaction_unconfirmed_jobs_ = flushing;
-        }
       }
       return result;
     }
   }
 
-  if (asynchronous || !thermal_) {
-    {
+  {
+    std::lock_guard lock(transaction_queue_mutex_);
+    transaction_queue_.clear();
+  }
+  if (!asynchronous) {
+    error_wait_ = false;
+    output_pending_ = false;
+  }
+  return opos::kSuccess;
+}
+
+int32_t CPOSPrinter::WriteTransactionAndWait(size_t flushing) {
+  if (const int32_t result = ResultForPortStatus(port_.GetPrinterStatus());
+      result != opos::kSuccess) {
+    error_wait_ = true;
+    return result;
+  }
+  // Kept as written, with where each piece went in the link's byte stream: after a lost
+  // link, what reached the printer of it can be told.
+  WrittenRequest& flush = transaction_flush_;
+  flush = {};
+  flush.mark = NewMark();
+  std::vector<ImageArea> image_areas;
+  {
+    std::lock_guard lock(transaction_queue_mutex_);
+    for (const OutputJob& job : transaction_queue_) {
+      const std::string_view bytes(reinterpret_cast<const char*>(job.data.data()), job.data.size());
+      ComposeJob(bytes, job.expand_bitmaps, job.image_area, flush.wire);
+      flush.EndPiece();
+      image_areas.push_back(job.image_area);
+    }
+  }
+  flush.EndWith(CompletionRequest(flush.mark));
+  output_pending_ = true;
+  transaction_mark_ = flush.mark;
+  transaction_unconfirmed_jobs_ = flushing;
+  transaction_loss_possible_ = false;
+  int32_t result = opos::kSuccess;
+  if (!WriteWire(flush)) {
+    // Part of it may have gone out and may still print: the next flush settles it.
+    bitmap_slots_.ForgetDownloads();
+    error_wait_ = true;
+    transaction_loss_possible_ = true;
+    result_code_extended_ = opos::kExtWriteFailed;
+    result = opos::kFailure;
+  } else {
+    for (const ImageArea area : image_areas) MarkImageArea(area);
+    result = AwaitTransactionCompletion(flush.mark);
+    if (result == opos::kSuccess) {
       std::lock_guard lock(transaction_queue_mutex_);
       transaction_queue_.clear();
     }
-    if (!asynchronous) {
-      error_wait_ = false;
-      output_pending_ = false;
-    }
-    return opos::kSuccess;
   }
-  const int32_t result = AwaitTransactionCompletion();
-  transaction_unconfirmed_jobs_ = flushing;
   port_.SetFastPoll(false);
   output_pending_ = false;
   return result;
 }
 
-int32_t CPOSPrinter::AwaitTransactionCompletion() {
-  const uint32_t mark = NewMark();
-  transaction_mark_ = mark;
-  transaction_loss_possible_ = false;
-  if (!WriteCompletionRequest(mark)) {
-    error_wait_ = true;
-    transaction_loss_possible_ = true;
-    result_code_extended_ = opos::kExtWriteFailed;
-    return opos::kFailure;
-  }
+int32_t CPOSPrinter::AwaitTransactionCompletion(uint32_t mark) {
   port_.SetFastPoll(true);
   uint64_t sent_at = platform::TickCountMs();
   int requests = 1;
@@ -155,8 +179,6 @@ int32_t CPOSPrinter::AwaitTransactionCompletion() {
     if (MarkAnswered(mark)) {
       transaction_mark_ = 0;
       error_wait_ = false;
-      std::lock_guard lock(transaction_queue_mutex_);
-      transaction_queue_.clear();
       return opos::kSuccess;
     }
     // The link turns a low clear-to-send (power lost) into its offline condition.
@@ -181,15 +203,48 @@ int32_t CPOSPrinter::AwaitTransactionCompletion() {
   }
 }
 
-bool CPOSPrinter::EarlierFlushPrinted() {
+int32_t CPOSPrinter::SettleEarlierFlush() {
   // The printer may have printed the earlier flush once it was back (its answer came
   // late), or may still hold part of it; either way it must not print twice.
-  if (MarkAnswered(transaction_mark_) ||
-      (!transaction_loss_possible_ && PrinterProcessedAll(kProcessedProbeMs, nullptr))) {
-    return true;
+  if (MarkAnswered(transaction_mark_)) return opos::kSuccess;
+  if (!transaction_loss_possible_) {
+    if (PrinterProcessedAll(kProcessedProbeMs, nullptr)) return opos::kSuccess;
+    ClearPrinterBuffer(nullptr);
+    return kCleared;
   }
-  ClearPrinterBuffer(nullptr);
-  return false;
+  // Bytes may have been lost with the link. Lost once and found again, the printer is
+  // asked whether it processed what reached it; what of the flush did reach it printed,
+  // and only the rest is written.
+  WrittenRequest& flush = transaction_flush_;
+  const CPrinterPort::StreamPosition position = port_.Position();
+  if (flush.wire.empty() || flush.losses + 1 != position.losses) {
+    ClearPrinterBuffer(nullptr);
+    return kCleared;
+  }
+  if (!PrinterProcessedAll(kProcessedAfterLossMs, nullptr)) {
+    result_code_extended_ = opos::kExtWriteFailed;
+    return opos::kFailure;
+  }
+  if (MarkAnswered(transaction_mark_)) return opos::kSuccess;
+  switch (flush.KeepUnreached(position.reached_at_loss)) {
+    case ReachedPart::kAll:
+      return opos::kSuccess;
+    case ReachedPart::kNone:
+      return kCleared;  // nothing of it reached the printer
+    case ReachedPart::kPart:
+      break;
+  }
+  output_pending_ = true;
+  const uint32_t mark = transaction_mark_;
+  if (!WriteWire(flush)) {
+    error_wait_ = true;
+    result_code_extended_ = opos::kExtWriteFailed;
+    output_pending_ = false;
+    return opos::kFailure;
+  }
+  const int32_t result = AwaitTransactionCompletion(mark);
+  output_pending_ = false;
+  return result;
 }
 
 }  // namespace service_core

@@ -99,15 +99,15 @@ std::string LongReceiptLine(int number) {
   return text;
 }
 
-void PrintLongReceipt(opos::control::POSPrinter& printer, int parts) {
-  ASSERT_EQ(printer.TransactionPrint(2, 11), 0);
+int32_t PrintLongReceipt(opos::control::POSPrinter& printer, int parts) {
+  EXPECT_EQ(printer.TransactionPrint(2, 11), 0);
   for (int part = 0; part < parts; ++part) {
     std::string data;
     for (int i = 1; i <= kLongReceiptLinesPerPart; ++i)
       data += LongReceiptLine(part * kLongReceiptLinesPerPart + i) + "\n";
-    ASSERT_EQ(printer.PrintNormal(2, data), 0);
+    EXPECT_EQ(printer.PrintNormal(2, data), 0);
   }
-  ASSERT_EQ(printer.TransactionPrint(2, 12), 0);
+  return printer.TransactionPrint(2, 12);
 }
 
 int LinesNotPrintedOnce(const PrintedLines& paper, int parts, std::string& report) {

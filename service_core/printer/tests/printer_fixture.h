@@ -79,9 +79,10 @@ class PrintedLines : public vdev::PrintSink {
 };
 
 // A receipt too long for any link's buffers to hold at once: `parts` PrintNormal calls of 500
-// numbered lines (20 kB each) in one transaction, so one asynchronous request.
+// numbered lines (20 kB each) in one transaction, so one asynchronous request. Returns what
+// the flush returned.
 std::string LongReceiptLine(int number);  // without its line feed
-void PrintLongReceipt(opos::control::POSPrinter& printer, int parts);
+int32_t PrintLongReceipt(opos::control::POSPrinter& printer, int parts);
 // The numbered lines of that receipt that `paper` does not show exactly once, the first
 // few named in `report`.
 int LinesNotPrintedOnce(const PrintedLines& paper, int parts, std::string& report);

@@ -1,18 +1,29 @@
 #!/usr/bin/python3
 """print_through_service.py PORT TOKEN LOGICAL_NAME TEXT
 
-A client of the installed device service, as a web till's back end would be: opens the
-printer over JSON-RPC, claims and enables it, prints TEXT synchronously, reads back the
-state and a status property, and releases. Exits 0 when every call succeeded."""
+A client of the installed device service, as a web till's back end would be: fetches the
+page and the JavaScript client the service carries inside its program, opens the printer
+over JSON-RPC, claims and enables it, prints TEXT synchronously, reads back the state and a
+status property, and releases. Exits 0 when every call succeeded."""
 import asyncio
 import itertools
 import json
 import sys
+import urllib.request
 
 import websockets
 
 
+def fetch(port: str, path: str) -> str:
+    with urllib.request.urlopen(f"http://127.0.0.1:{port}{path}", timeout=30) as answer:
+        body = answer.read().decode()
+        print(f"GET {path} -> {answer.status}, {len(body)} characters")
+        return body
+
+
 async def main(port: str, token: str, name: str, text: str) -> int:
+    if "<html" not in fetch(port, "/").lower() or "WebSocket" not in fetch(port, "/opos.js"):
+        raise RuntimeError("the service's page or its JavaScript client is missing")
     ids = itertools.count(1)
     async with websockets.connect(f"ws://127.0.0.1:{port}/ws?token={token}") as socket:
 

@@ -92,7 +92,8 @@ def members(table):
 
 def main():
     out = [HEADER]
-    for name in sorted(n for n in dir(_opos) if n.isupper()):
+    constants = (n for n in dir(_opos) if isinstance(getattr(_opos, n), int) and not n.startswith("_"))
+    for name in sorted(constants):
         out.append(f"{name}: int\n")
     out.append("\nclass ControlObject:\n")
     out.append(COMMON_EXTRA)

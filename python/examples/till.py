@@ -40,8 +40,10 @@ async def sell(printer, drawer, display):
 
 
 def main():
-    printer_name, drawer_name, display_name = sys.argv[1:4] or ("ReceiptPrinter", "Drawer",
-                                                                "Display")
+    names = sys.argv[1:]
+    if names and len(names) != 3:
+        sys.exit(__doc__.strip().splitlines()[-1])
+    printer_name, drawer_name, display_name = names or ("ReceiptPrinter", "Drawer", "Display")
     with opos.claimed(opos.POSPrinter, printer_name) as printer, \
             opos.claimed(opos.CashDrawer, drawer_name) as drawer, \
             opos.claimed(opos.LineDisplay, display_name) as display:

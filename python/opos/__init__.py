@@ -66,7 +66,8 @@ def claimed(device_class: Type[Device], name: str, timeout: int = 1000,
         device.Close()
 
 
-__all__ = [name for name in dir(_opos) if name.isupper()]  # the constants
+__all__ = [name for name in dir(_opos)  # the constants
+           if isinstance(getattr(_opos, name), int) and not name.startswith("_")]
 __all__ += ["POSPrinter", "CashDrawer", "LineDisplay", "ControlObject", "OposError", "check",
             "claimed", "EventStream", "StatusUpdateEvent", "OutputCompleteEvent", "ErrorEvent",
             "DirectIOEvent"]

@@ -64,12 +64,17 @@ def test_cover_open_and_close_reach_handler_and_events(vprinter):
     assert opos.PTR_SUE_COVER_OPEN in seen and opos.PTR_SUE_COVER_OK in seen
 
 
-def test_error_answered_retry_from_handler_then_printed(vprinter):
+@pytest.mark.parametrize("answer", ["retry", "raise"])
+def test_error_answered_retry_from_handler_then_printed(vprinter, monkeypatch, answer):
+    # A handler that raises leaves the service object's proposal (retry) standing.
     errors = []
+    monkeypatch.setattr(sys, "unraisablehook", lambda report: None)
 
     def on_error(result, extended, locus, response):
         errors.append((result, extended, locus, response))
         vprinter.command("cover close")  # the person at the till closes the cover
+        if answer == "raise":
+            raise RuntimeError("a fault in the application's handler")
         return opos.OPOS_ER_RETRY
 
     async def main():

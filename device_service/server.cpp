@@ -102,6 +102,21 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
       Upgrade(std::move(request), path);
       return;
     }
+    // A web till on another origin imports the JavaScript client as a module, which the
+    // browser fetches in CORS mode (with a preflight where the till's page is public and the
+    // service on this machine). The client holds no secret: any origin may load it; the
+    // token still guards /ws.
+    const bool client_module = path == "/opos.js";
+    if (client_module && request.method() == http::verb::options) {
+      http::response<http::string_body> response{http::status::no_content, request.version()};
+      response.set(http::field::server, "oposd");
+      response.set(http::field::access_control_allow_origin, "*");
+      response.set(http::field::access_control_allow_methods, "GET, HEAD");
+      response.set("Access-Control-Allow-Private-Network", "true");
+      response.keep_alive(request.keep_alive());
+      Respond(std::move(response), request.keep_alive());
+      return;
+    }
     if (request.method() != http::verb::get && request.method() != http::verb::head) {
       LogLine(peer_ + ": " + std::string(request.method_string()) + " " + std::string(path) +
               " refused (405)");
@@ -131,6 +146,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
                  "default-src 'self'; connect-src 'self' ws: wss:; img-src 'self' data:; "
                  "frame-ancestors 'none'; base-uri 'none'; form-action 'none'");
     response.set("X-Frame-Options", "DENY");
+    if (client_module) response.set(http::field::access_control_allow_origin, "*");
     if (request.method() != http::verb::head) response.body() = std::string(file->body);
     response.content_length(file->body.size());
     response.keep_alive(request.keep_alive());

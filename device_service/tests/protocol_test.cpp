@@ -173,6 +173,29 @@ TEST_F(ProtocolTest, UpgradeNeedsTheTokenAndAnAllowedOrigin) {
   EXPECT_EQ(log.find(rig_.Token()), std::string::npos);  // the token is never logged
 }
 
+// A web till on another origin may import the JavaScript client; the page itself and the
+// WebSocket stay its own.
+TEST_F(ProtocolTest, AnyOriginMayImportTheClientButNotFrameThePage) {
+  HttpAnswer client = HttpRequest(rig_.Port(), "GET", "/opos.js", {{"Origin", "https://till.example"}});
+  EXPECT_EQ(client.status, 200);
+  EXPECT_EQ(client.headers["access-control-allow-origin"], "*");
+  EXPECT_NE(client.body.find("export"), std::string::npos);
+  HttpAnswer preflight = HttpRequest(rig_.Port(), "OPTIONS", "/opos.js",
+                                     {{"Origin", "https://till.example"},
+                                      {"Access-Control-Request-Method", "GET"},
+                                      {"Access-Control-Request-Private-Network", "true"}});
+  EXPECT_EQ(preflight.status, 204);
+  EXPECT_EQ(preflight.headers["access-control-allow-private-network"], "true");
+  EXPECT_EQ(preflight.headers["access-control-allow-origin"], "*");
+
+  HttpAnswer page = HttpRequest(rig_.Port(), "GET", "/", {{"Origin", "https://till.example"}});
+  EXPECT_EQ(page.status, 200);
+  EXPECT_EQ(page.headers.count("access-control-allow-origin"), 0u);
+  EXPECT_EQ(page.headers["x-frame-options"], "DENY");
+  EXPECT_EQ(HttpRequest(rig_.Port(), "OPTIONS", "/").status, 405);
+  EXPECT_EQ(HttpRequest(rig_.Port(), "POST", "/opos.js").status, 405);
+}
+
 TEST_F(ProtocolTest, AllowListedOriginMayConnect) {
   ServiceRig rig({"--allow-origin", "https://till.example/"});
   RpcClient till, other;

@@ -4,6 +4,8 @@
 
 #include <boost/asio/connect.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/http.hpp>
+#include <cctype>
 #include <chrono>
 
 namespace oposd::testing {
@@ -12,6 +14,32 @@ namespace beast = boost::beast;
 namespace websocket = beast::websocket;
 using nlohmann::json;
 using tcp = boost::asio::ip::tcp;
+
+HttpAnswer HttpRequest(unsigned short port, const std::string& method, const std::string& target,
+                       const std::map<std::string, std::string>& headers) {
+  namespace http = beast::http;
+  boost::asio::io_context io;
+  beast::tcp_stream stream(io);
+  beast::error_code ec;
+  stream.socket().connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), port), ec);
+  if (ec) return {};
+  http::request<http::empty_body> request{http::string_to_verb(method), target, 11};
+  request.set(http::field::host, "127.0.0.1:" + std::to_string(port));
+  for (const auto& [name, value] : headers) request.set(name, value);
+  stream.expires_after(std::chrono::seconds(15));
+  http::write(stream, request, ec);
+  beast::flat_buffer buffer;
+  http::response<http::string_body> response;
+  if (!ec) http::read(stream, buffer, response, ec);
+  if (ec) return {};
+  HttpAnswer answer{static_cast<int>(response.result_int()), {}, response.body()};
+  for (const auto& field : response) {
+    std::string name(field.name_string());
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    answer.headers[name] = std::string(field.value());
+  }
+  return answer;
+}
 
 RpcClient::RpcClient() = default;
 

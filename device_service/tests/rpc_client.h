@@ -15,6 +15,16 @@
 
 namespace oposd::testing {
 
+// One plain HTTP request to 127.0.0.1:port; the status (0 when no answer came) and the
+// answer's headers, lower-cased names.
+struct HttpAnswer {
+  int status = 0;
+  std::map<std::string, std::string> headers;
+  std::string body;
+};
+HttpAnswer HttpRequest(unsigned short port, const std::string& method, const std::string& target,
+                       const std::map<std::string, std::string>& headers = {});
+
 class RpcClient {
  public:
   struct Header {

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -123,6 +124,9 @@ ServiceRig::ServiceRig(std::vector<std::string> extra_arguments, bool socket_act
   token_ = ReadFile(token_file);
   while (!token_.empty() && token_.back() == '\n') token_.pop_back();
   EXPECT_EQ(token_.size(), 64u);
+  struct stat token_status {};
+  EXPECT_EQ(::stat(token_file.c_str(), &token_status), 0);
+  EXPECT_EQ(token_status.st_mode & 0777, 0600u);  // only the service's user reads it
 }
 
 ServiceRig::~ServiceRig() {

@@ -16,6 +16,7 @@
 #include "line_printer.h"
 #include "platform/message_queue.h"
 #include "platform/registry.h"
+#include "platform/release.h"
 #include "platform/ui_scripted.h"
 #include "tester.h"
 
@@ -102,6 +103,9 @@ int main(int argc, char** argv) {
       registry_file = argv[i];
     } else if (arg == "--help" || arg == "-h") {
       Usage();
+      return 0;
+    } else if (arg == "--version") {
+      std::printf("opostest %s\n", platform::kReleaseVersion);
       return 0;
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
       return Usage();

@@ -227,6 +227,9 @@ TEST_F(OposTestProgram, MissingScriptOrBadOptionIsAUsageError) {
   Child bad = Spawn({OPOSTEST_PATH, "--colour"});
   EXPECT_EQ(Finish(bad, output), 2);
   EXPECT_EQ(output, "");
+  Child version = Spawn({OPOSTEST_PATH, "--version"});
+  EXPECT_EQ(Finish(version, output), 0);
+  EXPECT_EQ(output.rfind("opostest ", 0), 0u) << output;
 }
 
 TEST_F(OposTestProgram, OpenSaysWhyAndResultCodeMatchesWhatPrinted) {

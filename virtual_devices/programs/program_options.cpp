@@ -148,6 +148,8 @@ bool ParsePrinterOptions(const std::vector<std::string>& args, PrinterProgramOpt
           if (ok) options.baud = std::stoi(rate);
         } else if (option == "--help" || option == "-h") {
           options.help = true;
+        } else if (option == "--version") {
+          options.version = true;
         } else {
           return false;
         }
@@ -171,12 +173,13 @@ bool ParseDisplayOptions(const std::vector<std::string>& args, DisplayProgramOpt
   const bool walked =
       Walk(args, error, [&](const std::string& option, const auto& value, bool& ok) {
         if (ParseCommon(option, value, options.attach, options.output, ok, error)) return true;
+        if (option == "--version") return options.version = true;
         if (option != "--help" && option != "-h") return false;
         options.help = true;
         return true;
       });
   if (!walked) return false;
-  if (!options.help && options.attach.kind == AttachmentChoice::Kind::None)
+  if (!options.help && !options.version && options.attach.kind == AttachmentChoice::Kind::None)
     return error = "choose --pty PATH, --tcp [ADDR:]PORT or --usb ROOT", false;
   return true;
 }

@@ -30,12 +30,14 @@ struct PrinterProgramOptions {
   std::string render_file;      // render this file of printer bytes, no attachment
   int baud = 0;                 // pace the line at this many bits a second (0: full speed)
   bool help = false;
+  bool version = false;
 };
 
 struct DisplayProgramOptions {
   AttachmentChoice attach;
   OutputChoice output;
   bool help = false;
+  bool version = false;
 };
 
 // False with a message for unknown options, missing or malformed values, conflicting choices.

@@ -8,6 +8,7 @@
 
 #include "command_loop.h"
 #include "display_png.h"
+#include "platform/release.h"
 #include "program_options.h"
 #include "virtual_devices/virtual_display.h"
 
@@ -22,6 +23,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::printf("%s", kDisplayUsage);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("vdisplay %s\n", platform::kReleaseVersion);
     return 0;
   }
   VirtualDisplay display;

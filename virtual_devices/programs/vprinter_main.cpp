@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "command_loop.h"
+#include "platform/release.h"
 #include "program_options.h"
 #include "virtual_devices/receipt_renderer.h"
 #include "virtual_devices/virtual_printer.h"
@@ -75,6 +76,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::printf("%s", kPrinterUsage);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("vprinter %s\n", platform::kReleaseVersion);
     return 0;
   }
   if (!CheckWritable(options.output.capture_file, error) ||

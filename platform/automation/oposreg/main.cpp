@@ -6,6 +6,7 @@
 
 #include "commands.h"
 #include "platform/registry.h"
+#include "platform/release.h"
 
 namespace {
 
@@ -39,6 +40,10 @@ int main(int argc, char** argv) {
     const std::string& option = args[next];
     if (option == "--help" || option == "-h") {
       PrintUsage(std::cout);
+      return 0;
+    }
+    if (option == "--version") {
+      std::cout << "oposreg " << platform::kReleaseVersion << "\n";
       return 0;
     }
     if (option == "--registry") {

@@ -179,6 +179,9 @@ TEST_F(Oposreg, RejectsBadImportsAndUsage) {
   r = RunRaw({OPOSREG_PATH, "--help"});
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_NE(r.out.find("register LIBRARY"), std::string::npos);
+  r = RunRaw({OPOSREG_PATH, "--version"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.out.rfind("oposreg ", 0), 0u) << r.out;
 }
 
 }  // namespace

@@ -34,6 +34,10 @@ TEST(ProgramOptionsTest, PrinterModelAttachmentAndOutputs) {
   EXPECT_TRUE(dot.dot_matrix);
   EXPECT_EQ(dot.columns, 33);
   EXPECT_EQ(dot.attach.path, "/tmp/x");
+
+  DisplayProgramOptions display;
+  ASSERT_TRUE(ParseDisplayOptions({"--version"}, display, error)) << error;
+  EXPECT_TRUE(display.version);
 }
 
 TEST(ProgramOptionsTest, MistakesAreRefusedWithAReason) {

@@ -139,6 +139,10 @@ TEST(VprinterProgramTest, RenderFileOfflineAndStartupErrors) {
   EXPECT_EQ(render.Wait(), 0) << render.StandardError();
   EXPECT_FALSE(fs::is_empty(dir.Path() / "out"));
 
+  ChildProcess version({VPRINTER_PATH, "--version"});
+  EXPECT_EQ(version.ReadLine().value_or("").rfind("vprinter ", 0), 0u);
+  EXPECT_EQ(version.Wait(), 0);
+
   ChildProcess usage({VPRINTER_PATH, "--tcp", "port"});
   EXPECT_EQ(usage.Wait(), 2);
   EXPECT_NE(usage.StandardError().find("usage:"), std::string::npos);

@@ -205,6 +205,28 @@ purge() {
 check "purge runs" purge
 check "purge removes the store" test ! -e "$store"
 
+# The units as systemd reads them: no unknown or malformed settings, every program and unit
+# they name present (the host's own units stand in for the system's), and the hardening
+# keeping the service's exposure at "OK" (below 4 on systemd's 0 to 10 scale).
+units_verify() {
+  local units="$work/units-root"
+  mkdir -p "$units/usr/lib/systemd/system" "$units/usr/bin"
+  cp -r /usr/lib/systemd/system/. "$units/usr/lib/systemd/system/"
+  cp "$root"/usr/lib/systemd/system/oposd.* "$units/usr/lib/systemd/system/"
+  cp "$root/usr/bin/oposd" "$units/usr/bin/"
+  local report
+  report=$(systemd-analyze --root="$units" verify oposd.service oposd.socket 2>&1) || {
+    echo "$report"
+    return 1
+  }
+  echo "$report"
+  [ -z "$report" ] &&
+    systemd-analyze --root="$units" security --offline=yes --threshold=39 oposd.service
+}
+if command -v systemd-analyze >/dev/null && [ -d /usr/lib/systemd/system ]; then
+  check "systemd reads the units without a complaint and finds the service hardened" units_verify
+fi
+
 lintian_clean() {
   local report
   report=$(lintian "$deb" 2>&1)

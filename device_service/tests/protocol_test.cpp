@@ -5,8 +5,10 @@
 #include <string>
 #include <thread>
 
+#include "platform/registry.h"
 #include "rpc_client.h"
 #include "service_rig.h"
+#include "test_support/temp_registry.h"
 
 namespace oposd::testing {
 namespace {
@@ -251,6 +253,28 @@ TEST_F(ProtocolTest, ErrorEventWaitsForTheClientsAnswer) {
     state = client.Result("get", {{"handle", printer}, {"property", "State"}});
   } while (state != 2 && std::chrono::steady_clock::now() < deadline);
   EXPECT_EQ(state, 2);
+}
+
+// The control objects' test service object raises a direct I/O event on request (its
+// DirectIO 5); the event reaches the client with its number, data and string.
+TEST_F(ProtocolTest, DirectIOEventsReachTheClientWithTheirFields) {
+  ASSERT_TRUE(test_support::RegisterServerLibrary(TEST_SO_PATH));
+  ASSERT_EQ(platform::registry::ImportRegedit(
+                "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\"
+                "POSPrinter\\EventSource]\n@=\"Test.POSPrinter.SO\"\n"),
+            platform::registry::kSuccess);
+  RpcClient client;
+  Connect(client);
+  const int64_t source = Ready(client, "EventSource");
+  const json called = client.Result(
+      "call", {{"handle", source}, {"method", "DirectIO"}, {"args", {5, 41, "caf\u00e9"}}});
+  EXPECT_EQ(called.value("result", -1), 0) << called.dump();
+  const json event = client.WaitForEvent([](const json& e) { return e["type"] == "DirectIO"; });
+  ASSERT_TRUE(event.is_object()) << rig_.Log();
+  EXPECT_EQ(event["handle"], source);
+  EXPECT_EQ(event["eventNumber"], 41);
+  EXPECT_TRUE(event["data"].is_number_integer());
+  EXPECT_EQ(event["string"], "caf\u00e9");
 }
 
 TEST_F(ProtocolTest, SigtermReleasesAndClosesEveryClaimedDevice) {

@@ -117,6 +117,19 @@ def main():
         card.find_element(By.CSS_SELECTOR, 'button[data-action="print"]').click()
         wait.until(ec.presence_of_element_located(
             (By.CSS_SELECTOR, '#log tr[data-type="OutputComplete"][data-device="Receipt1"]')))
+        # Cut: one more OutputComplete for the printer.
+        completions = '#log tr[data-type="OutputComplete"][data-device="Receipt1"]'
+        done = len(driver.find_elements(By.CSS_SELECTOR, completions))
+        card.find_element(By.CSS_SELECTOR, 'button[data-action="cut"]').click()
+        wait.until(lambda d: len(d.find_elements(By.CSS_SELECTOR, completions)) > done)
+        # Drawer: the kick opens the printer's drawer and the card follows it open and closed.
+        drawer_field = (By.CSS_SELECTOR, 'article[data-device="Drawer1"] dd[data-field="drawer"]')
+        driver.find_element(
+            By.CSS_SELECTOR, 'article[data-device="Drawer1"] button[data-action="drawer"]').click()
+        wait.until(ec.text_to_be_present_in_element(drawer_field, "Open"))
+        command(printer, "drawer close")
+        wait.until(ec.text_to_be_present_in_element(drawer_field, "Closed"))
+
         display_card = driver.find_element(By.CSS_SELECTOR, 'article[data-device="Display1"]')
         text = display_card.find_element(By.CSS_SELECTOR, "input")
         text.clear()

@@ -8,7 +8,6 @@
 #include "platform/registry.h"
 #include "rpc_client.h"
 #include "service_rig.h"
-#include "test_support/temp_registry.h"
 
 namespace oposd::testing {
 namespace {

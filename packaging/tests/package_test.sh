@@ -214,13 +214,11 @@ units_verify() {
   cp -r /usr/lib/systemd/system/. "$units/usr/lib/systemd/system/"
   cp "$root"/usr/lib/systemd/system/oposd.* "$units/usr/lib/systemd/system/"
   cp "$root/usr/bin/oposd" "$units/usr/bin/"
-  local report
-  report=$(systemd-analyze --root="$units" verify oposd.service oposd.socket 2>&1) || {
-    echo "$report"
-    return 1
-  }
+  local report verified
+  report=$(systemd-analyze --root="$units" verify oposd.service oposd.socket 2>&1)
+  verified=$?
   echo "$report"
-  [ -z "$report" ] &&
+  [ "$verified" -eq 0 ] && [ -z "$report" ] &&
     systemd-analyze --root="$units" security --offline=yes --threshold=39 oposd.service
 }
 if command -v systemd-analyze >/dev/null && [ -d /usr/lib/systemd/system ]; then

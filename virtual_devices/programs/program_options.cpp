@@ -173,9 +173,13 @@ bool ParseDisplayOptions(const std::vector<std::string>& args, DisplayProgramOpt
   const bool walked =
       Walk(args, error, [&](const std::string& option, const auto& value, bool& ok) {
         if (ParseCommon(option, value, options.attach, options.output, ok, error)) return true;
-        if (option == "--version") return options.version = true;
-        if (option != "--help" && option != "-h") return false;
-        options.help = true;
+        if (option == "--version") {
+          options.version = true;
+        } else if (option == "--help" || option == "-h") {
+          options.help = true;
+        } else {
+          return false;
+        }
         return true;
       });
   if (!walked) return false;
